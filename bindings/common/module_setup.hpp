@@ -1,0 +1,47 @@
+// Shared set-up of every extension module: the core's exception types become
+// the matching Python exceptions and printed lines go to Python's sys.stdout.
+#pragma once
+#include <pybind11/pybind11.h>
+
+#include <string_view>
+
+#include "common/errors.hpp"
+#include "common/output.hpp"
+
+namespace velmora::bind {
+
+namespace py = pybind11;
+
+inline void write_to_python_stdout(std::string_view line) {
+    py::gil_scoped_acquire gil;
+    py::object out = py::module_::import("sys").attr("stdout");
+    out.attr("write")(py::str(line.data(), line.size()));
+    out.attr("write")("\n");
+}
+
+inline void setup_module(py::module_& /*m*/) {
+    set_line_sink(&write_to_python_stdout);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const velmora::ValueError& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        } catch (const velmora::KeyError& e) {
+            PyErr_SetString(PyExc_KeyError, e.what());
+        } catch (const velmora::IndexError& e) {
+            PyErr_SetString(PyExc_IndexError, e.what());
+        } catch (const velmora::ZeroDivisionError& e) {
+            PyErr_SetString(PyExc_ZeroDivisionError, e.what());
+        } catch (const velmora::AttributeError& e) {
+            PyErr_SetString(PyExc_AttributeError, e.what());
+        } catch (const velmora::TypeError& e) {
+            PyErr_SetString(PyExc_TypeError, e.what());
+        } catch (const velmora::NotImplementedError& e) {
+            PyErr_SetString(PyExc_NotImplementedError, e.what());
+        } catch (const velmora::NameError& e) {
+            PyErr_SetString(PyExc_NameError, e.what());
+        }
+    });
+}
+
+}  // namespace velmora::bind

@@ -1,0 +1,7 @@
+#include <pybind11/pybind11.h>
+
+#include "common/module_setup.hpp"
+
+PYBIND11_MODULE(parameter_sweep, m) {
+    velmora::bind::setup_module(m);
+}

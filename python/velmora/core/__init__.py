@@ -1,0 +1,1 @@
+"""Reactor model, population-balance kernels and the parametric study."""

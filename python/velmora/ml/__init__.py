@@ -1,0 +1,1 @@
+"""Phase classifier and learning functions."""

@@ -1,0 +1,1 @@
+"""Sub-models: gas-phase kinetics, surface growth, particle temperature, sintering, carbon saturation."""
