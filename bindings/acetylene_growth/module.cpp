@@ -1,7 +1,19 @@
+// velmora.modules.acetylene_growth: the two surface-growth models of C2H2 on
+// floating catalyst particles.
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
+#include "registrations.hpp"
+
+namespace py = pybind11;
 
 PYBIND11_MODULE(acetylene_growth, m) {
     velmora::bind::setup_module(m);
+    // The module namespace carries the numerical libraries the models are
+    // written against.
+    m.attr("nnp") = py::module_::import("numpy");
+    m.attr("math") = py::module_::import("math");
+    m.attr("solve_ivp") = py::module_::import("scipy.integrate").attr("solve_ivp");
+    velmora::bind::register_puretzky_surface_kinetics(m);
+    velmora::bind::register_ma_surface_kinetics(m);
 }

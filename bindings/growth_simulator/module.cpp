@@ -1,7 +1,32 @@
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
+#include "growth_simulator/model_binding.hpp"
+
+namespace py = pybind11;
 
 PYBIND11_MODULE(growth_simulator, m) {
     velmora::bind::setup_module(m);
+    m.doc() = "The moving sectional population-balance model of catalyst agglomerates in a flow reactor.";
+
+    // The modules this one is built with, bound as the Python module would bind them.
+    m.attr("np") = py::module_::import("numpy");
+    m.attr("fast_kernels") = py::module_::import("velmora.core.fast_kernels");
+    m.attr("gas_reactions") = py::module_::import("velmora.modules.gas_reactions");
+    m.attr("np_thermal") = py::module_::import("velmora.modules.np_thermal");
+    m.attr("acetylene_growth") = py::module_::import("velmora.modules.acetylene_growth");
+    m.attr("species_detector") =
+        py::module_::import("velmora.modules.chemical_kinetics_species_detector").attr("species_detector");
+    m.attr("carbon_sat") = py::module_::import("velmora.modules.solubility_check").attr("carbon_sat");
+    m.attr("ct") = py::module_::import("cantera");
+    m.attr("Results_Processor") = py::module_::import("velmora.modules.Results_Processor");
+
+    m.def("get_mechanism_path", &velmora::bind::get_mechanism_path, py::arg("mechanism_type"),
+          "Path of the YAML mechanism file named `mechanism_type` + '.yaml' among the package data.");
+
+    velmora::bind::ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
+                                  "Moving sectional population-balance model of catalyst agglomerates.");
+    velmora::bind::register_model_construction(cls);
+    velmora::bind::register_model_attributes(cls);
+    velmora::bind::register_model_methods(cls);
 }

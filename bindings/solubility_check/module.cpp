@@ -1,7 +1,78 @@
+// velmora.modules.solubility_check: carbon_sat, the carbon saturation test of one section.
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
+#include "common/python_arguments.hpp"
+#include "submodels/carbon_saturation.hpp"
+
+namespace py = pybind11;
+using velmora::bind::HostReal;
+using velmora::submodels::ZeroDivisorRule;
+
+namespace {
+
+const std::vector<std::string> kParams = {"section_metal_number", "section_carbon_number", "temp",
+                                          "dp", "flag_id_mat", "Kb"};
+
+// The host's error for a local name read before any assignment.
+[[noreturn]] void raise_unbound_local(const std::string& name) {
+#if PY_VERSION_HEX >= 0x030B0000
+    const std::string text = "cannot access local variable '" + name + "' where it is not associated with a value";
+#else
+    const std::string text = "local variable '" + name + "' referenced before assignment";
+#endif
+    PyErr_SetString(PyExc_UnboundLocalError, text.c_str());
+    throw py::error_already_set();
+}
+
+ZeroDivisorRule rule_for(std::initializer_list<HostReal> divisor_operands, bool int_quotient) {
+    for (const HostReal& r : divisor_operands) {
+        if (!r.plain()) return ZeroDivisorRule::ieee;
+    }
+    return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
+}
+
+py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
+    const auto bound = velmora::bind::bind_required_arguments("carbon_sat", kParams, args, kwargs);
+    // Arrays of several entries make the saturation test ambiguous, as the host says.
+    for (const py::object& arg : bound) {
+        if (py::isinstance<py::array>(arg) && py::reinterpret_borrow<py::array>(arg).size() != 1) {
+            if (PyObject_IsTrue(arg.ptr()) < 0) throw py::error_already_set();
+        }
+    }
+
+    double flag = std::numeric_limits<double>::quiet_NaN();  // a non-number selects no material
+    try {
+        flag = velmora::bind::host_real(bound[4], "carbon_sat", kParams[4]).value;
+    } catch (const py::type_error&) {
+    }
+    try {
+        velmora::submodels::catalyst_solubility(flag);
+    } catch (const velmora::NameError& e) {
+        raise_unbound_local(e.what());
+    }
+
+    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], "carbon_sat", kParams[k]); };
+    const HostReal metal = real(0), carbon = real(1), temp = real(2), dp = real(3), kb = real(5);
+    velmora::submodels::CarbonSaturationRules rules;
+    rules.size_term = rule_for({kb, temp, dp}, false);
+    rules.carbon_ratio = rule_for({carbon, metal}, carbon.kind == HostReal::Kind::plain_int &&
+                                                       metal.kind == HostReal::Kind::plain_int);
+
+    const auto result =
+        velmora::submodels::carbon_sat(metal.value, carbon.value, temp.value, dp.value, flag, kb.value, rules);
+    if (result.cnt_cnd == 0) return py::make_tuple(0, bound[1]);  // the caller's own object
+    static const py::object float64 = py::module_::import("numpy").attr("float64");
+    return py::make_tuple(1, float64(result.carbon_inside));
+}
+
+}  // namespace
 
 PYBIND11_MODULE(solubility_check, m) {
     velmora::bind::setup_module(m);
+    m.def("carbon_sat", &carbon_sat,
+          "carbon_sat(section_metal_number, section_carbon_number, temp, dp, flag_id_mat, Kb)\n\n"
+          "Saturation test of one section: returns (cnt_cnd, carbon_inside), cnt_cnd 1 when the\n"
+          "carbon per metal atom exceeds the size-dependent solubility limit (flag_id_mat 1 Ni, 2 Fe).");
 }

@@ -1,0 +1,327 @@
+// Host class Surface_Kinetics_Puretzky_etal_2005 over the core model. The host
+// object keeps what the caller passed (switch values, the initial-condition and
+// product lists, parameters kept only for callers) and hands the core plain
+// numbers right before each use, so later edits of those lists are honoured.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/errors.hpp"
+#include "common/output.hpp"
+#include "conversions.hpp"
+#include "registrations.hpp"
+#include "solver_result.hpp"
+#include "submodels/puretzky_surface_kinetics.hpp"
+#include "submodels/species_mass.hpp"
+
+namespace velmora::bind {
+
+namespace {
+
+using submodels::PuretzkySurfaceKinetics;
+constexpr const char* kClass = PuretzkySurfaceKinetics::kClassName;
+
+struct PuretzkyObject {
+    PuretzkySurfaceKinetics model;
+
+    // Switches as passed: the equations compare them with `== True`, the
+    // time factor tests `is False`.
+    py::object carb_strc_surface, carb_deactiv, gas_NP_time_considered;
+    py::object initial_conditions;    // read at each run
+    py::object main_product_species;  // read at each diameter assignment and at the end state
+    // Kept for callers only.
+    py::object plot_request, P_FEEDSTOCK, surface_coverage_gp, H2_STICKING_PROBABILITY,
+        encapsulation_cond;
+
+    void set_carb_strc_surface(py::object v) {
+        model.parameters.carb_strc_surface = v.equal(py::bool_(true));
+        carb_strc_surface = std::move(v);
+    }
+    void set_carb_deactiv(py::object v) {
+        model.parameters.carb_deactiv = v.equal(py::bool_(true));
+        carb_deactiv = std::move(v);
+    }
+    void set_gas_NP_time_considered(py::object v) {
+        model.parameters.gas_NP_time_considered = !v.is(py::bool_(false));
+        gas_NP_time_considered = std::move(v);
+    }
+
+    // Items 0 and 1 are the two products the model weighs (a text gives its
+    // characters, as indexing it would).
+    void sync_products() {
+        auto& products = model.parameters.main_product_species;
+        products.clear();
+        const py::ssize_t count = static_cast<py::ssize_t>(py::len(main_product_species));
+        for (py::ssize_t i = 0; i < count && i < 2; ++i)
+            products.push_back(formula_text(main_product_species[py::int_(i)]));
+    }
+};
+
+py::tuple mass_calculator(py::handle name_of_species, py::handle dp, py::handle npr) {
+    const auto result = submodels::mass_calculator(formula_text(name_of_species),
+                                                   to_optional_double(dp), to_optional_double(npr));
+    py::list tokens;
+    for (const auto& [element, count] : result.tokens) tokens.append(py::make_tuple(element, count));
+    py::object site = result.site_per_particle ? py::object(py::float_(*result.site_per_particle))
+                                               : py::object(py::none());
+    return py::make_tuple(result.mass_per_molecule_kg, site, tokens);
+}
+
+py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handle time_span) {
+    // The span and the start state are read once; a bad one fails every temperature.
+    std::optional<std::string> setup_error;
+    double t_start = 0.0, t_end = 0.0;
+    std::vector<double> start_state;
+    try {
+        const std::vector<double> span = to_double_vector(time_span);
+        submodels::check_unpack_size(span.size(), 2);
+        t_start = span[0];
+        t_end = span[1];
+        start_state = to_double_vector(self.initial_conditions);
+    } catch (py::error_already_set& e) {
+        setup_error = exception_text(e);
+    } catch (const std::exception& e) {
+        setup_error = e.what();
+    }
+
+    py::dict results;
+    for (py::handle temp : py::iter(temperatures)) {
+        const std::string label = py::str(temp).cast<std::string>();
+        try {
+            if (setup_error) {
+                print_line(submodels::simulation_error_line(label, *setup_error));
+                continue;
+            }
+            const double temp_C = to_double(temp);
+            self.model.parameters.initial_conditions = start_state;
+            const numerics::OdeResult solution = self.model.integrate(temp_C, t_start, t_end);
+            if (!solution.success) {
+                print_line(submodels::non_convergence_line(label, solution.message));
+                continue;
+            }
+            results[temp] = solver_result_to_python(solution);
+        } catch (py::error_already_set& e) {
+            print_line(submodels::simulation_error_line(label, exception_text(e)));
+        } catch (const std::exception& e) {
+            print_line(submodels::simulation_error_line(label, e.what()));
+        }
+    }
+    if (results.empty()) throw ValueError(submodels::kNoSimulationCompleted);
+    return results;
+}
+
+py::tuple get_final_values(PuretzkyObject& self, py::handle results) {
+    if (py::len(results) > 1)
+        print_line("Warning: Multiple temperatures found. Using only the first temperature.");
+    const py::list keys(results);
+    if (keys.empty()) throw IndexError("list index out of range");
+    const py::object temp = keys[0];
+    const py::object solution = results[temp];
+    const py::object y = solution.attr("y");
+    const py::object last_column = y[py::make_tuple(py::slice(py::none(), py::none(), py::none()), -1)];
+    const std::vector<double> final_state = to_double_vector(last_column);
+    const double final_time = to_double(solution.attr("t")[py::int_(-1)]);
+
+    self.sync_products();
+    const auto end = self.model.get_final_values(to_double(temp), final_time, final_state);
+    py::array_t<double> values(static_cast<py::ssize_t>(end.values.size()));
+    std::copy(end.values.begin(), end.values.end(), values.mutable_data());
+    return py::make_tuple(values, end.current_H2_flux);
+}
+
+using OptionalSlot = std::optional<double>& (*)(PuretzkyObject&);
+
+// A float attribute that exists only once the model has set it.
+void def_late_attribute(py::class_<PuretzkyObject>& cls, const char* name, OptionalSlot slot) {
+    cls.def_property(
+        name,
+        [name, slot](PuretzkyObject& self) {
+            const auto& value = slot(self);
+            if (!value) throw AttributeError(missing_attribute_text(kClass, name));
+            return *value;
+        },
+        [slot](PuretzkyObject& self, double value) { slot(self) = value; });
+}
+
+// A float attribute held by the core.
+template <class Slot>
+void def_number(py::class_<PuretzkyObject>& cls, const char* name, Slot slot) {
+    cls.def_property(
+        name, [slot](PuretzkyObject& self) { return slot(self); },
+        [slot](PuretzkyObject& self, double value) { slot(self) = value; });
+}
+
+}  // namespace
+
+void register_puretzky_surface_kinetics(py::module_& m) {
+    py::class_<PuretzkyObject> cls(m, kClass, py::dynamic_attr(),
+                                   "Carbon uptake of a catalyst particle: six carbon pools "
+                                   "integrated over time at one temperature.");
+
+    // Defaults shared by every call that omits them.
+    py::list default_initial_conditions;
+    for (int i = 0; i < 6; ++i) default_initial_conditions.append(0);
+    py::list default_products;
+    default_products.append("C2H4");
+    default_products.append("C4H4");
+
+    cls.def(py::init([](py::object carb_strc_surface, py::object carb_deactiv, py::object plot_request,
+                        py::object initial_conditions, py::object P_FEEDSTOCK,
+                        std::string feedstock_gas_name, py::object main_product_species,
+                        double reactor_volume, double n0, double np1, double np2,
+                        py::object surface_coverage_gp, py::object gas_NP_time_considered,
+                        py::object H2_STICKING_PROB, double H2_current_partial_pressure, double npr,
+                        double fra_cnt_gp, double gp_cove_rati, py::object encap_cond,
+                        double current_H2_flux_coeff) {
+                auto self = std::make_unique<PuretzkyObject>();
+                auto& p = self->model.parameters;
+                self->set_carb_strc_surface(std::move(carb_strc_surface));
+                self->set_carb_deactiv(std::move(carb_deactiv));
+                self->plot_request = std::move(plot_request);
+                self->initial_conditions = std::move(initial_conditions);
+                self->P_FEEDSTOCK = std::move(P_FEEDSTOCK);
+                p.feedstock_gas_name = std::move(feedstock_gas_name);
+                self->main_product_species = std::move(main_product_species);
+                p.reactor_volume = reactor_volume;
+                p.n0 = n0;
+                p.np1 = np1;
+                p.np2 = np2;
+                self->surface_coverage_gp = std::move(surface_coverage_gp);
+                self->set_gas_NP_time_considered(std::move(gas_NP_time_considered));
+                self->H2_STICKING_PROBABILITY = std::move(H2_STICKING_PROB);
+                p.H2_current_partial_pressure = H2_current_partial_pressure;
+                p.npr = npr;
+                p.fra_cnt_gp = fra_cnt_gp;
+                p.gp_cove_rati = gp_cove_rati;
+                self->encapsulation_cond = std::move(encap_cond);
+                p.current_H2_flux_coeff = current_H2_flux_coeff;
+                return self;
+            }),
+            py::arg("carb_strc_surface") = true, py::arg("carb_deactiv") = true,
+            py::arg("plot_request") = true, py::arg("initial_conditions") = default_initial_conditions,
+            py::arg("P_FEEDSTOCK") = 266.645, py::arg("feedstock_gas_name") = "C2H2",
+            py::arg("main_product_species") = default_products, py::arg("reactor_volume") = 0.0055,
+            py::arg("n0") = 2.2775521143014057e22, py::arg("np1") = 10000.0,
+            py::arg("np2") = 10000.0, py::arg("surface_coverage_gp") = 1,
+            py::arg("gas_NP_time_considered") = true, py::arg("H2_STICKING_PROB") = 0.02,
+            py::arg("H2_current_partial_pressure") = 1, py::arg("npr") = 1,
+            py::arg("fra_cnt_gp") = 0.7, py::arg("gp_cove_rati") = 0,
+            py::arg("encap_cond") = false, py::arg("_current_H2_flux_coeff") = 0);
+
+    // Parameters, under their stored names.
+    cls.def_property(
+        "carb_strc_surface", [](PuretzkyObject& s) { return s.carb_strc_surface; },
+        [](PuretzkyObject& s, py::object v) { s.set_carb_strc_surface(std::move(v)); });
+    cls.def_property(
+        "carb_deactiv", [](PuretzkyObject& s) { return s.carb_deactiv; },
+        [](PuretzkyObject& s, py::object v) { s.set_carb_deactiv(std::move(v)); });
+    cls.def_property(
+        "gas_NP_time_considered", [](PuretzkyObject& s) { return s.gas_NP_time_considered; },
+        [](PuretzkyObject& s, py::object v) { s.set_gas_NP_time_considered(std::move(v)); });
+    cls.def_readwrite("plot_request", &PuretzkyObject::plot_request);
+    cls.def_readwrite("_Surface_Kinetics_Puretzky_etal_2005__initial_conditions",
+                      &PuretzkyObject::initial_conditions);
+    cls.def_readwrite("P_FEEDSTOCK", &PuretzkyObject::P_FEEDSTOCK);
+    cls.def_property(
+        "feedstock_gas_name", [](PuretzkyObject& s) { return s.model.parameters.feedstock_gas_name; },
+        [](PuretzkyObject& s, std::string v) { s.model.parameters.feedstock_gas_name = std::move(v); });
+    cls.def_readwrite("main_product_species", &PuretzkyObject::main_product_species);
+    def_number(cls, "reactor_volume", [](PuretzkyObject& s) -> double& { return s.model.parameters.reactor_volume; });
+    def_number(cls, "n0", [](PuretzkyObject& s) -> double& { return s.model.parameters.n0; });
+    def_number(cls, "np1", [](PuretzkyObject& s) -> double& { return s.model.parameters.np1; });
+    def_number(cls, "np2", [](PuretzkyObject& s) -> double& { return s.model.parameters.np2; });
+    cls.def_readwrite("surface_coverage_gp", &PuretzkyObject::surface_coverage_gp);
+    cls.def_readwrite("H2_STICKING_PROBABILITY", &PuretzkyObject::H2_STICKING_PROBABILITY);
+    def_number(cls, "H2_current_partial_pressure",
+               [](PuretzkyObject& s) -> double& { return s.model.parameters.H2_current_partial_pressure; });
+    def_number(cls, "xnpr", [](PuretzkyObject& s) -> double& { return s.model.parameters.npr; });
+    def_number(cls, "fraction_cnt_gp", [](PuretzkyObject& s) -> double& { return s.model.parameters.fra_cnt_gp; });
+    def_number(cls, "gp_coverage_ratio", [](PuretzkyObject& s) -> double& { return s.model.parameters.gp_cove_rati; });
+    cls.def_readwrite("encapsulation_cond", &PuretzkyObject::encapsulation_cond);
+    def_number(cls, "current_H2_flux_coeff",
+               [](PuretzkyObject& s) -> double& { return s.model.parameters.current_H2_flux_coeff; });
+
+    // Diameter and model constants.
+    def_number(cls, "dp", [](PuretzkyObject& s) -> double& { return s.model.dp; });
+    def_number(cls, "NAVA", [](PuretzkyObject& s) -> double& { return s.model.NAVA; });
+    def_number(cls, "kb", [](PuretzkyObject& s) -> double& { return s.model.kb; });
+    def_number(cls, "n_m", [](PuretzkyObject& s) -> double& { return s.model.n_m; });
+    def_number(cls, "alpha", [](PuretzkyObject& s) -> double& { return s.model.alpha; });
+    def_number(cls, "E_a1", [](PuretzkyObject& s) -> double& { return s.model.E_a1; });
+    def_number(cls, "E_sb", [](PuretzkyObject& s) -> double& { return s.model.E_sb; });
+    def_number(cls, "E_b", [](PuretzkyObject& s) -> double& { return s.model.E_b; });
+    def_number(cls, "E_p", [](PuretzkyObject& s) -> double& { return s.model.E_p; });
+    def_number(cls, "E_rl", [](PuretzkyObject& s) -> double& { return s.model.E_rl; });
+    def_number(cls, "k_sb_known", [](PuretzkyObject& s) -> double& { return s.model.k_sb_known; });
+    def_number(cls, "T_known", [](PuretzkyObject& s) -> double& { return s.model.T_known; });
+    def_number(cls, "k_c1", [](PuretzkyObject& s) -> double& { return s.model.k_c1; });
+    def_number(cls, "k_d1", [](PuretzkyObject& s) -> double& { return s.model.k_d1; });
+    def_number(cls, "k_d2", [](PuretzkyObject& s) -> double& { return s.model.k_d2; });
+    def_number(cls, "B", [](PuretzkyObject& s) -> double& { return s.model.B; });
+
+    // Attributes the model sets later.
+    def_late_attribute(cls, "species_weight", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.species_weight; });
+    def_late_attribute(cls, "average_species_weight_product",
+                       [](PuretzkyObject& s) -> std::optional<double>& { return s.model.average_species_weight_product; });
+    def_late_attribute(cls, "S_0", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.S_0; });
+    def_late_attribute(cls, "particle_area", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.particle_area; });
+    def_late_attribute(cls, "current_H2_flux", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.current_H2_flux; });
+    cls.def_property(
+        "site_per_particle",
+        [](PuretzkyObject& s) -> py::object {
+            const auto& site = s.model.site_per_particle;
+            if (!site) throw AttributeError(missing_attribute_text(kClass, "site_per_particle"));
+            return *site ? py::object(py::float_(**site)) : py::object(py::none());
+        },
+        [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = to_optional_double(v); });
+
+    cls.def_property(
+        "_dp", [](PuretzkyObject& s) { return s.model.dp; },
+        [](PuretzkyObject& s, double dp_current) {
+            s.sync_products();
+            s.model.set_dp(dp_current);
+        },
+        "Particle diameter, m; assigning it weighs the molecules and sets the catalyst surface S_0.");
+
+    cls.def_static("mass_calculator", &mass_calculator, py::arg("name_of_species"),
+                   py::arg("dp") = py::none(), py::arg("npr") = py::none(),
+                   "(mass of one molecule in kg, adsorption sites per particle or None, formula tokens)");
+    cls.def(
+        "calculate_k_sb",
+        [](PuretzkyObject& s, double temperature_kelvin) { return s.model.calculate_k_sb(temperature_kelvin); },
+        py::arg("temperature_kelvin"));
+    cls.def(
+        "calculate_n0", [](PuretzkyObject& s, py::handle) { return s.model.parameters.n0; },
+        py::arg("temp_C"));
+    cls.def(
+        "calculate_n",
+        [](PuretzkyObject& s, double temp_C, double t, py::handle y) {
+            if (y.is_none()) return s.model.calculate_n(temp_C, t, std::nullopt);
+            const std::vector<double> state = to_double_vector(y);
+            return s.model.calculate_n(temp_C, t, std::span<const double>(state));
+        },
+        py::arg("temp_C"), py::arg("t"), py::arg("y") = py::none());
+    cls.def(
+        "ode_system",
+        [](PuretzkyObject& s, double t, py::handle y, double temp_C) {
+            const std::vector<double> state = to_double_vector(y);
+            double dydt[PuretzkySurfaceKinetics::kStateSize];
+            s.model.ode_system(t, state, temp_C, dydt);
+            py::list out;
+            for (double d : dydt) out.append(d);
+            return out;
+        },
+        py::arg("t"), py::arg("y"), py::arg("temp_C"));
+    cls.def(
+        "calculate_length", [](PuretzkyObject& s, double N_t) { return s.model.calculate_length(N_t); },
+        py::arg("N_t"));
+    cls.def("run_surface_kinetics_simulation", &run_simulation, py::arg("temperatures"),
+            py::arg("time_span"));
+    cls.def("get_final_values", &get_final_values, py::arg("results"));
+}
+
+}  // namespace velmora::bind

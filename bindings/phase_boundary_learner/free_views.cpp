@@ -1,0 +1,60 @@
+#include <pybind11/numpy.h>
+
+#include "ml/feature_map.hpp"
+#include "ml/logistic_cost.hpp"
+#include "ml_common/arrays.hpp"
+#include "ml_common/learning_ops.hpp"
+#include "phase_boundary_learner/registration.hpp"
+
+namespace velmora::bind {
+
+void register_views(py::module_& m) {
+    using namespace ml_ops;
+    py::module_ views = m.def_submodule("_views", "Free-function views of the classifier's building blocks.");
+
+    views.def("sigmoid1", &ml_ops::sigmoid, py::arg("z"), "The logistic function 1 / (1 + exp(-z)), element-wise.");
+
+    views.def(
+        "map_feature1",
+        [](py::handle X2, py::handle X1, py::handle poly_degree) {
+            return ml_ops::map_feature1(X2, X1, as_index(poly_degree));
+        },
+        py::arg("X2"), py::arg("X1"), py::arg("poly_degree") = 12,
+        "Monomials u^k .. v^k of degree 1..poly_degree, u = X2 and v = X1.");
+
+    views.def(
+        "logistic_loss_reg",
+        [](py::handle X, py::handle y, py::handle w, py::handle b, double lambda_) {
+            const Problem p = problem(X, y, w, b);
+            return ml::logistic_loss_reg(p.X, p.y, p.w, p.b, lambda_);
+        },
+        py::arg("X"), py::arg("y"), py::arg("w"), py::arg("b"), py::arg("lambda_") = 1.0,
+        "Mean cross-entropy plus lambda_ * sum(w**2) / (2 m).");
+
+    views.def(
+        "compute_gradient",
+        [](py::handle X, py::handle y, py::handle w, py::handle b, double lambda_) {
+            return ml_ops::compute_gradient(problem(X, y, w, b), lambda_);
+        },
+        py::arg("X"), py::arg("y"), py::arg("w"), py::arg("b"), py::arg("lambda_") = 1.0,
+        "(dj_db, dj_dw): gradient of the regularised cost, bias part first.");
+
+    views.def(
+        "feature_count", [](py::handle poly_degree) { return ml::feature_count(as_index(poly_degree)); },
+        py::arg("poly_degree"), "Number of monomial features of total degree 1..poly_degree.");
+
+    views.def(
+        "decision_values",
+        [](py::handle X, py::handle w, py::handle b) {
+            const DoubleArray Xa = doubles(X), wa = doubles(w);
+            const ml::MatrixView Xv = matrix_view(Xa);
+            const auto wv = vector_view(wa, "w");
+            ml::check_problem(Xv, Xv.rows, wv.size());
+            std::vector<double> z(Xv.rows);
+            ml::linear_scores(Xv, wv, py::float_(py::reinterpret_borrow<py::object>(b)).cast<double>(), z);
+            return to_numpy(std::span<const double>(z));
+        },
+        py::arg("X"), py::arg("w"), py::arg("b"), "The logits X @ w + b of a feature matrix.");
+}
+
+}  // namespace velmora::bind

@@ -1,0 +1,75 @@
+#include "ml/gradient_descent.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/errors.hpp"
+#include "common/output.hpp"
+#include "ml/logistic_cost.hpp"
+
+namespace velmora::ml {
+
+namespace {
+
+long report_interval(long num_iters) {
+    // ceil(num_iters / 10) of a true division, positive whenever steps are run.
+    return static_cast<long>(std::ceil(static_cast<double>(num_iters) / 10.0));
+}
+
+}  // namespace
+
+bool is_report_step(long i, long num_iters) {
+    const long every = report_interval(num_iters);
+    return (every != 0 && i % every == 0) || i == num_iters - 1;
+}
+
+std::string progress_line(long i, double cost) {
+    char buf[512];
+    if (std::isnan(cost)) {
+        std::snprintf(buf, sizeof buf, "Iteration %4ld: Cost %8s   ", i, "nan");  // no "-nan"
+    } else {
+        std::snprintf(buf, sizeof buf, "Iteration %4ld: Cost %8.2f   ", i, cost);
+    }
+    return buf;
+}
+
+DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<const double> w0, double b0,
+                          double alpha, long num_iters, double lambda, RecordedCost cost_kind) {
+    DescentResult r;
+    r.w.assign(w0.begin(), w0.end());
+    r.b = b0;
+    if (num_iters <= 0) return r;
+    if (X.rows == 0) throw ZeroDivisionError("float division by zero");
+
+    const std::size_t m = X.rows, n = X.cols;
+    const auto labels = y.first(m);
+    std::vector<double> z(m), dw(n);
+    double db = 0.0;
+    bool scores_current = false;  // z holds the scores of the current (w, b)
+    const double md = static_cast<double>(m);
+    if (num_iters < kCostHistoryLimit) r.cost_history.reserve(static_cast<std::size_t>(num_iters));
+
+    for (long i = 0; i < num_iters; ++i) {
+        if (!scores_current) linear_scores(X, r.w, r.b, z);
+        gradient_from_scores(X, labels, r.w, z, lambda, db, dw);
+        for (std::size_t j = 0; j < n; ++j) r.w[j] -= alpha * dw[j];
+        r.b -= alpha * db;
+        scores_current = false;
+
+        if (i < kCostHistoryLimit) {
+            // The scores of the updated parameters serve this cost and the next gradient.
+            linear_scores(X, r.w, r.b, z);
+            scores_current = true;
+            double c = -log_likelihood_sum(z, labels) / md;
+            if (cost_kind == RecordedCost::Regularised) c += (squared_norm(r.w) * lambda) / (2.0 * md);
+            r.cost_history.push_back(c);
+        }
+        if (is_report_step(i, num_iters)) {
+            r.w_history.push_back(r.w);
+            print_line(progress_line(i, r.cost_history.back()));
+        }
+    }
+    return r;
+}
+
+}  // namespace velmora::ml

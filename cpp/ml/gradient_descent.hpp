@@ -1,0 +1,42 @@
+// Batch gradient descent on the logistic cost, with the progress report and
+// the history rules of the classifier:
+//  - step i: (db, dw) = gradient at (w, b); w -= alpha dw; b -= alpha db;
+//  - while i < kCostHistoryLimit the cost after the step is recorded;
+//  - at i % ceil(num_iters / 10) == 0 and at the last step, w is kept in the
+//    weight history and the line "Iteration %4d: Cost %8.2f   " is printed.
+#pragma once
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ml/matrix.hpp"
+
+namespace velmora::ml {
+
+inline constexpr long kCostHistoryLimit = 100000;
+
+// Which cost the descent records: the regularised one, or the plain mean
+// cross-entropy (which ignores lambda).
+enum class RecordedCost { Regularised, Plain };
+
+struct DescentResult {
+    std::vector<double> w;
+    double b = 0.0;
+    std::vector<double> cost_history;
+    std::vector<std::vector<double>> w_history;
+};
+
+// True when step i of num_iters is reported (printed and kept in w_history).
+bool is_report_step(long i, long num_iters);
+
+// The progress line for step i with the last recorded cost.
+std::string progress_line(long i, double cost);
+
+// Runs num_iters steps from (w0, b0). X, y, w0 must pass check_problem().
+// Prints the progress lines through velmora::print_line.
+DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<const double> w0, double b0,
+                          double alpha, long num_iters, double lambda,
+                          RecordedCost cost = RecordedCost::Regularised);
+
+}  // namespace velmora::ml

@@ -1,0 +1,157 @@
+#include "ml/phase_classifier.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "common/errors.hpp"
+#include "ml/feature_map.hpp"
+#include "ml/logistic_cost.hpp"
+
+namespace velmora::ml {
+
+namespace {
+
+// Evenly spaced values with both ends included, computed as start + i * step
+// with the last value set to stop.
+std::vector<double> linspace(double start, double stop, std::size_t num) {
+    std::vector<double> out(num);
+    const double step = (stop - start) / static_cast<double>(num - 1);
+    for (std::size_t i = 0; i < num; ++i) out[i] = static_cast<double>(i) * step + start;
+    out[num - 1] = stop;
+    return out;
+}
+
+void column_range(MatrixView X, std::size_t j, double& lo, double& hi) {
+    lo = hi = X(0, j);
+    for (std::size_t i = 1; i < X.rows; ++i) {
+        const double x = X(i, j);
+        if (std::isnan(x) || std::isnan(lo)) {
+            lo = hi = std::numeric_limits<double>::quiet_NaN();
+            return;
+        }
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+    }
+}
+
+}  // namespace
+
+GridAxes grid_axes(MatrixView features) {
+    if (features.cols < 2)
+        throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(features.cols));
+    if (features.rows == 0) throw ValueError("zero-size array to reduction operation minimum which has no identity");
+    double u_lo, u_hi, v_lo, v_hi;
+    column_range(features, 0, u_lo, u_hi);
+    column_range(features, 1, v_lo, v_hi);
+    return {linspace(u_lo - kGridMargin, u_hi + kGridMargin, kGridNodes),
+            linspace(v_lo - kGridMargin, v_hi + kGridMargin, kGridNodes)};
+}
+
+Matrix grid_nodes(const GridAxes& axes) {
+    const std::size_t nu = axes.u.size(), nv = axes.v.size();
+    Matrix nodes(nu * nv, 2);
+    for (std::size_t r = 0; r < nv; ++r)
+        for (std::size_t q = 0; q < nu; ++q) {
+            nodes(r * nu + q, 0) = axes.u[q];
+            nodes(r * nu + q, 1) = axes.v[r];
+        }
+    return nodes;
+}
+
+Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, long n_order) {
+    const std::size_t needed = feature_count(n_order);
+    if (needed > w.size())
+        throw IndexError("index " + std::to_string(w.size()) + " is out of bounds for axis 0 with size " +
+                         std::to_string(w.size()));
+    const std::size_t nu = axes.u.size(), nv = axes.v.size();
+    const std::size_t deg = n_order > 0 ? static_cast<std::size_t>(n_order) : 0;
+    Matrix P(nv, nu);
+    std::vector<double> pu(deg + 1), pv(deg + 1);
+    for (std::size_t r = 0; r < nv; ++r) {
+        pv[0] = 1.0;
+        for (std::size_t p = 1; p <= deg; ++p) pv[p] = pv[p - 1] * axes.v[r];
+        for (std::size_t q = 0; q < nu; ++q) {
+            pu[0] = 1.0;
+            for (std::size_t p = 1; p <= deg; ++p) pu[p] = pu[p - 1] * axes.u[q];
+            // Degree i runs u^i, u^(i-1) v, ..., v^i: the column order of the features.
+            double sum = 0.0;
+            std::size_t k = 0;
+            for (std::size_t i = 1; i <= deg; ++i)
+                for (std::size_t j = i + 1; j-- > 0;) sum += w[k++] * pu[j] * pv[i - j];
+            P(r, q) = sum + b;
+        }
+    }
+    return P;
+}
+
+DecisionGrid evaluate_decision_grid(MatrixView features, std::span<const double> w, double b,
+                                    std::span<const double> offset, std::span<const double> divisor,
+                                    ScalingMethod method, long n_order) {
+    const GridAxes axes = grid_axes(features);
+    const Matrix physical = descale(grid_nodes(axes).view(), offset, divisor, method);
+    const std::size_t nu = axes.u.size(), nv = axes.v.size();
+    DecisionGrid g;
+    g.nodes = nu;
+    g.u_physical = Matrix(nv, nu);
+    g.v_physical = Matrix(nv, nu);
+    for (std::size_t k = 0; k < nu * nv; ++k) {
+        g.u_physical.data[k] = physical(k, 0);
+        g.v_physical.data[k] = physical(k, 1);
+    }
+    g.logit = grid_logit(axes, w, b, n_order);
+    return g;
+}
+
+PhaseClassifier::PhaseClassifier(ClassifierSettings settings)
+    : settings_(std::move(settings)), method_(parse_scaling_method(settings_.method, true)) {}
+
+std::size_t PhaseClassifier::feature_count() const { return ml::feature_count(settings_.poly_degree); }
+
+void PhaseClassifier::fit(MatrixView raw_points, std::span<const double> labels,
+                          std::span<const double> initial_uniform) {
+    if (raw_points.cols < 2)
+        throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(raw_points.cols));
+    ColumnScaling scaling = fit_scaling(raw_points, method_);
+    Matrix scaled;
+    MatrixView sv = raw_points;  // "no_normalization" trains on the raw points
+    if (method_ != ScalingMethod::NoNormalization) {
+        scaled = apply_scaling(raw_points, scaling);
+        sv = scaled.view();
+    }
+    std::vector<double> u(sv.rows), v(sv.rows);
+    for (std::size_t i = 0; i < sv.rows; ++i) {
+        u[i] = sv(i, 0);
+        v[i] = sv(i, 1);
+    }
+    Matrix features = map_features(u, v, settings_.poly_degree);
+    if (initial_uniform.size() != features.cols)
+        throw ValueError("expected " + std::to_string(features.cols) + " initial draws, got " +
+                         std::to_string(initial_uniform.size()));
+    check_problem(features.view(), labels.size(), features.cols);
+
+    std::vector<double> w0(initial_uniform.begin(), initial_uniform.end());
+    for (double& x : w0) x -= 0.5;
+    scaling_ = std::move(scaling);
+    features_ = std::move(features);
+    labels_.assign(labels.begin(), labels.end());
+    fitted_ = false;
+    fit_ = fit_weights(features_.view(), labels_, w0, 0.0, settings_.alpha, settings_.iterations,
+                       settings_.lambda, RecordedCost::Regularised);
+    fitted_ = true;
+}
+
+DecisionGrid PhaseClassifier::decision_grid() const {
+    if (!fitted_) throw ValueError("the classifier has not been trained");
+    return evaluate_decision_grid(features_.view(), fit_.w, fit_.b, scaling_.offset, scaling_.divisor, method_,
+                                  settings_.n_order);
+}
+
+DecisionGrid PhaseClassifier::train(MatrixView raw_points, std::span<const double> labels,
+                                    std::span<const double> initial_uniform) {
+    fit(raw_points, labels, initial_uniform);
+    return decision_grid();
+}
+
+}  // namespace velmora::ml

@@ -1,0 +1,146 @@
+// Carbon uptake by a floating catalyst particle after Puretzky et al. (2005):
+// six coupled pools (surface carbon, two surface layers, bulk, nanotube and
+// etched methane) fed by a kinetic-theory wall flux of feedstock and products.
+//
+// Use per section and step: construct with the current gas and particle state,
+// set_dp(diameter), run_surface_kinetics_simulation({temp_C}, t_start, t_end),
+// then get_final_values(results).
+#pragma once
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numerics/lsoda.hpp"
+
+namespace velmora::submodels {
+
+// Inputs of one surface-kinetics model instance. Only what the equations read is
+// here; parameters the model merely keeps for its callers live on the host side.
+struct PuretzkyParameters {
+    bool carb_strc_surface = true;  // layer-1 equation on
+    bool carb_deactiv = true;       // layer-2 (deactivation) equation on
+    std::vector<double> initial_conditions = {0, 0, 0, 0, 0, 0};  // N_c, N_L1, N_L2, N_b, N_t, N_CH4
+    std::string feedstock_gas_name = "C2H2";
+    std::vector<std::string> main_product_species = {"C2H4", "C4H4"};
+    double reactor_volume = 0.0055;         // m^3
+    double n0 = 2.2775521143014057e22;      // feedstock number concentration, 1/m^3
+    double np1 = 10000.0;                   // product 1 concentration
+    double np2 = 10000.0;                   // product 2 concentration
+    // The time factor 1 - exp(-0.02 t) of the depletion-free concentration applies
+    // only when this is false.
+    bool gas_NP_time_considered = true;
+    double H2_current_partial_pressure = 1;  // Pa
+    double npr = 1;                          // primary particles of the particle
+    double fra_cnt_gp = 0.7;                 // surface fraction growing nanotube
+    double gp_cove_rati = 0;                 // graphitic coverage ratio
+    double current_H2_flux_coeff = 0;        // H2 flux per unit length
+};
+
+// One temperature's integration. `index` is its position in the temperature list.
+struct SurfaceKineticsRun {
+    std::size_t index = 0;
+    double temp_C = 0.0;
+    numerics::OdeResult solution;  // times are absolute (the requested span)
+};
+
+struct PuretzkyFinalValues {
+    std::array<double, 7> values{};  // n, N_c, N_L1, N_L2, N_b, N_t, N_CH4 at the end time
+    double current_H2_flux = 0.0;    // left by the last derivative evaluation
+};
+
+class PuretzkySurfaceKinetics {
+public:
+    static constexpr std::size_t kStateSize = 6;
+    static constexpr double kBoltzmannEv = 8.617e-5;  // eV/K
+    static constexpr const char* kClassName = "Surface_Kinetics_Puretzky_etal_2005";
+
+    explicit PuretzkySurfaceKinetics(PuretzkyParameters parameters = {});
+
+    // The `_dp` setter: stores dp and, for dp >= 0, the molecule masses and the
+    // effective catalyst surface S_0. A negative dp prints a warning and changes
+    // nothing else.
+    void set_dp(double dp_current);
+
+    double calculate_k_sb(double temperature_kelvin) const;
+    double calculate_n0(double /*temp_C*/) const { return parameters.n0; }
+    // Remaining feedstock. With a state: n0 minus the molecules already taken up
+    // (floored at 0). Without: the depletion-free estimate from n0, np1, np2.
+    double calculate_n(double temp_C, double t, std::optional<std::span<const double>> y) const;
+    double calculate_length(double N_t) const;
+
+    // Writes the six time derivatives. Also updates particle_area and
+    // current_H2_flux, as every evaluation does. Throws ValueError for a state
+    // of other than six entries and AttributeError before the first valid dp.
+    void ode_system(double t, std::span<const double> y, double temp_C, std::span<double> dydt);
+
+    // Integrates one temperature over [t_start, t_end] with LSODA (rtol 1e-8,
+    // atol 1e-15). The system is autonomous, so it is integrated from 0 over the
+    // span's length and the times are shifted back: absolute times of seconds
+    // would otherwise put the first steps below the spacing of doubles.
+    numerics::OdeResult integrate(double temp_C, double t_start, double t_end, bool keep_steps = true);
+
+    // Every temperature in order; failures print a line and are left out.
+    // `labels` (optional, one per temperature) is how each temperature is
+    // printed; by default the float's shortest repr. Throws ValueError when no
+    // temperature succeeded.
+    std::vector<SurfaceKineticsRun> run_surface_kinetics_simulation(
+        std::span<const double> temperatures_C, double t_start, double t_end,
+        std::span<const std::string> labels = {}, bool keep_steps = true);
+
+    // End state of the first run (warning printed when there are several).
+    PuretzkyFinalValues get_final_values(const std::vector<SurfaceKineticsRun>& results);
+    // Same from an end state given directly (used when the results come from
+    // elsewhere, e.g. a host-side dictionary).
+    PuretzkyFinalValues get_final_values(double temp_C, double final_time,
+                                         std::span<const double> final_state);
+
+    PuretzkyParameters parameters;
+
+    // Diameter (m) and the model constants. Energies in eV.
+    double dp = 0.0;
+    double NAVA = 6.022e23;
+    double kb = 1.38065e-23;  // J/K
+    double n_m = 1e19;        // monolayer site density, 1/m^2
+    double alpha = 1;         // monolayers in the free-site fraction
+    double E_a1 = 0.41;
+    double E_sb = 2.2;
+    double E_b = 1.5;
+    double E_p = 2.6;
+    double E_rl = 2.4;
+    double k_sb_known = 17;
+    double T_known = 848.15;
+    double k_c1 = 0.003;
+    double k_d1 = 1;
+    double k_d2 = 1;
+    double B = 0.0;  // pre-exponential factor of k_sb, fixed at construction
+
+    // Set by set_dp (absent until the first non-negative diameter).
+    std::optional<double> species_weight;
+    std::optional<double> average_species_weight_product;
+    std::optional<double> S_0;
+    // Set by every derivative evaluation.
+    std::optional<double> particle_area;
+    std::optional<double> current_H2_flux;
+    // Set by get_final_values; the inner empty optional stands for "no site count"
+    // (a product formula without atoms of known size).
+    std::optional<std::optional<double>> site_per_particle;
+
+private:
+    const std::string& product_species(std::size_t i) const;
+};
+
+// Printed when one temperature's integration reports no success.
+std::string non_convergence_line(std::string_view temperature_label, std::string_view message);
+// Printed when one temperature's integration raised.
+std::string simulation_error_line(std::string_view temperature_label, std::string_view error_text);
+inline constexpr const char* kNoSimulationCompleted =
+    "No simulations completed successfully. Check parameters and equations.";
+
+// "not enough values to unpack (expected 6, got 3)" / "too many values to unpack
+// (expected 6)" when a state vector has the wrong length.
+void check_unpack_size(std::size_t got, std::size_t expected);
+
+}  // namespace velmora::submodels
