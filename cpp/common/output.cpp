@@ -44,24 +44,26 @@ std::string py_repr(double value) {
         if (c != '.') digits += c;
 
     std::string out;
-    if (exponent >= -5 + 1 && exponent < 16) {  // fixed notation for -4 <= exp < 16
+    if (negative) out.push_back('-');
+    if (exponent >= -4 && exponent < 16) {  // fixed notation, as the host prints it
         if (exponent >= 0) {
-            if (static_cast<int>(digits.size()) <= exponent + 1) {
-                out = digits + std::string(exponent + 1 - digits.size(), '0') + ".0";
+            const auto int_digits = static_cast<std::size_t>(exponent + 1);
+            if (digits.size() <= int_digits) {
+                out.append(digits).append(int_digits - digits.size(), '0').append(".0");
             } else {
-                out = digits.substr(0, exponent + 1) + "." + digits.substr(exponent + 1);
+                out.append(digits, 0, int_digits).append(".").append(digits, int_digits, std::string::npos);
             }
         } else {
-            out = "0." + std::string(-exponent - 1, '0') + digits;
+            out.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(digits);
         }
     } else {
-        out = digits.substr(0, 1);
-        if (digits.size() > 1) out += "." + digits.substr(1);
+        out.append(digits, 0, 1);
+        if (digits.size() > 1) out.append(".").append(digits, 1, std::string::npos);
         char ebuf[16];
         std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-        out += ebuf;
+        out.append(ebuf);
     }
-    return negative ? "-" + out : out;
+    return out;
 }
 
 std::string fmt_fixed(double value, int decimals) {

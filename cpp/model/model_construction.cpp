@@ -14,14 +14,14 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
                          std::to_string(intnum));
     surf_cov_gp_current = 1 - fraction_cnt_gp;
 
-    const double cross_section = 0.25 * vpi * xdtube * xdtube;
+    const double cross_section = 0.25 * vpi * (xdtube * xdtube);
     reactor_volume = cross_section * reactor_length;
     select_element_data();
 
     reactor_initial_pressure = total_pressure;
     density_initial = 1 * xmwg * total_pressure / 8.314 / ambient_temp / 1000;
     const double pressure_atm = total_pressure / 101325;
-    vel = 4 * xqtot / (vpi * xdtube * xdtube) * ambient_temp / min_temp;
+    vel = 4 * xqtot / (vpi * (xdtube * xdtube)) * ambient_temp / min_temp;
 
     int2num = 2 * intnum;
     int3num = 3 * intnum;
