@@ -1,7 +1,16 @@
+// velmora.ml.fit_weights: the classifier's batch gradient descent as a free
+// function taking any cost and gradient callables.
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
+#include "ml_common/descent_ops.hpp"
 
 PYBIND11_MODULE(fit_weights, m) {
+    namespace py = pybind11;
     velmora::bind::setup_module(m);
+
+    m.def("fit_weights", &velmora::bind::ml_descent::fit_weights, py::arg("X"), py::arg("y"), py::arg("w_in"),
+          py::arg("b_in"), py::arg("cost_function"), py::arg("gradient_function"), py::arg("alpha"),
+          py::arg("num_iters"), py::arg("lambda_"),
+          "Batch gradient descent; returns (w, b, J_history, w_history).");
 }

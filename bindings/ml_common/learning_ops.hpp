@@ -42,7 +42,7 @@ inline py::object sigmoid(py::handle z) {
     const double* in = a.data();
     double* o = out.mutable_data();
     for (py::ssize_t i = 0; i < a.size(); ++i) o[i] = ml::sigmoid1(in[i]);
-    return std::move(out);
+    return py::object(std::move(out));
 }
 
 // (X_normalized, mean_vals, scale_vals). "no_normalization" hands back X itself.

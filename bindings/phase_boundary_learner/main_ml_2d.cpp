@@ -1,6 +1,7 @@
 // _Main_ML_2D: settings and fitted state live in the instance's attributes (so
 // users may read and replace them freely); every method reads the attributes
 // it needs at call time and runs the arithmetic in the core.
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 
 #include <array>
@@ -23,7 +24,7 @@ using ml_native::resolves_native;
 
 double as_double(py::handle obj) { return py::float_(py::reinterpret_borrow<py::object>(obj)).cast<double>(); }
 
-void init_classifier(py::object self, py::kwargs kwargs) {
+void init_classifier(py::object self, py::dict kwargs) {
     const auto set = [&](const char* key, py::object fallback) {
         py::setattr(self, key, kwargs.contains(key) ? py::object(kwargs[key]) : fallback);
     };
@@ -189,7 +190,19 @@ void register_main_ml_2d(py::module_& m) {
     py::object type = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type));
     py::object cls = type("_Main_ML_2D", py::tuple(), ns);
 
-    add_method(cls, "__init__", &init_classifier, "Stores the thirteen settings, other keywords are ignored.");
+    // A compiled function named __init__ would be taken for a constructor of a
+    // compiled type, so __init__ is a one-line Python function that forwards
+    // its keywords to the compiled initialiser.
+    py::dict scope;
+    scope["__name__"] = m.attr("__name__");
+    scope["_store_settings"] = py::cpp_function(&init_classifier, py::name("_store_settings"));
+    py::exec(R"(def __init__(self, **kwargs):
+    """Stores the thirteen settings as attributes; other keywords are ignored."""
+    _store_settings(self, kwargs)
+)",
+             scope);
+    scope["__init__"].attr("__qualname__") = "_Main_ML_2D.__init__";
+    py::setattr(cls, "__init__", scope["__init__"]);
     add_method(
         cls, "sigmoid1", [](py::object, py::handle z) { return ml_ops::sigmoid(z); }, py::arg("z"),
         "1 / (1 + exp(-z)), element-wise.");

@@ -43,24 +43,28 @@ DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<con
 
     const std::size_t m = X.rows, n = X.cols;
     const auto labels = y.first(m);
-    std::vector<double> z(m), dw(n);
+    std::vector<double> s(m), dw(n);  // logistic values of the current (w, b)
     double db = 0.0;
-    bool scores_current = false;  // z holds the scores of the current (w, b)
+    bool values_current = false;
     const double md = static_cast<double>(m);
     if (num_iters < kCostHistoryLimit) r.cost_history.reserve(static_cast<std::size_t>(num_iters));
 
     for (long i = 0; i < num_iters; ++i) {
-        if (!scores_current) linear_scores(X, r.w, r.b, z);
-        gradient_from_scores(X, labels, r.w, z, lambda, db, dw);
+        if (!values_current) {
+            linear_scores(X, r.w, r.b, s);
+            logistic_values(s, s);
+        }
+        gradient_from_probabilities(X, labels, r.w, s, lambda, db, dw);
         for (std::size_t j = 0; j < n; ++j) r.w[j] -= alpha * dw[j];
         r.b -= alpha * db;
-        scores_current = false;
+        values_current = false;
 
         if (i < kCostHistoryLimit) {
-            // The scores of the updated parameters serve this cost and the next gradient.
-            linear_scores(X, r.w, r.b, z);
-            scores_current = true;
-            double c = -log_likelihood_sum(z, labels) / md;
+            // The values of the updated parameters serve this cost and the next gradient.
+            linear_scores(X, r.w, r.b, s);
+            logistic_values(s, s);
+            values_current = true;
+            double c = -log_likelihood_sum(s, labels) / md;
             if (cost_kind == RecordedCost::Regularised) c += (squared_norm(r.w) * lambda) / (2.0 * md);
             r.cost_history.push_back(c);
         }

@@ -1,6 +1,7 @@
 #include "ml/logistic_cost.hpp"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "common/errors.hpp"
@@ -40,11 +41,23 @@ void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<
     for (std::size_t i = 0; i < X.rows; ++i) z[i] = dot(X.row(i), w.data(), X.cols) + b;
 }
 
-double log_likelihood_sum(std::span<const double> z, std::span<const double> y) {
+void logistic_values(std::span<const double> z, std::span<double> s) {
+    for (std::size_t i = 0; i < z.size(); ++i) s[i] = sigmoid1(z[i]);
+}
+
+double log_likelihood_sum(std::span<const double> s, std::span<const double> y) {
     double total = 0.0;
-    for (std::size_t i = 0; i < z.size(); ++i) {
-        const double s = sigmoid1(z[i]);
-        total += y[i] * std::log(s) + (1.0 - y[i]) * std::log(1.0 - s);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double p = s[i];
+        // For a 0/1 label one logarithm has weight 0: it only matters when it is
+        // infinite or NaN (0 * -inf is NaN), so it is not evaluated otherwise.
+        if (y[i] == 1.0) {
+            total += std::log(p) + ((p == 1.0 || std::isnan(p)) ? std::numeric_limits<double>::quiet_NaN() : 0.0);
+        } else if (y[i] == 0.0) {
+            total += ((p == 0.0 || std::isnan(p)) ? std::numeric_limits<double>::quiet_NaN() : 0.0) + std::log(1.0 - p);
+        } else {
+            total += y[i] * std::log(p) + (1.0 - y[i]) * std::log(1.0 - p);
+        }
     }
     return total;
 }
@@ -59,6 +72,7 @@ double logistic_loss(MatrixView X, std::span<const double> y, std::span<const do
     if (X.rows == 0) throw ZeroDivisionError("division by zero");
     std::vector<double> z(X.rows);
     linear_scores(X, w, b, z);
+    logistic_values(z, z);
     return -log_likelihood_sum(z, y.first(X.rows)) / static_cast<double>(X.rows);
 }
 
@@ -68,14 +82,14 @@ double logistic_loss_reg(MatrixView X, std::span<const double> y, std::span<cons
     return cost + (squared_norm(w) * lambda) / (2.0 * static_cast<double>(X.rows));
 }
 
-void gradient_from_scores(MatrixView X, std::span<const double> y, std::span<const double> w,
-                          std::span<const double> z, double lambda, double& db, std::span<double> dw) {
+void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::span<const double> w,
+                                 std::span<const double> s, double lambda, double& db, std::span<double> dw) {
     if (X.rows == 0) throw ZeroDivisionError("float division by zero");
     const std::size_t n = X.cols;
     for (std::size_t j = 0; j < n; ++j) dw[j] = 0.0;
     double sum_e = 0.0;
     for (std::size_t i = 0; i < X.rows; ++i) {
-        const double e = sigmoid1(z[i]) - y[i];
+        const double e = s[i] - y[i];
         const double* xi = X.row(i);
         for (std::size_t j = 0; j < n; ++j) dw[j] += e * xi[j];
         sum_e += e;
@@ -91,7 +105,8 @@ Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<con
     g.dw.assign(w.size(), 0.0);
     std::vector<double> z(X.rows);
     linear_scores(X, w, b, z);
-    gradient_from_scores(X, y, w, z, lambda, g.db, g.dw);
+    logistic_values(z, z);
+    gradient_from_probabilities(X, y, w, z, lambda, g.db, g.dw);
     return g;
 }
 

@@ -21,8 +21,11 @@ void check_problem(MatrixView X, std::size_t n_labels, std::size_t n_weights);
 // z_i = X_i . w + b for every sample.
 void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<double> z);
 
-// Sum over samples of y log s + (1 - y) log(1 - s), s the logistic of z (no 1/m).
-double log_likelihood_sum(std::span<const double> z, std::span<const double> y);
+// s_i = logistic(z_i).
+void logistic_values(std::span<const double> z, std::span<double> s);
+
+// Sum over samples of y log s + (1 - y) log(1 - s) for logistic values s (no 1/m).
+double log_likelihood_sum(std::span<const double> s, std::span<const double> y);
 
 // sum_j w_j^2
 double squared_norm(std::span<const double> w);
@@ -41,10 +44,10 @@ struct Gradient {
     std::vector<double> dw;
 };
 
-// Gradient from precomputed scores z; dw must have X.cols entries. Throws
-// ZeroDivisionError for m = 0.
-void gradient_from_scores(MatrixView X, std::span<const double> y, std::span<const double> w,
-                          std::span<const double> z, double lambda, double& db, std::span<double> dw);
+// Gradient from precomputed logistic values s; dw must have X.cols entries.
+// Throws ZeroDivisionError for m = 0.
+void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::span<const double> w,
+                                 std::span<const double> s, double lambda, double& db, std::span<double> dw);
 
 Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
                           double lambda);

@@ -68,19 +68,25 @@ Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, lon
     const std::size_t nu = axes.u.size(), nv = axes.v.size();
     const std::size_t deg = n_order > 0 ? static_cast<std::size_t>(n_order) : 0;
     Matrix P(nv, nu);
-    std::vector<double> pu(deg + 1), pv(deg + 1);
+    // Along a grid row v is fixed, so the logit is a polynomial in u alone:
+    // P = b + sum_j c_j u^j with c_j = sum_{i >= j} w[k(i, j)] v^(i-j), where the
+    // weight of u^j v^(i-j) sits at k(i, j) = first(i) + (i - j) because degree
+    // i runs u^i, u^(i-1) v, ..., v^i (first(i) = (i - 1)(i + 2) / 2).
+    std::vector<double> pv(deg + 1), c(deg + 1);
     for (std::size_t r = 0; r < nv; ++r) {
         pv[0] = 1.0;
         for (std::size_t p = 1; p <= deg; ++p) pv[p] = pv[p - 1] * axes.v[r];
+        for (std::size_t j = 0; j <= deg; ++j) {
+            double cj = 0.0;
+            for (std::size_t i = std::max<std::size_t>(j, 1); i <= deg; ++i)
+                cj += w[(i - 1) * (i + 2) / 2 + (i - j)] * pv[i - j];
+            c[j] = cj;
+        }
         for (std::size_t q = 0; q < nu; ++q) {
-            pu[0] = 1.0;
-            for (std::size_t p = 1; p <= deg; ++p) pu[p] = pu[p - 1] * axes.u[q];
-            // Degree i runs u^i, u^(i-1) v, ..., v^i: the column order of the features.
-            double sum = 0.0;
-            std::size_t k = 0;
-            for (std::size_t i = 1; i <= deg; ++i)
-                for (std::size_t j = i + 1; j-- > 0;) sum += w[k++] * pu[j] * pv[i - j];
-            P(r, q) = sum + b;
+            const double u = axes.u[q];
+            double acc = c[deg];
+            for (std::size_t j = deg; j-- > 0;) acc = acc * u + c[j];
+            P(r, q) = acc + b;
         }
     }
     return P;
