@@ -117,7 +117,7 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
 py::tuple get_final_values(PuretzkyObject& self, py::handle results) {
     if (py::len(results) > 1)
         print_line("Warning: Multiple temperatures found. Using only the first temperature.");
-    const py::list keys(results);
+    const py::list keys = py::reinterpret_borrow<py::object>(results);
     if (keys.empty()) throw IndexError("list index out of range");
     const py::object temp = keys[0];
     const py::object solution = results[temp];

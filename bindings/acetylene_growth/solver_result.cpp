@@ -1,5 +1,6 @@
 #include "solver_result.hpp"
 
+#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 
 #include <algorithm>

@@ -99,57 +99,70 @@ double PuretzkySurfaceKinetics::calculate_length(double N_t) const {
     return checked_div(N_t, atoms_per_micrometre);
 }
 
-void PuretzkySurfaceKinetics::ode_system(double /*t*/, std::span<const double> y, double temp_C,
-                                         std::span<double> dydt) {
-    check_unpack_size(y.size(), kStateSize);
-    const double N_c = y[0], N_L1 = y[1], N_L2 = y[2], N_b = y[3], N_t = y[4];
-    const double temp = temp_C + 273.15;
-
-    double n = floor_at_zero(parameters.n0 -
-                             checked_div((N_c + N_b + N_t) / 2.0, parameters.reactor_volume));
-    double n_p = parameters.np1 + parameters.np2;
-    if (n <= 0) {
+void PuretzkySurfaceKinetics::concentrations(std::span<const double> y, double& n, double& n_p) const {
+    const double N_c = y[0], N_b = y[3], N_t = y[4];
+    n = floor_at_zero(parameters.n0 - ((N_c + N_b + N_t) / 2.0) / parameters.reactor_volume);
+    n_p = parameters.np1 + parameters.np2;
+    if (n <= 0) {  // feedstock used up: no product flux either
         n = 0.0;
         n_p = 0.0;
     }
+}
 
+PuretzkySurfaceKinetics::RateTerms PuretzkySurfaceKinetics::rate_terms(double temp_C) const {
+    RateTerms r;
+    const double temp = temp_C + 273.15;
     const double A_etching = 1.1516666666666666e-08 * std::exp(checked_div(-8672.119316815011, temp));
     const double B_etching = 3.5e-12 * std::exp(checked_div(-14204.955496752465, temp));
 
-    const double decomposition = std::exp(checked_div(-E_a1, kBoltzmannEv * temp));
-    const double F_b1 = 0.25 * require(S_0, "S_0") * n *
-                        checked_sqrt(checked_div(kb * temp, 2.0 * kPi * require(species_weight, "species_weight")));
-    const double F_c1 = F_b1 * decomposition;
-    const double F_b2 =
-        0.25 * *S_0 * n_p *
-        checked_sqrt(checked_div(kb * temp, 2.0 * kPi *
-                                                require(average_species_weight_product,
-                                                        "average_species_weight_product")));
-    const double F_c2 = F_b2 * decomposition;
+    // Kinetic-theory wall flux factors (the concentrations enter per state).
+    r.decomposition = std::exp(checked_div(-E_a1, kBoltzmannEv * temp));
+    require(S_0, "S_0");
+    r.sqrt_feed = checked_sqrt(checked_div(kb * temp, 2.0 * kPi * require(species_weight, "species_weight")));
+    r.sqrt_product = checked_sqrt(checked_div(
+        kb * temp, 2.0 * kPi * require(average_species_weight_product, "average_species_weight_product")));
 
-    const double k_sb = calculate_k_sb(temp);
-    const double k_t = checked_div(4e-05, dp * dp) * std::exp(checked_div(-E_b, kBoltzmannEv * temp));
+    r.k_sb = calculate_k_sb(temp);
+    r.k_t = checked_div(4e-05, dp * dp) * std::exp(checked_div(-E_b, kBoltzmannEv * temp));
 
-    const double area = kPi * parameters.npr * (dp * dp) / 2.0;
-    particle_area = area;
-    const double h2_flux = checked_div(parameters.current_H2_flux_coeff, dp / 2.0) * area;
-    current_H2_flux = h2_flux;
+    r.particle_area = kPi * parameters.npr * (dp * dp) / 2.0;
+    r.current_H2_flux = checked_div(parameters.current_H2_flux_coeff, dp / 2.0) * r.particle_area;
+    r.k_r = r.current_H2_flux * 1.2e8 * std::exp(checked_div(-2.4, kBoltzmannEv * temp));
 
-    const double k_r = h2_flux * 1.2e8 * std::exp(checked_div(-2.4, kBoltzmannEv * temp));
     const double P = parameters.H2_current_partial_pressure;
-    const double etching_factor = checked_div(A_etching * (P * P), 1.0 + B_etching * P);
+    r.etching_factor = checked_div(A_etching * (P * P), 1.0 + B_etching * P);
+    r.site_capacity = alpha * *S_0 * n_m;
+    if (r.site_capacity == 0.0) throw ZeroDivisionError("float division by zero");
+    return r;
+}
 
-    const double N_L = N_L1 + N_L2;
-    const double free_sites = 1.0 - checked_div(N_L, alpha * *S_0 * n_m);
+void PuretzkySurfaceKinetics::derivatives(const RateTerms& r, std::span<const double> y,
+                                          std::span<double> dydt) const {
+    const double N_c = y[0], N_L1 = y[1], N_L2 = y[2], N_b = y[3];
+    double n = 0.0, n_p = 0.0;
+    concentrations(y, n, n_p);
+    const double F_c1 = 0.25 * *S_0 * n * r.sqrt_feed * r.decomposition;
+    const double F_c2 = 0.25 * *S_0 * n_p * r.sqrt_product * r.decomposition;
+    const double free_sites = 1.0 - (N_L1 + N_L2) / r.site_capacity;  // not clipped
 
-    dydt[0] = F_c1 * free_sites - (k_sb + k_c1) * N_c - etching_factor * N_c;
+    dydt[0] = F_c1 * free_sites - (r.k_sb + k_c1) * N_c - r.etching_factor * N_c;
     dydt[1] = parameters.carb_strc_surface
-                  ? F_c2 * free_sites + k_c1 * N_c - k_d1 * N_L2 - etching_factor * N_L1
+                  ? F_c2 * free_sites + k_c1 * N_c - k_d1 * N_L2 - r.etching_factor * N_L1
                   : 0.0;
-    dydt[2] = parameters.carb_deactiv ? k_r * free_sites - k_d2 * N_L2 : 0.0;
-    dydt[3] = k_sb * N_c - k_t * N_b + k_d1 * N_L1;
-    dydt[4] = k_t * N_b;
-    dydt[5] = checked_div(A_etching * (P * P), 1.0 + B_etching * P) * (N_c + N_L1);
+    dydt[2] = parameters.carb_deactiv ? r.k_r * free_sites - k_d2 * N_L2 : 0.0;
+    dydt[3] = r.k_sb * N_c - r.k_t * N_b + k_d1 * N_L1;
+    dydt[4] = r.k_t * N_b;
+    dydt[5] = r.etching_factor * (N_c + N_L1);
+}
+
+void PuretzkySurfaceKinetics::ode_system(double /*t*/, std::span<const double> y, double temp_C,
+                                         std::span<double> dydt) {
+    check_unpack_size(y.size(), kStateSize);
+    if (parameters.reactor_volume == 0.0) throw ZeroDivisionError("float division by zero");
+    const RateTerms terms = rate_terms(temp_C);
+    particle_area = terms.particle_area;
+    current_H2_flux = terms.current_H2_flux;
+    derivatives(terms, y, dydt);
 }
 
 numerics::OdeResult PuretzkySurfaceKinetics::integrate(double temp_C, double t_start, double t_end,
@@ -169,14 +182,20 @@ numerics::OdeResult PuretzkySurfaceKinetics::integrate(double temp_C, double t_s
         result.message = "The solver successfully reached the end of the integration interval.";
         return result;
     }
-    check_unpack_size(y0.size(), kStateSize);
+    // One full evaluation at the start state raises whatever any evaluation
+    // would (every failure is independent of the state) and leaves particle_area
+    // and current_H2_flux as each evaluation does; the integration then reuses
+    // the temperature terms.
+    std::array<double, kStateSize> dydt0{};
+    ode_system(0.0, y0, temp_C, dydt0);
+    const RateTerms terms = rate_terms(temp_C);
 
     numerics::OdeOptions options;
     options.rtol = 1e-8;
     options.atol = 1e-15;
     options.keep_steps = keep_steps;
-    auto rhs = [this, temp_C](double t, std::span<const double> y, std::span<double> dydt) {
-        ode_system(t, y, temp_C, dydt);
+    auto rhs = [this, &terms](double, std::span<const double> y, std::span<double> dydt) {
+        derivatives(terms, y, dydt);
     };
     numerics::OdeResult result = numerics::solve_ivp_lsoda(rhs, 0.0, length, y0, options);
     for (double& t : result.t) t += t_start;

@@ -129,6 +129,19 @@ public:
     std::optional<std::optional<double>> site_per_particle;
 
 private:
+    // Everything in the derivatives that depends on temperature and parameters
+    // but not on the state; fixed over one integration.
+    struct RateTerms {
+        double sqrt_feed = 0, sqrt_product = 0, decomposition = 0;
+        double k_sb = 0, k_t = 0, k_r = 0, etching_factor = 0, site_capacity = 0;
+        double particle_area = 0, current_H2_flux = 0;
+    };
+    RateTerms rate_terms(double temp_C) const;
+    // Remaining feedstock and product concentrations for a state (the
+    // reactor-volume divisor is checked by the caller).
+    void concentrations(std::span<const double> y, double& n, double& n_p) const;
+    void derivatives(const RateTerms& terms, std::span<const double> y, std::span<double> dydt) const;
+
     const std::string& product_species(std::size_t i) const;
 };
 
