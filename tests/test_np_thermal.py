@@ -199,6 +199,17 @@ class TestFailures:
         np.testing.assert_array_equal(particle_temp(**kw), kw["temp_NP_previous"])
         assert "Using previous temperature values" in capsys.readouterr().out
 
+    def test_non_finite_start_temperature_is_refused_by_the_solver(self, capsys):
+        prev = np.array([np.nan, 1100.0, 950.0, 900.0, 990.0])
+        got = particle_temp(**make_args(temp_NP_previous=prev, interval_x=np.array([0.1, 0.1])))
+        np.testing.assert_array_equal(got, prev)
+        assert capsys.readouterr().out == (
+            "Error in particle temperature solver: All components of the initial state `y0` must be finite.\n"
+            "Using previous temperature values\n")
+        # the Euler step has no guard and no such check: NaN stays NaN, the rest advances
+        got = particle_temp(**make_args(temp_NP_previous=prev, numerical_approach="Explicit"))
+        assert np.isnan(got[0]) and got[2] != 950.0
+
     def test_failed_solve_prints_warning_and_returns_previous(self, capsys):
         # zero heat capacity: the rate is infinite, no solver can step
         kw = make_args(spec_heat_NP=0.0)

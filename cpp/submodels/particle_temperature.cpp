@@ -118,6 +118,9 @@ ParticleTemperatureResult ode_step(const ParticleTemperatureInputs& in) {
     const std::span<const double> previous = in.temp_np_previous;
     ParticleTemperatureResult result;
     try {
+        if (!std::all_of(previous.begin(), previous.end(), [](double t) { return std::isfinite(t); })) {
+            throw ValueError("All components of the initial state `y0` must be finite.");
+        }
         if (!std::isfinite(in.x_start) || !std::isfinite(in.x_end)) {
             throw ValueError("interval_x must hold finite positions");
         }
