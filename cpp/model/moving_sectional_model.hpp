@@ -15,6 +15,7 @@
 //   carbon_accounting.cpp    small public carbon/time-step helpers
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -24,6 +25,8 @@
 
 #include "gas/gas_state.hpp"
 #include "model/model_parameters.hpp"
+#include "pbe/beta_matrix.hpp"
+#include "pbe/derivatives.hpp"
 
 namespace velmora::model {
 
@@ -56,6 +59,9 @@ public:
 
     // ---- the gas-phase step (the only call that may leave the core) ----
     std::shared_ptr<gas::GasKinetics> kinetics;
+    // Called at the start of every outer step of solve(); the host uses it to
+    // notice an interrupt (Ctrl-C) during a long run. May throw.
+    std::function<void()> outer_step_hook;
     gas::GasState run_gas_step(double flow_velocity, double temperature, double length_step,
                                const OrderedMap<double>& composition,
                                const std::string& dominant_species = "C2H2");
@@ -208,9 +214,37 @@ public:
     // Section count n as a size.
     std::size_t n() const { return static_cast<std::size_t>(intnum); }
 
+    // Live section count, checked against the capacity (ValueError "isec > intnum").
+    std::size_t live_sections() const;
+
 private:
     void allocate_arrays();
     void select_element_data();
+    // Driver steps (driver.cpp).
+    void apply_lower_bounds(std::vector<double>& state) const;
+    void update_section_walls();
+    void run_particle_temperature(double t, double tend, const std::vector<double>& state);
+    // Surface coupling (surface_coupling.cpp): number-weighted section averages.
+    void update_section_averages();
+    // Carbon bookkeeping (carbon_bookkeeping.cpp).
+    void feed_back_into_gas();
+    void distribute_grown_carbon();
+    void update_carbon_structure();
+
+    // Right-hand-side work buffers, reused between evaluations. The kernels
+    // write into the scratch arrays, which are swapped with the attributes
+    // only when a kernel succeeds (a failed call leaves the attributes as the
+    // steps before it left them).
+    struct BetaScratch {
+        std::vector<double> y, x, xdp, xdp_backup, xnpr, x1, xkn1, xdf, betafu;
+    };
+    struct DerivativeScratch {
+        std::vector<double> yp, ts;
+    };
+    pbe::BetaWorkspace beta_work_;
+    pbe::DerivativeWorkspace derivative_work_;
+    BetaScratch beta_scratch_;
+    DerivativeScratch derivative_scratch_;
 };
 
 }  // namespace velmora::model
