@@ -1,7 +1,43 @@
+// Particle geometry: masses, CNT gyration diameter, graphene-shell diameters
+// and the mean primary diameter.
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
 
-void register_geometry_methods(ModelClass& /*cls*/) {}
+void register_geometry_methods(ModelClass& cls) {
+    using Model = model::MovingSectionalModel;
+    cls.def(
+        "mass_calculator",
+        [](const PyModel&, double dpp, double rho_NP, double rho_CNT, double cnt_length, double cnt_thickness,
+           double npp, double wall_number) {
+            return Model::mass_calculator(dpp, rho_NP, rho_CNT, cnt_length, cnt_thickness, npp, wall_number);
+        },
+        py::arg("dpp"), py::arg("rho_NP"), py::arg("rho_CNT"), py::arg("cnt_length"), py::arg("cnt_thickness"),
+        py::arg("npp"), py::arg("wall_number"), "Returns (M_NP, M_CNT) in kg.");
+    cls.def(
+        "_calculate_cnt_gyration_diameter",
+        [](const PyModel&, double dpp, double rho_NP, double rho_CNT, double cnt_length, double cnt_thickness,
+           double npp, double wall_number) {
+            return Model::calculate_cnt_gyration_diameter(dpp, rho_NP, rho_CNT, cnt_length, cnt_thickness, npp,
+                                                          wall_number);
+        },
+        py::arg("dpp"), py::arg("rho_NP"), py::arg("rho_CNT"), py::arg("cnt_length"), py::arg("cnt_thickness"),
+        py::arg("npp"), py::arg("wall_number"),
+        "Gyration diameter (m) of a particle carrying a CNT, averaged over the two rotation modes.");
+    cls.def(
+        "calculate_xdp_gp", [](PyModel& self) { self.calculate_xdp_gp(); },
+        "Fills xdp_gp with the primary diameters grown by complete graphene shells.");
+    cls.def(
+        "_calculate_average_primary_diameter",
+        [](const PyModel& self, const py::object& y_state) {
+            auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(y_state);
+            if (!arr) throw py::type_error("_calculate_average_primary_diameter: y_state must be an array of numbers");
+            if (arr.ndim() != 1)
+                throw py::value_error("_calculate_average_primary_diameter: y_state must be one-dimensional");
+            return self.calculate_average_primary_diameter(
+                std::span<const double>(arr.data(), static_cast<std::size_t>(arr.size())));
+        },
+        py::arg("y_state"), "Number-weighted mean primary diameter (m) of a state vector.");
+}
 
 }  // namespace velmora::bind

@@ -1,7 +1,27 @@
+// regrid(y): the moving-section regrid of a state vector.
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
 
-void register_regridding_methods(ModelClass& /*cls*/) {}
+void register_regridding_methods(ModelClass& cls) {
+    cls.def(
+        "regrid",
+        [](PyModel& self, const py::object& y) -> py::object {
+            // A fixed grid (anything but exactly "Moving") leaves the argument as it is.
+            if (self.regrid_condition != "Moving") return y;
+            auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(y);
+            if (!arr) throw py::type_error("regrid: y must be an array of numbers");
+            if (arr.ndim() != 1)
+                throw py::value_error("regrid: y must be one-dimensional, got " + std::to_string(arr.ndim()) +
+                                      " dimensions");
+            std::vector<double> state(arr.data(), arr.data() + arr.size());
+            self.regrid(state);
+            return array_copy(state);
+        },
+        py::arg("y"),
+        "Regrids the state vector y: opens a section of fresh nuclei, shifts the others up and merges "
+        "crowded sections. Updates the model's y and x and returns the regridded state "
+        "(the argument itself, unchanged, unless regrid_condition is 'Moving').");
+}
 
 }  // namespace velmora::bind
