@@ -15,6 +15,11 @@ using OdeRhs = std::function<void(double t, std::span<const double> y, std::span
 // Jacobian d f_i / d y_j written row-major into jac (n*n entries).
 using OdeJacobian = std::function<void(double t, std::span<const double> y, std::span<double> jac)>;
 
+// Norm of the weighted local error (error_i / (atol_i + rtol*|y_i|)) in the
+// error test. LSODA, and so scipy's solve_ivp(method="LSODA"), uses the max-norm;
+// the RMS norm is the looser choice of most other codes.
+enum class OdeErrorNorm { max, rms };
+
 struct OdeOptions {
     double rtol = 1e-3;
     double atol = 1e-6;               // used when atol_vector is empty
@@ -25,6 +30,7 @@ struct OdeOptions {
     long max_steps = 500000;          // accepted + rejected steps before giving up
     OdeJacobian jacobian;             // empty: dense finite differences
     bool keep_steps = true;           // false: only t0 and t_end are recorded
+    OdeErrorNorm error_norm = OdeErrorNorm::max;
 };
 
 struct OdeResult {

@@ -1,0 +1,107 @@
+// solve_ivp on Python callables: fun(t, y) -> dy/dt and optionally
+// jac(t, y) -> n x n matrix, both checked for shape on every call.
+#include <pybind11/functional.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "_numerics/registrations.hpp"
+#include "common/errors.hpp"
+#include "numerics/lsoda.hpp"
+
+namespace py = pybind11;
+
+namespace velmora::bind {
+
+namespace {
+
+using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+py::array_t<double> copy_state(std::span<const double> y) {
+    py::array_t<double> a(static_cast<py::ssize_t>(y.size()));
+    std::copy(y.begin(), y.end(), a.mutable_data());
+    return a;
+}
+
+DoubleArray as_double_array(const py::handle& h, const char* what) {
+    try {
+        return DoubleArray(py::reinterpret_borrow<py::object>(h));
+    } catch (const py::error_already_set&) {
+        throw TypeError(std::string(what) + " must be convertible to an array of floats");
+    }
+}
+
+numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_span, const py::object& y0_obj,
+                              double rtol, const py::object& atol_obj, const py::object& jac,
+                              const py::object& first_step, double max_step, double min_step,
+                              const std::string& error_norm) {
+    if (py::len(t_span) != 2) throw ValueError("t_span must contain exactly two values (t0, t_end)");
+    const double t0 = t_span[0].cast<double>();
+    const double t_end = t_span[1].cast<double>();
+    DoubleArray y0 = as_double_array(y0_obj, "y0");
+    if (y0.ndim() != 1) throw ValueError("y0 must be 1-dimensional");
+    const std::size_t n = static_cast<std::size_t>(y0.size());
+
+    numerics::OdeOptions options;
+    options.rtol = rtol;
+    DoubleArray atol = as_double_array(atol_obj, "atol");
+    if (atol.ndim() == 0) {
+        options.atol = *atol.data();
+    } else if (atol.ndim() == 1 && static_cast<std::size_t>(atol.size()) == n) {
+        options.atol_vector.assign(atol.data(), atol.data() + n);
+    } else {
+        throw ValueError("atol must be a scalar or have shape (n,)");
+    }
+    for (py::ssize_t i = 0; i < atol.size(); ++i)
+        if (!(atol.data()[i] >= 0.0)) throw ValueError("atol must be non-negative");
+    if (!(rtol >= 0.0)) throw ValueError("rtol must be non-negative");
+    if (!first_step.is_none()) {
+        options.first_step = first_step.cast<double>();
+        if (!(options.first_step > 0.0)) throw ValueError("first_step must be positive");
+    }
+    options.max_step = max_step;
+    options.min_step = min_step;
+    if (error_norm == "rms") options.error_norm = numerics::OdeErrorNorm::rms;
+    else if (error_norm != "max") throw ValueError("error_norm must be 'max' or 'rms'");
+
+    const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
+        py::object out = fun(t, copy_state(y));
+        DoubleArray f = as_double_array(out, "fun(t, y)");
+        if (static_cast<std::size_t>(f.size()) != n)
+            throw ValueError("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
+                             std::to_string(n) + " components");
+        std::copy(f.data(), f.data() + n, dydt.begin());
+    };
+    if (!jac.is_none()) {
+        if (!PyCallable_Check(jac.ptr())) throw TypeError("jac must be callable or None");
+        options.jacobian = [jac, n](double t, std::span<const double> y, std::span<double> out) {
+            DoubleArray j = as_double_array(jac(t, copy_state(y)), "jac(t, y)");
+            if (j.ndim() != 2 || static_cast<std::size_t>(j.shape(0)) != n ||
+                static_cast<std::size_t>(j.shape(1)) != n)
+                throw ValueError("jac(t, y) must return an array of shape (n, n) with n = " +
+                                 std::to_string(n));
+            std::copy(j.data(), j.data() + n * n, out.begin());
+        };
+    }
+    std::vector<double> y_initial(y0.data(), y0.data() + n);
+    return numerics::solve_ivp_lsoda(rhs, t0, t_end, y_initial, options);
+}
+
+}  // namespace
+
+void register_ode_solver(py::module_& m) {
+    m.def("solve_ivp", &solve_ivp, py::arg("fun"), py::arg("t_span"), py::arg("y0"),
+          py::arg("rtol") = 1e-3, py::arg("atol") = py::float_(1e-6), py::arg("jac") = py::none(),
+          py::kw_only(), py::arg("first_step") = py::none(),
+          py::arg("max_step") = std::numeric_limits<double>::infinity(), py::arg("min_step") = 0.0,
+          py::arg("error_norm") = "max",
+          "Integrates dy/dt = fun(t, y) over t_span with the LSODA method (automatic\n"
+          "Adams/BDF switching). Returns an OdeResult with t, y (n x len(t)), success,\n"
+          "message, status, nfev, njev, nlu; numerical failures give success=False.\n"
+          "error_norm: 'max' (LSODA's weighted max-norm, as scipy) or 'rms'.");
+}
+
+}  // namespace velmora::bind

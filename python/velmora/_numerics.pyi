@@ -1,0 +1,63 @@
+"""Internal numerics of velmora: LSODA integrator, adaptive quadrature, quantiles."""
+from typing import Callable, Optional, Sequence, Tuple, Union, overload
+
+import numpy as np
+import numpy.typing as npt
+
+ArrayLike = npt.ArrayLike
+
+class OdeResult:
+    """Result of solve_ivp, shaped like scipy's: y has n rows and len(t) columns."""
+    @property
+    def t(self) -> np.ndarray: ...
+    @property
+    def y(self) -> np.ndarray: ...
+    @property
+    def success(self) -> bool: ...
+    @property
+    def status(self) -> int: ...
+    @property
+    def message(self) -> str: ...
+    @property
+    def nfev(self) -> int: ...
+    @property
+    def njev(self) -> int: ...
+    @property
+    def nlu(self) -> int: ...
+
+def solve_ivp(
+    fun: Callable[[float, np.ndarray], ArrayLike],
+    t_span: Sequence[float],
+    y0: ArrayLike,
+    rtol: float = 1e-3,
+    atol: Union[float, ArrayLike] = 1e-6,
+    jac: Optional[Callable[[float, np.ndarray], ArrayLike]] = None,
+    *,
+    first_step: Optional[float] = None,
+    max_step: float = ...,
+    min_step: float = 0.0,
+    error_norm: str = "max",
+) -> OdeResult: ...
+
+def quad(
+    func: Callable[[float], float],
+    a: float,
+    b: float,
+    epsabs: float = 1.49e-8,
+    epsrel: float = 1.49e-8,
+    limit: int = 50,
+) -> Tuple[float, float]: ...
+
+@overload
+def norm_ppf(q: float, loc: float = 0.0, scale: float = 1.0) -> float: ...
+@overload
+def norm_ppf(q: ArrayLike, loc: ArrayLike = 0.0, scale: ArrayLike = 1.0) -> np.ndarray: ...
+@overload
+def lognorm_ppf(q: float, s: float, scale: float = 1.0) -> float: ...
+@overload
+def lognorm_ppf(q: ArrayLike, s: ArrayLike, scale: ArrayLike = 1.0) -> np.ndarray: ...
+
+def benchmark_problem(
+    name: str, rtol: float = 1e-6, atol: float = 1e-10, t_end: Optional[float] = None
+) -> OdeResult:
+    """Benchmark problems with C++ right-hand sides: 'robertson' or 'stiff141'."""
