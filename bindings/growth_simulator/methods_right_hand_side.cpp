@@ -1,7 +1,72 @@
+// Right-hand side: aggregation classes, collision kernel, fcn and the
+// derivatives, plus a native timing loop over fcn for the benchmarks.
+#include <chrono>
+#include <span>
+
 #include "growth_simulator/model_binding.hpp"
+#include "growth_simulator/number_kinds.hpp"
 
 namespace velmora::bind {
 
-void register_right_hand_side_methods(ModelClass& /*cls*/) {}
+namespace {
+
+using StateArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+std::span<const double> state_span(const StateArray& yy) {
+    if (yy.ndim() != 1) throw py::value_error("the state vector must be one-dimensional");
+    return {yy.data(), static_cast<std::size_t>(yy.size())};
+}
+
+void evaluate(PyModel& self, double t, const StateArray& yy) {
+    self.fcn(t, state_span(yy));
+    note_temperature_kind(self);
+    note_fractal_dimension_kind(self);
+}
+
+}  // namespace
+
+void register_right_hand_side_methods(ModelClass& cls) {
+    cls.def(
+        "_initialize_aggregation_classes", [](PyModel& self) { self.initialize_aggregation_classes(); },
+        "Fills jmin/jmax in place from the node volumes x (sum-based tests).");
+    cls.def(
+        "_recalculate_aggregation_classes", [](PyModel& self) { self.recalculate_aggregation_classes(); },
+        "Rebuilds jmin/jmax from the current node volumes x.");
+    cls.def(
+        "_calculate_beta_matrix",
+        [](PyModel& self) {
+            self.calculate_beta_matrix();
+            note_fractal_dimension_kind(self);
+        },
+        "Refreshes the section morphology and the collision matrix betafu from the state y.");
+    cls.def(
+        "fcn",
+        [](PyModel& self, double t, const StateArray& yy) {
+            evaluate(self, t, yy);
+            return array_copy(self.yp);
+        },
+        py::arg("t"), py::arg("yy"), "Differential equations to be solved");
+    cls.def(
+        "calculate_derivatives",
+        [](PyModel& self, double t) {
+            self.calculate_derivatives(t);
+            return array_copy(self.yp);
+        },
+        py::arg("t"), "Derivatives of the state y from the current collision matrix and aggregation classes.");
+    cls.def(
+        "_benchmark_fcn",
+        [](PyModel& self, double t, const StateArray& yy, long repeats) {
+            if (repeats < 1) throw py::value_error("repeats must be at least 1");
+            const auto state = state_span(yy);
+            const auto start = std::chrono::steady_clock::now();
+            for (long r = 0; r < repeats; ++r) self.fcn(t, state);
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            note_temperature_kind(self);
+            note_fractal_dimension_kind(self);
+            return elapsed.count() / static_cast<double>(repeats);
+        },
+        py::arg("t"), py::arg("yy"), py::arg("repeats"),
+        "Seconds per native fcn evaluation, averaged over `repeats` calls made from C++.");
+}
 
 }  // namespace velmora::bind
