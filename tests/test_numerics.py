@@ -1,6 +1,7 @@
 """The core numerics (velmora._numerics) against scipy: LSODA integration,
 adaptive Gauss-Kronrod quadrature, normal and lognormal quantiles."""
 import math
+import warnings
 
 import numpy as np
 import pytest
@@ -59,6 +60,15 @@ def test_robertson_matches_scipy_lsoda(rtol, atol):
     assert res.njev > 0 and res.nlu == res.njev and res.nfev > len(res.t)
     # The stiff solution conserves mass.
     assert np.allclose(res.y.sum(axis=0), 1.0, rtol=0, atol=1e3 * rtol)
+
+
+def test_jacobian_reused_across_steps():
+    res = _numerics.solve_ivp(robertson, (0.0, 1e5), [1.0, 0.0, 0.0], rtol=1e-6, atol=1e-10)
+    steps = len(res.t) - 1
+    assert 0 < res.njev < steps / 4
+    # Finite differences cost n evaluations per Jacobian; the rest is about
+    # two corrector evaluations per step.
+    assert res.nfev - 3 * res.njev < 3 * steps
 
 
 def test_robertson_analytic_jacobian():
@@ -233,6 +243,21 @@ def test_quad_matches_scipy(case):
     ref_value, ref_err = integrate.quad(f, a, b)
     assert value == pytest.approx(ref_value, rel=1e-12, abs=1e-300)
     assert abserr == pytest.approx(ref_err, rel=1e-6, abs=1e-300)
+
+
+@pytest.mark.parametrize("limit, epsrel", [(3, 1.49e-8), (8, 1e-12), (50, 1e-13)])
+def test_quad_limits_and_tolerances_match_scipy(limit, epsrel):
+    # Hard integrands stopped by the subdivision limit or tight tolerances: the
+    # subinterval bookkeeping and the extrapolation must follow the same path.
+    for f in (lambda x: math.log(x) * math.sin(1 / x) if x > 0 else 0.0,
+              lambda x: x ** -0.9 if x > 0 else 0.0,
+              lambda x: math.cos(100 * x) * math.exp(-x)):
+        value, abserr = _numerics.quad(f, 0.0, 1.0, epsrel=epsrel, limit=limit)
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", integrate.IntegrationWarning)
+            ref_value, ref_err = integrate.quad(f, 0.0, 1.0, epsrel=epsrel, limit=limit)
+        assert value == pytest.approx(ref_value, rel=1e-12)
+        assert abserr == pytest.approx(ref_err, rel=1e-6)
 
 
 def test_quad_edges():
