@@ -1,17 +1,19 @@
-"""`python -m velmora`: the main job of the package."""
+"""`python -m velmora`: the main job of the package.
+
+Without arguments it runs the study module's fixed P&T study in the current
+directory: the results CSV, and the contour map beside it as PNG (same base
+name), also shown where a display exists.
+"""
 
 import sys
 
 
 def main(argv=None):
-    from velmora.core.growth_simulator import MovingSectionalModel
+    # argv is accepted for the command line that later grows subcommands; with
+    # none given, the fixed study is what runs.
+    from velmora.core import parameter_sweep
 
-    model = MovingSectionalModel()
-    props, _, largest, carbon = model.AA00
-    print("velmora: reactor model built with the default parameters")
-    print(f"inlet gas density {props['curr_dens'][0]:.6g} kg/m^3, viscosity {props['curr_visc'][0]:.6g} Pa s")
-    print("largest carbon species at the inlet:", ", ".join(f"{k}={v:.3g}" for k, v in largest.items()))
-    print(f"initial particles per unit gas density: {model.initial_N:.6g}")
+    parameter_sweep.main(output_dir=".")
     return 0
 
 

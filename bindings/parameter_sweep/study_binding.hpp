@@ -1,0 +1,58 @@
+// Shared pieces of the velmora.core.parameter_sweep bindings: registration of
+// each study class, and the conversions between host objects and the core.
+#pragma once
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "common/output.hpp"
+
+namespace velmora::bind::sweep {
+
+namespace py = pybind11;
+
+inline constexpr const char* kModuleName = "velmora.core.parameter_sweep";
+
+// A module-level name, looked up at call time as the code of a module body
+// would (so a replaced MovingSectionalModel, plt or griddata is honoured).
+inline py::object module_global(const char* name) { return py::module_::import(kModuleName).attr(name); }
+
+// A nested study class, reached through the module-level name Mapping_Wrapper.
+inline py::object study_class(const char* name) { return module_global("Mapping_Wrapper").attr(name); }
+
+inline void print_lines(const std::vector<std::string>& lines) {
+    for (const auto& line : lines) velmora::print_line(line);
+}
+
+inline std::string text_of(py::handle obj) { return py::str(obj).cast<std::string>(); }
+
+// A host number as a double; strings and other non-numbers raise TypeError.
+double as_double(py::handle obj, const char* what);
+
+// A host integer (int, numpy integer, anything with __index__) as long long.
+long long as_index(py::handle obj);
+
+// A 1-D float copy of an array-like; anything else raises TypeError/ValueError.
+std::vector<double> as_vector(py::handle obj, const char* what);
+
+py::array_t<double> to_numpy(const std::vector<double>& values);
+
+// The text a study records for an ordinary exception caught around one run or
+// one save: str() of a host exception, what() of a core one. Host exceptions
+// that are not Exception subclasses (KeyboardInterrupt, SystemExit) are
+// rethrown, so they end the study.
+std::string ordinary_exception_text(std::exception_ptr caught);
+
+// Registration of the classes, in the order of the class body.
+py::object register_mapping_wrapper(py::module_& m);
+void register_study_config(py::object wrapper_cls);
+void register_study_runner(py::object wrapper_cls);
+void register_result_analysis(py::object wrapper_cls);
+void register_contour_plotter(py::object wrapper_cls);
+void register_visualizer(py::object wrapper_cls);
+void register_main_study(py::module_& m);
+
+}  // namespace velmora::bind::sweep

@@ -1,0 +1,109 @@
+#include "study/run_record.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/errors.hpp"
+
+namespace velmora::study {
+
+namespace {
+
+// Position in an array as the host resolves an index (negative from the end).
+std::size_t resolve_index(long long index, std::size_t size) {
+    const long long n = static_cast<long long>(size);
+    const long long resolved = index < 0 ? index + n : index;
+    if (resolved < 0 || resolved >= n)
+        throw IndexError("index " + std::to_string(index) + " is out of bounds for axis 0 with size " +
+                         std::to_string(size));
+    return static_cast<std::size_t>(resolved);
+}
+
+}  // namespace
+
+std::vector<std::string> record_columns(std::string_view y_key, std::string_view x_key,
+                                        const std::vector<std::string>& constant_keys) {
+    std::vector<std::string> columns{"simulation_id",
+                                     "map_type",
+                                     std::string(y_key) + "_parameter",
+                                     std::string(x_key) + "_parameter",
+                                     "status",
+                                     "error_message",
+                                     "N_total",
+                                     "dm_avg",
+                                     "L_cnt_avg",
+                                     "wall_number_avg"};
+    for (const auto& key : constant_keys) columns.push_back(key + "_parameter_constant");
+    return columns;
+}
+
+std::string point_description(std::string_view key, double value, std::string_view unit) {
+    std::string number;
+    if (std::isnan(value)) {
+        number = "nan";  // the host prints no sign for NaN
+    } else {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.4g", value);
+        number = buf;
+    }
+    return std::string(key) + "=" + number + std::string(unit);
+}
+
+std::string simulation_line(std::size_t current, std::size_t total, std::string_view y_description,
+                            std::string_view x_description) {
+    return "Simulation " + std::to_string(current) + "/" + std::to_string(total) + ": " +
+           std::string(y_description) + ", " + std::string(x_description);
+}
+
+std::vector<std::size_t> valid_sections(std::span<const double> final_wall_numbers, long long isec) {
+    std::vector<std::size_t> sections;
+    for (long long i = 0; i < isec; ++i) {
+        const std::size_t k = resolve_index(i, final_wall_numbers.size());
+        if (final_wall_numbers[k] > 1.0) sections.push_back(k);
+    }
+    return sections;
+}
+
+double total_number(std::span<const double> final_y, const std::vector<std::size_t>& sections) {
+    double total = 0.0;
+    for (const std::size_t i : sections) total += final_y[resolve_index(static_cast<long long>(i), final_y.size())];
+    return total;
+}
+
+double number_weighted_mean(std::span<const double> values, long long offset, std::span<const double> final_y,
+                            const std::vector<std::size_t>& sections, double total) {
+    double sum = 0.0;
+    for (const std::size_t i : sections) {
+        const long long position = offset + static_cast<long long>(i);
+        sum += values[resolve_index(position, values.size())] *
+               final_y[resolve_index(static_cast<long long>(i), final_y.size())];
+    }
+    return sum / total;
+}
+
+std::string results_file_name(std::string_view map_requested, const std::tm& local_time) {
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local_time);
+    return "parametric_study_" + std::string(map_requested) + "_" + stamp + ".csv";
+}
+
+std::tm local_time_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name) {
+    const std::size_t failed = total >= successful ? total - successful : 0;
+    return {
+        "",
+        "Parametric Study Complete!",
+        "  Total simulations: " + std::to_string(total),
+        "  Successful: " + std::to_string(successful),
+        "  Failed: " + std::to_string(failed),
+        "  Results saved to: " + std::string(file_name),
+    };
+}
+
+}  // namespace velmora::study

@@ -1,0 +1,64 @@
+// What one grid point of a study leaves behind: its columns, its progress
+// line, and the number-weighted summary of the model's final state over the
+// sections that grew CNTs (final wall number above 1).
+#pragma once
+#include <cstddef>
+#include <ctime>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::study {
+
+inline constexpr const char* kNoValidSections = "No valid sections found";
+inline constexpr const char* kArraysMissing = "Required data arrays not available";
+
+// Outcome of one run. status 1 once all summaries are in; a run that fails
+// part-way keeps the summaries computed before the failure.
+struct RunSummary {
+    int status = 0;
+    std::string error_message;
+    std::optional<double> N_total;
+    std::optional<double> dm_avg;
+    std::optional<double> L_cnt_avg;
+    std::optional<double> wall_number_avg;
+};
+
+// Column names of a run record in their fixed order: simulation_id, map_type,
+// <Y>_parameter, <X>_parameter, status, error_message, N_total, dm_avg,
+// L_cnt_avg, wall_number_avg, then <key>_parameter_constant per constant key.
+std::vector<std::string> record_columns(std::string_view y_key, std::string_view x_key,
+                                        const std::vector<std::string>& constant_keys);
+
+// "T=800K", "P=0.001molar fraction": key, '=', value as %.4g, unit without a blank.
+std::string point_description(std::string_view key, double value, std::string_view unit);
+
+// "Simulation 3/9: T=800K, P=0.001molar fraction".
+std::string simulation_line(std::size_t current, std::size_t total, std::string_view y_description,
+                            std::string_view x_description);
+
+// Section indices 0 .. isec-1 (ascending) whose final wall number is above 1
+// (NaN is not). Throws IndexError when isec exceeds the array.
+std::vector<std::size_t> valid_sections(std::span<const double> final_wall_numbers, long long isec);
+
+// Sum of final_y over the sections, in section order.
+double total_number(std::span<const double> final_y, const std::vector<std::size_t>& sections);
+
+// sum(values[offset + i] * final_y[i]) / total over the sections. The offset
+// selects a block of a longer vector (the CNT lengths of carbon_data start at
+// intnum); a negative position counts from the end, as the host indexes.
+// Throws IndexError for a position outside either array. A zero total gives
+// inf or NaN, as floating-point division does.
+double number_weighted_mean(std::span<const double> values, long long offset, std::span<const double> final_y,
+                            const std::vector<std::size_t>& sections, double total);
+
+// "parametric_study_" + map_requested + "_" + YYYYmmdd_HHMMSS + ".csv".
+std::string results_file_name(std::string_view map_requested, const std::tm& local_time);
+std::tm local_time_now();
+
+// The closing report of a study, starting with an empty line.
+std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name);
+
+}  // namespace velmora::study
