@@ -382,6 +382,21 @@ def test_interpolation_falls_back(capsys):
     assert not np.isnan(Zi).any()
 
 
+def test_failed_runs_do_not_blank_the_map(capsys):
+    plotter = Mapping_Wrapper.ContourPlotter()
+    x = pd.Series([0.0, 1.0, 0.0, 1.0, 0.5])
+    y = pd.Series([0.0, 0.0, 1.0, 1.0, 0.5])
+    z = pd.Series([0.0, 1.0, 2.0, 3.0, np.nan])  # the centre run failed
+    Xi, Yi, Zi = plotter.create_interpolation_grid(x, y, z)
+    assert capsys.readouterr().out == "Using cubic interpolation\n"
+    assert np.isfinite(Zi).all()
+    np.testing.assert_allclose(Zi, Xi + 2.0 * Yi, atol=1e-7)
+    # two failed runs of four leave two points on a line: nearest neighbour still fills the map
+    Xi, Yi, Zi = plotter.create_interpolation_grid(x[:4], y[:4], pd.Series([1.0, 2.0, np.nan, np.nan]))
+    assert capsys.readouterr().out == "Linear failed, using nearest neighbor interpolation\n"
+    assert np.isfinite(Zi).all() and Xi.shape == (100, 100)
+
+
 def test_visualizer_without_a_study_or_file(capsys):
     with pytest.raises(ValueError, match=re.escape(
             "No parametric study has been run yet. Please run run_parametric_study() first.")):

@@ -14,8 +14,21 @@ constexpr int kInterpolationNodes = 100;
 
 // griddata with the given method; cubic falls back to linear, linear to
 // nearest on any ordinary exception, and the method used is printed.
-py::object interpolate(py::handle x, py::handle y, py::handle z, py::handle Xi, py::handle Yi) {
+py::object interpolate(py::handle x_all, py::handle y_all, py::handle z_all, py::handle Xi, py::handle Yi) {
     py::object griddata = module_global("griddata");
+    py::object np = module_global("np");
+    // Failed runs have no mean CNT length; interpolating through their NaN would
+    // blank the whole map (cubic) or every triangle they touch (linear), so the
+    // map is drawn from the runs that produced a value.
+    py::object x = np.attr("asarray")(x_all, py::arg("dtype") = "float64");
+    py::object y = np.attr("asarray")(y_all, py::arg("dtype") = "float64");
+    py::object z = np.attr("asarray")(z_all, py::arg("dtype") = "float64");
+    py::object finite = np.attr("isfinite")(z);
+    if (py::cast<bool>(finite.attr("any")())) {
+        x = x[finite];
+        y = y[finite];
+        z = z[finite];
+    }
     const auto attempt = [&](const char* method) {
         return griddata(py::make_tuple(x, y), z, py::make_tuple(Xi, Yi), py::arg("method") = method);
     };
