@@ -70,4 +70,6 @@ PYBIND11_MODULE(parameter_sweep, m) {
     sweep::register_contour_plotter(wrapper_cls);
     sweep::register_visualizer(wrapper_cls);
     sweep::register_main_study(m);
+    sweep::register_study_points(m);
+    sweep::register_single_run(m);
 }

@@ -1,18 +1,26 @@
-// The study runner: one reactor model per grid point, its summary record, and
-// the results file.
+// The study runner: one reactor model per grid point, its summary record, the
+// checkpoint of finished records, and the results file.
 //
-// Models are created by calling the host class object MovingSectionalModel
-// (looked up in this module at call time) rather than the C++ model type
-// directly: the model's binding owns the Cantera gas object and the gas-step
-// adapter, and its attribute table is what the apply methods write. The model
-// itself still runs entirely in C++; only construction and attribute access
-// cross the boundary, once per grid point.
+// Without new keywords every point runs here, one after another, and models
+// are created by calling create_model_with_parameters (which calls the host
+// class object MovingSectionalModel, looked up in this module at call time):
+// the model's binding owns the Cantera gas object and the gas-step adapter.
+// With max_workers or an executor the points are handed to worker processes
+// as the module-level task _run_study_point; their records come back in
+// completion order and are put back in grid order before the file is written.
+#include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "parameter_sweep/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
+#include "parameter_sweep/study_points.hpp"
+#include "study/checkpoint.hpp"
+#include "study/progress_bar.hpp"
+#include "study/results_table.hpp"
+#include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
 
 namespace velmora::bind::sweep {
@@ -41,63 +49,81 @@ bool save_results(py::object, py::object results, py::object filename) {
     }
 }
 
-// Host tuple unpacking of `times, solutions = model.solve()`, with its messages.
-void unpack_two(py::handle result) {
-    if (!py::isinstance<py::iterable>(result))
-        throw py::type_error("cannot unpack non-iterable " + text_of(py::type::handle_of(result).attr("__name__")) +
-                             " object");
-    std::size_t count = 0;
-    for (py::handle item : result) {
-        (void)item;
-        if (++count > 2) throw py::value_error("too many values to unpack (expected 2)");
+// The progress bar on standard error: redrawn after each finished point and
+// cleared before the study prints a line, so the two never share a line.
+class ProgressDisplay {
+public:
+    ProgressDisplay(bool on, std::size_t total, std::size_t done)
+        : on_(on), total_(total), done_(done), start_(std::chrono::steady_clock::now()) {}
+
+    void draw() const {
+        if (!on_) return;
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        write("\r" + study::progress_text(done_, total_, done_here_, elapsed) + "\x1b[K");
     }
-    if (count < 2)
-        throw py::value_error("not enough values to unpack (expected 2, got " + std::to_string(count) + ")");
+    void clear() const {
+        if (on_) write("\r\x1b[K");
+    }
+    void advance() {
+        ++done_;
+        ++done_here_;
+    }
+    void finish() const {
+        if (!on_) return;
+        draw();
+        write("\n");
+    }
+
+private:
+    bool on_;
+    std::size_t total_, done_, done_here_ = 0;
+    std::chrono::steady_clock::time_point start_;
+
+    static void write(const std::string& text) {
+        py::object err = py::module_::import("sys").attr("stderr");
+        err.attr("write")(py::str(text));
+        err.attr("flush")();
+    }
+};
+
+// Everything the runner knows about one grid point.
+struct PlannedPoint {
+    std::size_t simulation_id = 0;
+    py::object y_value, x_value;
+    std::string line;  // "Simulation i/N: ..."
+};
+
+// The records of a resume source: a checkpoint (lines of JSON objects, a torn
+// last line dropped) or a results file written by a study.
+std::vector<study::FlatRecord> load_recorded(const py::object& source) {
+    py::object file = py::module_::import("builtins").attr("open")(source, "rb");
+    py::object data;
+    try {
+        data = file.attr("read")();
+    } catch (...) {
+        file.attr("close")();
+        throw;
+    }
+    file.attr("close")();
+    const std::string text = data.cast<std::string>();
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && text[first] == '{') return study::read_checkpoint_text(text).records;
+    return study::records_from_csv(text);
 }
 
-bool has_entries(py::handle model, const char* name, std::size_t at_least) {
-    return py::hasattr(model, name) && py::len(model.attr(name)) >= at_least;
+void check_run_options(py::object max_workers, py::object executor) {
+    if (!max_workers.is_none() && !executor.is_none())
+        throw py::value_error("give either max_workers or executor, not both");
+    if (!max_workers.is_none() && as_index(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
 }
 
-std::vector<double> last_entry(py::handle model, const char* name) {
-    py::object history = model.attr(name);
-    return as_vector(history[py::int_(-1)], name);
-}
-
-// Number-weighted summaries of the final state over the sections that grew
-// CNTs; writes each field of the record as soon as it is known, so a failure
-// part-way leaves what was computed before it.
-void summarize_solved_model(py::handle model, py::dict record) {
-    if (!(has_entries(model, "y_saved", 2) && has_entries(model, "wall_number_section_saved", 1))) {
-        record["error_message"] = study::kArraysMissing;
-        return;
-    }
-    const std::vector<double> final_y = last_entry(model, "y_saved");
-    const std::vector<double> final_walls = last_entry(model, "wall_number_section_saved");
-    const auto sections = study::valid_sections(final_walls, as_index(model.attr("isec")));
-    if (sections.empty()) {
-        record["error_message"] = study::kNoValidSections;
-        return;
-    }
-    const double total = study::total_number(final_y, sections);
-    record["N_total"] = total;
-    if (has_entries(model, "xdm_saved", 1))
-        record["dm_avg"] = study::number_weighted_mean(last_entry(model, "xdm_saved"), 0, final_y, sections, total);
-    if (has_entries(model, "carbon_data_saved", 1)) {
-        const long long intnum = as_index(model.attr("intnum"));
-        record["L_cnt_avg"] =
-            study::number_weighted_mean(last_entry(model, "carbon_data_saved"), intnum, final_y, sections, total);
-    }
-    record["wall_number_avg"] = study::number_weighted_mean(final_walls, 0, final_y, sections, total);
-    record["status"] = 1;
-}
-
-py::list run_parametric_study(py::object self) {
+py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
+                              bool progress) {
+    check_run_options(max_workers, executor);
     velmora::print_line("Starting Automated Parametric Study...");
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
 
-    py::list results;
     py::object y_range = config.attr("Y_parameter_range"), x_range = config.attr("X_parameter_range");
     const std::size_t total_sims = py::len(y_range) * py::len(x_range);
     const std::string y_key = text_of(config.attr("Y_parameter")), x_key = text_of(config.attr("X_parameter"));
@@ -109,41 +135,128 @@ py::list run_parametric_study(py::object self) {
     std::vector<std::string> constant_names;
     for (py::handle key : constant_keys) constant_names.push_back(text_of(key));
     const std::vector<std::string> columns = study::record_columns(y_key, x_key, constant_names);
+    py::object map_type = self.attr("map_requested");
+    const std::string map_text = text_of(map_type);
 
-    std::size_t current_sim = 0;
+    std::vector<PlannedPoint> points;
+    std::vector<study::GridPoint> grid;
     for (py::handle y_value : y_range) {
         for (py::handle x_value : x_range) {
-            ++current_sim;
-            velmora::print_line(study::simulation_line(
-                current_sim, total_sims, study::point_description(y_key, as_double(y_value, "Y value"), y_unit),
-                study::point_description(x_key, as_double(x_value, "X value"), x_unit)));
-
-            py::dict record;
-            record[columns[0].c_str()] = current_sim;
-            record[columns[1].c_str()] = self.attr("map_requested");
-            record[columns[2].c_str()] = y_value;
-            record[columns[3].c_str()] = x_value;
-            record[columns[4].c_str()] = 0;
-            record[columns[5].c_str()] = "";
-            for (std::size_t k = 6; k < 10; ++k) record[columns[k].c_str()] = py::none();
-            std::size_t column = 10;
-            for (py::handle key : constant_keys) record[columns[column++].c_str()] = constant_values[key];
-
-            try {
-                py::object model = self.attr("create_model_with_parameters")(config, y_value, x_value);
-                unpack_two(model.attr("solve")());
-                summarize_solved_model(model, record);
-            } catch (...) {
-                const std::string message = ordinary_exception_text(std::current_exception());
-                record["error_message"] = message;
-                velmora::print_line("    Failed: " + message);
-            }
-            results.append(record);
+            PlannedPoint point;
+            point.simulation_id = points.size() + 1;
+            point.y_value = py::reinterpret_borrow<py::object>(y_value);
+            point.x_value = py::reinterpret_borrow<py::object>(x_value);
+            const double y = as_double(y_value, "Y value"), x = as_double(x_value, "X value");
+            point.line = study::simulation_line(point.simulation_id, total_sims,
+                                                study::point_description(y_key, y, y_unit),
+                                                study::point_description(x_key, x, x_unit));
+            grid.push_back({static_cast<long long>(point.simulation_id), y, x});
+            points.push_back(std::move(point));
         }
     }
 
-    const std::string final_filename =
-        study::results_file_name(text_of(self.attr("map_requested")), study::local_time_now());
+    // Records known before this call (resume), one slot per grid point.
+    std::vector<py::object> slots(points.size());
+    std::vector<study::FlatRecord> recovered;
+    if (!resume.is_none()) {
+        const std::vector<study::FlatRecord> recorded = load_recorded(resume);
+        const auto matched = study::match_recorded_points(grid, columns, map_text, recorded);
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            if (!matched[k]) continue;
+            slots[k] = record_of(recorded[*matched[k]]);
+            recovered.push_back(recorded[*matched[k]]);
+        }
+        velmora::print_line(study::resume_line(recovered.size(), total_sims, text_of(resume)));
+    }
+
+    const std::string checkpoint_name = study::checkpoint_file_name(map_text);
+    study::CheckpointWriter checkpoint;
+    if (checkpoint.start(checkpoint_name, recovered))
+        velmora::print_line("Checkpoint file: " + checkpoint_name);
+    else
+        velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+
+    ProgressDisplay bar(progress, total_sims, recovered.size());
+    const auto finish_point = [&](std::size_t k, py::object record) {
+        slots[k] = record;
+        if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record))) {
+            bar.clear();
+            velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+        }
+        bar.advance();
+        bar.draw();
+    };
+    bar.draw();
+
+    if (max_workers.is_none() && executor.is_none()) {
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            if (slots[k]) continue;
+            const PlannedPoint& point = points[k];
+            bar.clear();
+            velmora::print_line(point.line);
+            bar.draw();
+            py::dict record = new_run_record(columns, py::int_(point.simulation_id), map_type, point.y_value,
+                                             point.x_value, constant_keys, constant_values);
+            run_into_record(record, [&]() {
+                return self.attr("create_model_with_parameters")(config, point.y_value, point.x_value);
+            });
+            finish_point(k, record);
+        }
+    } else {
+        py::module_ futures_module = py::module_::import("concurrent.futures");
+        const bool own_pool = executor.is_none();
+        if (own_pool) executor = futures_module.attr("ProcessPoolExecutor")(py::arg("max_workers") = max_workers);
+        py::object task = module_global("_run_study_point");
+        py::list columns_list;
+        for (const auto& column : columns) columns_list.append(py::str(column));
+        py::list submitted;
+        py::dict index_of;  // future -> position in the grid
+        try {
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                if (slots[k]) continue;
+                py::dict description;
+                description["simulation_id"] = py::int_(points[k].simulation_id);
+                description["map_type"] = map_type;
+                description["columns"] = columns_list;
+                description["Y_parameter"] = py::str(y_key);
+                description["X_parameter"] = py::str(x_key);
+                description["y_value"] = points[k].y_value;
+                description["x_value"] = points[k].x_value;
+                description["constant_parameters"] = constant_keys;
+                description["constant_values"] = constant_values;
+                py::object kwargs = py::module_::import("copy").attr("copy")(self.attr("Velmora_kwargs"));
+                py::object future = executor.attr("submit")(task, description, kwargs);
+                submitted.append(future);
+                index_of[future] = py::int_(k);
+            }
+            for (py::handle future : futures_module.attr("as_completed")(submitted)) {
+                py::tuple outcome = future.attr("result")();
+                const auto k = static_cast<std::size_t>(as_index(index_of[future]));
+                bar.clear();
+                velmora::print_line(points[k].line);
+                py::str printed = outcome[1];
+                if (py::len(printed) > 0) py::module_::import("sys").attr("stdout").attr("write")(printed);
+                finish_point(k, outcome[0]);
+            }
+        } catch (...) {
+            bar.clear();
+            for (py::handle future : submitted) future.attr("cancel")();
+            if (own_pool) {
+                try {
+                    executor.attr("shutdown")(py::arg("wait") = false, py::arg("cancel_futures") = true);
+                } catch (py::error_already_set&) {
+                }
+            }
+            throw;
+        }
+        if (own_pool) executor.attr("shutdown")(py::arg("wait") = true);
+    }
+    bar.finish();
+    checkpoint.close();
+
+    py::list results;
+    for (const auto& record : slots) results.append(record);
+    const std::string final_filename = study::results_file_name(map_text, study::local_time_now());
     self.attr("save_results")(results, final_filename);
     py::setattr(self, "last_generated_filename", py::str(final_filename));
     py::setattr(self, "results", results);
@@ -164,9 +277,17 @@ void register_study_runner(py::object wrapper_cls) {
                "constant values applied.");
     add_method(wrapper_cls, "save_results", &save_results, py::arg("results"), py::arg("filename"),
                "Writes the run records as CSV (no index column); False after printing the error when that fails.");
-    add_method(wrapper_cls, "run_parametric_study", &run_parametric_study,
+    add_method(wrapper_cls, "run_parametric_study", &run_parametric_study, py::kw_only(),
+               py::arg("max_workers") = py::none(), py::arg("executor") = py::none(), py::arg("resume") = py::none(),
+               py::arg("progress") = false,
                "Runs every grid point, records each run (failures included), writes the time-stamped CSV and "
-               "returns the records.");
+               "returns the records.\n\n"
+               "Every finished record is also appended at once to parametric_study_<map>.checkpoint.jsonl in the "
+               "current directory. max_workers=N runs the points in N worker processes; executor takes any "
+               "concurrent.futures.Executor-compatible object (a Dask client's get_executor(), "
+               "mpi4py.futures.MPIPoolExecutor, a ProcessPoolExecutor) instead. Records, file and summary are those "
+               "of a sequential run, in grid order. resume names a checkpoint or results file of the same study: "
+               "the points it records are not run again. progress=True draws a progress bar on standard error.");
 }
 
 }  // namespace velmora::bind::sweep

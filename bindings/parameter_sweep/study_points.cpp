@@ -1,0 +1,186 @@
+// The run of one grid point and the module-level worker task.
+//
+// The task is a function of the module so that any executor can ship it to
+// another process by reference (pickle by qualified name); its arguments are a
+// plain dict describing the point and the keyword bundle. It builds the model
+// as create_model_with_parameters does, through the module-level
+// MovingSectionalModel and the configuration's apply methods, and captures
+// what the run prints so that the study prints it beside the point's line.
+#include "parameter_sweep/study_points.hpp"
+
+#include <exception>
+
+#include "parameter_sweep/plain_class.hpp"
+#include "study/run_record.hpp"
+#include "study/study_parameters.hpp"
+
+namespace velmora::bind::sweep {
+
+namespace {
+
+// Host tuple unpacking of `times, solutions = model.solve()`, with its messages.
+void unpack_two(py::handle result) {
+    if (!py::isinstance<py::iterable>(result))
+        throw py::type_error("cannot unpack non-iterable " + text_of(py::type::handle_of(result).attr("__name__")) +
+                             " object");
+    std::size_t count = 0;
+    for (py::handle item : result) {
+        (void)item;
+        if (++count > 2) throw py::value_error("too many values to unpack (expected 2)");
+    }
+    if (count < 2)
+        throw py::value_error("not enough values to unpack (expected 2, got " + std::to_string(count) + ")");
+}
+
+bool has_entries(py::handle model, const char* name, std::size_t at_least) {
+    return py::hasattr(model, name) && py::len(model.attr(name)) >= at_least;
+}
+
+std::vector<double> last_entry(py::handle model, const char* name) {
+    py::object history = model.attr(name);
+    return as_vector(history[py::int_(-1)], name);
+}
+
+// Number-weighted summaries of the final state over the sections that grew
+// CNTs; writes each field of the record as soon as it is known, so a failure
+// part-way leaves what was computed before it.
+void summarize_solved_model(py::handle model, py::dict record) {
+    if (!(has_entries(model, "y_saved", 2) && has_entries(model, "wall_number_section_saved", 1))) {
+        record["error_message"] = study::kArraysMissing;
+        return;
+    }
+    const std::vector<double> final_y = last_entry(model, "y_saved");
+    const std::vector<double> final_walls = last_entry(model, "wall_number_section_saved");
+    const auto sections = study::valid_sections(final_walls, as_index(model.attr("isec")));
+    if (sections.empty()) {
+        record["error_message"] = study::kNoValidSections;
+        return;
+    }
+    const double total = study::total_number(final_y, sections);
+    record["N_total"] = total;
+    if (has_entries(model, "xdm_saved", 1))
+        record["dm_avg"] = study::number_weighted_mean(last_entry(model, "xdm_saved"), 0, final_y, sections, total);
+    if (has_entries(model, "carbon_data_saved", 1)) {
+        const long long intnum = as_index(model.attr("intnum"));
+        record["L_cnt_avg"] =
+            study::number_weighted_mean(last_entry(model, "carbon_data_saved"), intnum, final_y, sections, total);
+    }
+    record["wall_number_avg"] = study::number_weighted_mean(final_walls, 0, final_y, sections, total);
+    record["status"] = 1;
+}
+
+// Sets one study parameter on a model through the configuration's apply
+// method of that key. The methods use nothing of the configuration itself, so
+// a bare instance (no grids, nothing printed) stands in for it.
+void apply_on_model(py::handle setter, py::handle model, const std::string& key, py::handle value) {
+    const study::StudyParameter* parameter = study::find_study_parameter(key);
+    if (!parameter) throw py::key_error(key);
+    setter.attr(std::string(parameter->apply_method).c_str())(model, value);
+}
+
+study::CellValue cell_of(py::handle value) {
+    if (value.is_none()) return std::monostate{};
+    if (PyBool_Check(value.ptr())) return value.cast<bool>();
+    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+    if (PyFloat_Check(value.ptr())) return value.cast<double>();
+    if (PyIndex_Check(value.ptr())) {
+        try {
+            return as_index(value);
+        } catch (py::error_already_set&) {
+            return text_of(value);  // beyond 64 bits: kept as its digits
+        }
+    }
+    if (py::isinstance(value, py::module_::import("numpy").attr("floating"))) return as_double(value, "value");
+    return text_of(value);
+}
+
+}  // namespace
+
+py::dict new_run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                        py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values) {
+    py::dict record;
+    record[columns[0].c_str()] = simulation_id;
+    record[columns[1].c_str()] = map_type;
+    record[columns[2].c_str()] = y_value;
+    record[columns[3].c_str()] = x_value;
+    record[columns[4].c_str()] = 0;
+    record[columns[5].c_str()] = "";
+    for (std::size_t k = 6; k < 10; ++k) record[columns[k].c_str()] = py::none();
+    std::size_t column = 10;
+    for (py::handle key : constant_keys) record[columns.at(column++).c_str()] = constant_values[key];
+    return record;
+}
+
+void run_into_record(py::dict record, const std::function<py::object()>& build_model) {
+    try {
+        py::object model = build_model();
+        unpack_two(model.attr("solve")());
+        summarize_solved_model(model, record);
+    } catch (...) {
+        const std::string message = ordinary_exception_text(std::current_exception());
+        record["error_message"] = message;
+        velmora::print_line("    Failed: " + message);
+    }
+}
+
+study::FlatRecord flat_record_of(py::handle record) {
+    study::FlatRecord flat;
+    for (auto item : py::reinterpret_borrow<py::dict>(record)) flat.emplace_back(text_of(item.first), cell_of(item.second));
+    return flat;
+}
+
+py::dict record_of(const study::FlatRecord& flat) {
+    py::dict record;
+    for (const auto& [key, value] : flat) {
+        py::object cell;
+        if (std::holds_alternative<std::monostate>(value)) cell = py::none();
+        else if (const bool* b = std::get_if<bool>(&value)) cell = py::bool_(*b);
+        else if (const long long* n = std::get_if<long long>(&value)) cell = py::int_(*n);
+        else if (const double* x = std::get_if<double>(&value)) cell = py::float_(*x);
+        else cell = py::str(std::get<std::string>(value));
+        record[py::str(key)] = cell;
+    }
+    return record;
+}
+
+py::tuple run_study_point(py::dict point, py::dict velmora_kwargs) {
+    std::vector<std::string> columns;
+    for (py::handle column : point["columns"]) columns.push_back(text_of(column));
+    if (columns.size() < 10) throw py::value_error("a study point needs at least the ten record columns");
+    py::object constant_keys = point["constant_parameters"], constant_values = point["constant_values"];
+    py::object y_value = point["y_value"], x_value = point["x_value"];
+    py::dict record = new_run_record(columns, point["simulation_id"], point["map_type"], y_value, x_value,
+                                     constant_keys, constant_values);
+    const std::string y_key = text_of(point["Y_parameter"]), x_key = text_of(point["X_parameter"]);
+
+    py::object buffer = py::module_::import("io").attr("StringIO")();
+    py::object redirect = py::module_::import("contextlib").attr("redirect_stdout")(buffer);
+    redirect.attr("__enter__")();
+    try {
+        run_into_record(record, [&]() {
+            py::object kwargs = py::module_::import("copy").attr("copy")(velmora_kwargs);
+            py::object model = module_global("MovingSectionalModel")(**kwargs);
+            py::object config_cls = study_class("ParametricStudyConfig");
+            py::object setter = config_cls.attr("__new__")(config_cls);
+            apply_on_model(setter, model, y_key, y_value);
+            apply_on_model(setter, model, x_key, x_value);
+            for (py::handle key : constant_keys) apply_on_model(setter, model, text_of(key), constant_values[key]);
+            return model;
+        });
+    } catch (...) {
+        redirect.attr("__exit__")(py::none(), py::none(), py::none());
+        throw;
+    }
+    redirect.attr("__exit__")(py::none(), py::none(), py::none());
+    return py::make_tuple(record, buffer.attr("getvalue")());
+}
+
+void register_study_points(py::module_& m) {
+    m.def("_run_study_point", &run_study_point, py::arg("point"), py::arg("Velmora_kwargs"),
+          "Runs one grid point of a study (the task that parallel studies hand to their executor): builds a "
+          "MovingSectionalModel from a copy of Velmora_kwargs, applies the point's values and the constants, "
+          "solves and summarises. Returns (record, printed text); an ordinary exception is recorded in the "
+          "record, as the sequential study does.");
+}
+
+}  // namespace velmora::bind::sweep

@@ -1,0 +1,36 @@
+// One grid point of a study, shared by the in-process runner and the worker
+// task that executors run: the record with its initial values, the run with
+// its failure capture, and the record as checkpoint cells.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "parameter_sweep/study_binding.hpp"
+#include "study/checkpoint.hpp"
+
+namespace velmora::bind::sweep {
+
+// The record of a point before its run: number, map, the two values, status 0,
+// empty message, four None summaries, then the constant values.
+py::dict new_run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                        py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values);
+
+// Builds the model with `build_model`, solves it and writes the summaries into
+// the record. An ordinary exception is recorded (and "    Failed: " printed);
+// an interrupt ends the study.
+void run_into_record(py::dict record, const std::function<py::object()>& build_model);
+
+// The record's fields as checkpoint cells (numpy numbers become plain ones;
+// a value of any other type is kept as its text), and back.
+study::FlatRecord flat_record_of(py::handle record);
+py::dict record_of(const study::FlatRecord& flat);
+
+// The worker task: runs one point from its description (a plain dict, see
+// point_description_of in the runner) with a copy of the keyword bundle, and
+// returns (record, text the run printed).
+py::tuple run_study_point(py::dict point, py::dict velmora_kwargs);
+
+void register_study_points(py::module_& m);
+
+}  // namespace velmora::bind::sweep

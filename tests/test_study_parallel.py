@@ -1,0 +1,216 @@
+"""Parallel, distributed and resumable studies: worker processes and a Dask
+cluster give the records and the results file of a sequential run; the
+checkpoint keeps every finished run through a SIGKILL and a resume repeats none."""
+import os
+import re
+import signal
+import subprocess
+import sys
+import time
+
+import numpy as np
+import pytest
+
+import velmora
+import velmora.core.parameter_sweep as ps
+from velmora.core.parameter_sweep import Mapping_Wrapper
+
+# 16 short runs (4 x 4 grid, 2 cm reactor, 8 sections): a fraction of a second each.
+STUDY = dict(total_data_points=16, temperature_range_max=950, reactor_length_range_constant=0.02, intnum=8)
+CHECKPOINT = "parametric_study_P&T.checkpoint.jsonl"
+SIM_LINE = re.compile(r"^Simulation (\d+)/(\d+): .*$", re.M)
+
+
+def run_in(directory, study=STUDY, **options):
+    cwd = os.getcwd()
+    os.chdir(directory)
+    try:
+        wrapper = Mapping_Wrapper(**study)
+        records = wrapper.run_parametric_study(**options)
+        with open(wrapper.last_generated_filename) as f:
+            return records, f.read()
+    finally:
+        os.chdir(cwd)
+
+
+def simulation_ids(out):
+    return [int(m.group(1)) for m in SIM_LINE.finditer(out)]
+
+
+def checkpoint_ids(path):
+    import json
+
+    return [json.loads(line)["simulation_id"] for line in open(path) if line.strip()]
+
+
+@pytest.fixture(scope="module")
+def reference(tmp_path_factory):
+    """The sequential study: records, results-file text and printed output."""
+    directory = tmp_path_factory.mktemp("sequential")
+    import contextlib
+    import io
+
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        records, csv = run_in(directory)
+    assert [r["status"] for r in records] == [1] * 16, [r["error_message"] for r in records]
+    return records, csv, out.getvalue()
+
+
+def subprocess_env():
+    env = dict(os.environ, MPLBACKEND="Agg")
+    package_root = os.path.dirname(os.path.dirname(velmora.__file__))
+    env["PYTHONPATH"] = os.pathsep.join(p for p in [package_root, env.get("PYTHONPATH")] if p)
+    return env
+
+
+def test_two_workers_match_the_sequential_run(reference, tmp_path, capsys):
+    ref_records, ref_csv, ref_out = reference
+    records, csv = run_in(tmp_path, max_workers=2)
+    assert records == ref_records  # grid order, same values to the last bit
+    assert csv == ref_csv
+    out = capsys.readouterr().out
+    # each point's line once (completion order allowed); header and summary as in the sequential run
+    assert sorted(simulation_ids(out)) == list(range(1, 17))
+    assert out.split("Simulation ")[0] == ref_out.split("Simulation ")[0]
+    tail = lambda text: text[text.index("\nParametric Study Complete!"):].rsplit("  Results saved to:", 1)[0]
+    assert tail(out) == tail(ref_out)
+    assert sorted(checkpoint_ids(tmp_path / CHECKPOINT)) == list(range(1, 17))
+
+
+def test_failures_in_workers_are_recorded_like_sequential_ones(tmp_path, capsys):
+    # No H2 in the inlet gas: applying the C2H2 fraction fails for every point.
+    study = dict(total_data_points=4, intnum=8, gas_initial_composition={"C2H2": 0.01, "N2": 0.99})
+    sequential, seq_csv = run_in(tmp_path, study)
+    seq_out = capsys.readouterr().out
+    parallel, par_csv = run_in(tmp_path, study, max_workers=2)
+    par_out = capsys.readouterr().out
+    assert parallel == sequential and par_csv == seq_csv
+    assert [r["error_message"] for r in parallel] == ["'H2'"] * 4
+    assert [r["status"] for r in parallel] == [0] * 4
+    # every point's line is followed by its failure line, as in the sequential output
+    for out in (seq_out, par_out):
+        assert len(re.findall(r"^Simulation \d/4: .*\n    Failed: 'H2'$", out, re.M)) == 4
+    assert "  Successful: 0\n  Failed: 4\n" in par_out
+
+
+def test_dask_local_cluster_runs_the_study(reference, tmp_path):
+    distributed = pytest.importorskip("distributed")
+    ref_records, ref_csv, _ = reference
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        records, csv = run_in(tmp_path, executor=client.get_executor())
+    assert records == ref_records
+    assert csv == ref_csv
+
+
+def test_sigkill_then_resume_loses_and_repeats_nothing(reference, tmp_path, capsys):
+    ref_records, ref_csv, _ = reference
+    script = ("from velmora.core.parameter_sweep import Mapping_Wrapper\n"
+              f"Mapping_Wrapper(**{STUDY!r}).run_parametric_study()\n")
+    child = subprocess.Popen([sys.executable, "-c", script], cwd=tmp_path, env=subprocess_env(),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    checkpoint = tmp_path / CHECKPOINT
+    deadline = time.monotonic() + 120
+    try:
+        while time.monotonic() < deadline:
+            if checkpoint.exists() and checkpoint.read_text().count("\n") >= 5:
+                break
+            assert child.poll() is None, "the study ended before it could be killed"
+            time.sleep(0.05)
+        os.kill(child.pid, signal.SIGKILL)
+    finally:
+        child.wait(timeout=30)
+    assert child.returncode == -signal.SIGKILL
+    assert not list(tmp_path.glob("parametric_study_P&T_*.csv"))  # killed before the results file
+
+    finished = checkpoint_ids(checkpoint)
+    assert 5 <= len(finished) < 16 and finished == list(range(1, len(finished) + 1))
+    with open(checkpoint, "a") as f:
+        f.write('{"simulation_id": 99, "map_type": "P&')  # a write torn by the kill
+
+    records, csv = run_in(tmp_path, resume=str(checkpoint), max_workers=2)
+    out = capsys.readouterr().out
+    assert f"Resuming: {len(finished)} of 16 simulations already recorded in {checkpoint}\n" in out
+    assert sorted(simulation_ids(out)) == list(range(len(finished) + 1, 17))  # only the missing ones ran
+    assert csv == ref_csv
+    assert records == ref_records
+    assert sorted(checkpoint_ids(checkpoint)) == list(range(1, 17))
+
+
+class ScriptedModel:
+    """Stands in for the reactor model: fails at 800 K with an awkward message,
+    otherwise leaves a solved state with non-finite and tiny summaries."""
+
+    def __init__(self, **kwargs):
+        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
+        self.intnum, self.isec = 4, 3
+
+    def solve(self):
+        if self.temp == 800:
+            raise RuntimeError('bad "value", ünïcode,\nsecond line\ttab')
+        y = np.array([1e-300, 2.0, 3.0] + [0.0] * 14)
+        self.y_saved = [y, y]
+        self.wall_number_section_saved = [np.array([2.0, np.inf, 3.0, 0.0])]
+        self.xdm_saved = [np.array([np.nan, 1.0, 2.0, 0.0])]
+        return np.zeros(2), np.zeros((2, 17))
+
+
+def test_checkpoint_and_csv_resume_reproduce_odd_records(tmp_path, monkeypatch, capsys):
+    monkeypatch.setattr(ps, "MovingSectionalModel", ScriptedModel)
+    # T = 800 fails; the reactor length is held at an int constant, which must stay an int
+    study = dict(map_requested="T&P", total_data_points=4, reactor_length_range_constant=1)
+    first, first_csv = run_in(tmp_path, study)
+    assert first[0]["error_message"] == 'bad "value", ünïcode,\nsecond line\ttab'
+    assert np.isnan(first[2]["dm_avg"]) and first[2]["wall_number_avg"] == np.inf
+    assert type(first[0]["L_parameter_constant"]) is int and type(first[0]["T_parameter"]) is np.float64
+    capsys.readouterr()
+
+    for source in (tmp_path / "parametric_study_T&P.checkpoint.jsonl",
+                   sorted(tmp_path.glob("parametric_study_T&P_*.csv"))[0]):
+        records, csv = run_in(tmp_path, study, resume=str(source))
+        assert csv == first_csv
+        assert simulation_ids(capsys.readouterr().out) == []  # nothing ran again
+        for got, want in zip(records, first):
+            assert list(got) == list(want)
+            for key, value in want.items():
+                missing = value is None or (isinstance(value, float) and np.isnan(value))
+                if missing and source.suffix == ".csv":
+                    assert got[key] is None  # the results file writes None and NaN alike: empty
+                elif missing:
+                    assert got[key] is value or np.isnan(got[key])
+                else:
+                    assert got[key] == value and type(got[key]) in (type(value), float)
+
+
+def test_resume_refuses_another_study_and_bad_options(reference, tmp_path, monkeypatch):
+    monkeypatch.setattr(ps, "MovingSectionalModel", ScriptedModel)
+    _, ref_csv, _ = reference
+    (tmp_path / "ref.csv").write_text(ref_csv)
+    other = dict(STUDY, temperature_range_max=1000)
+    with pytest.raises(ValueError, match="simulation_id 2.*different study"):
+        run_in(tmp_path, other, resume=str(tmp_path / "ref.csv"))
+    with pytest.raises(ValueError, match="does not have the columns of this study"):
+        run_in(tmp_path, dict(STUDY, map_requested="T&P"), resume=str(tmp_path / "ref.csv"))
+    (tmp_path / "broken.jsonl").write_text('{"simulation_id": 1}\nnot json\n{"simulation_id": 2}\n')
+    with pytest.raises(ValueError, match="line 2 of the checkpoint is not a run record"):
+        run_in(tmp_path, resume=str(tmp_path / "broken.jsonl"))
+    with pytest.raises(FileNotFoundError):
+        run_in(tmp_path, resume=str(tmp_path / "missing.jsonl"))
+    wrapper = Mapping_Wrapper(**STUDY)
+    with pytest.raises(ValueError, match="either max_workers or executor"):
+        wrapper.run_parametric_study(max_workers=2, executor=object())
+    with pytest.raises(ValueError, match="at least 1"):
+        wrapper.run_parametric_study(max_workers=0)
+    with pytest.raises(TypeError):
+        wrapper.run_parametric_study(2)  # the new options are keyword-only
+
+
+def test_progress_bar_on_stderr(tmp_path, monkeypatch, capsys):
+    monkeypatch.setattr(ps, "MovingSectionalModel", ScriptedModel)
+    run_in(tmp_path, dict(map_requested="T&P", total_data_points=4), progress=True)
+    captured = capsys.readouterr()
+    assert "\x1b" not in captured.out and "\r" not in captured.out
+    final = captured.err.rstrip("\n").split("\r")[-1]
+    assert re.match(r"4/4 \[#{30}\] 100% 0:00:\d\d elapsed, [\d.]+ sim/s, ETA 0:00:00", final), final
+    assert "0/4 [" + "-" * 30 + "]   0%" in captured.err
