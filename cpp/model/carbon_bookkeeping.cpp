@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
 
 #include "common/errors.hpp"
 #include "model/moving_sectional_model.hpp"
@@ -31,6 +32,14 @@ double entry(const std::vector<double>& values, long index) {
     return values[static_cast<std::size_t>(resolved)];
 }
 
+// int() of a float: truncation toward zero; refuses what has no integer value
+// (std::overflow_error reaches the host as OverflowError).
+double truncate_to_int(double value) {
+    if (std::isnan(value)) throw ValueError("cannot convert float NaN to integer");
+    if (std::isinf(value)) throw std::overflow_error("cannot convert float infinity to integer");
+    return std::trunc(value);
+}
+
 }  // namespace
 
 void MovingSectionalModel::feed_back_into_gas() {
@@ -40,11 +49,12 @@ void MovingSectionalModel::feed_back_into_gas() {
     const auto& fp = final_value_previous;
 
     if (counter == 2) {
+        // Assignment into the composition adds a species it does not hold yet.
         for (const auto& [species, atoms] : leading(state.carbon_atoms_count, 3)) {
             (void)atoms;
-            composition.at(species) = gas_initial_composition.at(species);
+            composition.set(species, gas_initial_composition.at(species));
         }
-        composition.at("H2") = gas_initial_composition.at("H2");
+        composition.set("H2", gas_initial_composition.at("H2"));
     }
     if (counter < 3) return;
 
@@ -59,11 +69,13 @@ void MovingSectionalModel::feed_back_into_gas() {
     double methane = std::abs(entry(fv, 6) - entry(fp, 6)) * total_N;
     const double hydrogen = 2 * methane;
 
-    const double feedstock = std::trunc(checked_div(released, C0)) * rhog / avog;
-    const double byproduct1 = std::trunc(checked_div(C1 * poisoning, C1 + C2)) * rhog / avog;
-    const double byproduct2 = std::trunc(checked_div(C2 * poisoning, C1 + C2)) * rhog / avog;
-    attached = std::trunc(std::abs(attached - hydrogen)) * rhog / avog;
-    methane = std::trunc(methane) / reactor_volume * rhog / avog;
+    // The surface quantities are array floats: a zero atom count gives inf or nan
+    // here, which the conversion to an integer then refuses.
+    const double feedstock = truncate_to_int(released / C0) * rhog / avog;
+    const double byproduct1 = truncate_to_int(C1 * poisoning / (C1 + C2)) * rhog / avog;
+    const double byproduct2 = truncate_to_int(C2 * poisoning / (C1 + C2)) * rhog / avog;
+    attached = truncate_to_int(std::abs(attached - hydrogen)) * rhog / avog;
+    methane = checked_div(truncate_to_int(methane), reactor_volume) * rhog / avog;
 
     auto mole_fraction = [&](double amount) { return amount * 8.314 * temp / total_pressure; };
     const double xF = mole_fraction(feedstock), xB1 = mole_fraction(byproduct1), xB2 = mole_fraction(byproduct2),

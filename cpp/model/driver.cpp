@@ -43,11 +43,14 @@ void MovingSectionalModel::update_section_walls() {
     const std::size_t sections = n();
     const std::size_t live = live_sections();
     for (std::size_t i = 0; i < sections; ++i) x[i] = y[sections + i];
-    if (live < 2) return;
-    if (v.size() < live + 1) throw IndexError("v holds " + std::to_string(v.size()) + " walls, " + std::to_string(live + 1) + " needed");
+    const std::size_t needed = std::max<std::size_t>(2, live + 1);
+    if (v.size() < needed || sections == 0)
+        throw IndexError("v holds " + std::to_string(v.size()) + " walls, " + std::to_string(needed) + " needed");
     for (std::size_t i = 1; i < live; ++i) v[i] = (y[sections + i - 1] + y[sections + i]) / 2.0;
     v[0] = bin_spacing * y[sections] - v[1];
-    v[live] = bin_spacing * y[sections + live - 1] - v[live - 1];
+    // With no live section the wall below the top one is the last wall (index -1).
+    const std::size_t below = live == 0 ? v.size() - 1 : live - 1;
+    v[live] = bin_spacing * y[sections + live - 1] - v[below];
 }
 
 void MovingSectionalModel::run_particle_temperature(double t, double tend, const std::vector<double>& state) {
@@ -145,8 +148,10 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         result.solutions.insert(result.solutions.end(), y0.begin(), y0.end());
 
         const std::size_t live = live_sections();
-        area_fused.resize(live);
-        for (std::size_t i = 0; i < live; ++i) area_fused[i] = vpi * (xdp.at(i) * xdp.at(i));
+        // xdp[:isec]: a slice never reads past the array.
+        const std::size_t sliced = std::min(live, xdp.size());
+        area_fused.resize(sliced);
+        for (std::size_t i = 0; i < sliced; ++i) area_fused[i] = vpi * (xdp[i] * xdp[i]);
         for (double& d : xdp) d = std::max(d, dp_initial_premade);
 
         if (sinterin_energy_release_activated) run_particle_temperature(t, tend, y0);
@@ -165,7 +170,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         // Geometric mean of the positive primary diameters.
         double log_sum = 0;
         std::size_t positive = 0;
-        for (std::size_t i = 0; i < live; ++i)
+        for (std::size_t i = 0; i < std::min(live, xdp.size()); ++i)
             if (xdp[i] > 0) {
                 log_sum += std::log(xdp[i]);
                 ++positive;

@@ -46,12 +46,13 @@ void MovingSectionalModel::update_section_averages() {
 
 void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
     const std::size_t sections = n();
-    const std::size_t live = live_sections();
     if (!AA12) throw AttributeError("'MovingSectionalModel' object has no attribute 'AA12'");
 
     gas_initial_composition = AA12->all_species;
     AA12 = run_gas_step(vel, temp, tend - t, gas_initial_composition);
     const gas::GasState& state = *AA12;
+    // Read after the gas step: the section count in force is the one the sections are run with.
+    const std::size_t live = live_sections();
 
     diff_H2_in_NP = A_H2_diffusion * std::exp(-Ea_H2_diffusion / 8.314 / temp);
     H2_cons_current = state.all_species.at("H2") * total_pressure * 6.022e23 / (8.314 * temp);
@@ -75,13 +76,22 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
         if (y[i] > 1) total_N += y[i];
     H2_entered_total = 0;
 
+    // The per-section results have one row per possible live section (intnum - 2).
+    const std::size_t rows = sections >= 2 ? sections - 2 : 0;
+    auto check_row = [rows](std::size_t j) {
+        if (j >= rows)
+            throw IndexError("index " + std::to_string(j) + " is out of bounds for axis 0 with size " +
+                             std::to_string(rows));
+    };
+
     if (surface_kinetics_type == submodels::PuretzkySurfaceKinetics::kClassName) {
-        final_values_section.assign(live * 7, 0.0);
+        final_values_section.assign(rows * 7, 0.0);
         submodels::PuretzkyParameters base;
         base.carb_strc_surface = carb_struct_enabled;
         base.carb_deactiv = deactivation_enabled;
         base.initial_conditions = initial_conditions_surf_kin_current;
-        (void)inlet_initial_partial_pressure.at(feedstock_gas_name_dominant_current);  // P_FEEDSTOCK must exist
+        // P_FEEDSTOCK is looked up for every section's model (so not at all without sections).
+        if (live > 0) (void)inlet_initial_partial_pressure.at(feedstock_gas_name_dominant_current);
         base.feedstock_gas_name = key_at(state.largest_C_species, 0);
         base.main_product_species.clear();
         for (std::size_t k = 1; k < state.largest_C_species.size(); ++k)
@@ -110,6 +120,7 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
                 y[j] > 1 ? final.values[1] / y[2 * sections + j] * y[j] / alpha_adjust / surf_dens_monolayer : 0;
             if (wall_number_section[j] < 1) wall_number_section[j] = 1;
             update_section_averages();
+            check_row(j);
             for (std::size_t k = 0; k < 7; ++k) final_values_section[j * 7 + k] = std::abs(final.values[k]) * y[j];
             // Hydrogen taken up by section j in this step, mol per m^3 of gas.
             const double section_flux = final.current_H2_flux * current_timestep * y[j];
@@ -118,24 +129,27 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
         if (total_N > 0) {
             for (std::size_t k = 0; k < 7; ++k) {
                 double column = 0;
-                for (std::size_t j = 0; j < live; ++j) column += final_values_section[j * 7 + k];
+                for (std::size_t j = 0; j < rows; ++j) column += final_values_section[j * 7 + k];
                 final_values[k] = column / total_N;
             }
         }
     } else if (surface_kinetics_type == submodels::MaSurfaceKinetics::kClassName) {
-        final_values_section.assign(live, 0.0);
+        final_values_section.assign(rows, 0.0);
         submodels::MaParameters base;
         const auto& carbon_counts = state.carbon_atoms_count;
-        if (carbon_counts.size() < 2) throw IndexError("list index out of range");
-        base.main_product_species = (carbon_counts.begin() + 1)->first;
+        // The gas lookups belong to every section's model (so none happen without sections).
+        if (live > 0) {
+            if (carbon_counts.size() < 2) throw IndexError("list index out of range");
+            base.main_product_species = (carbon_counts.begin() + 1)->first;
+            base.P_FEEDSTOCK_c2h2 = state.all_species.at("C2H2") * reactor_initial_pressure;
+            (void)state.all_species.at("C4H4");  // P_FEEDSTOCK_c4h4 must exist
+        }
         base.temp_current = temp;
-        base.P_FEEDSTOCK_c2h2 = state.all_species.at("C2H2") * reactor_initial_pressure;
-        (void)state.all_species.at("C4H4");  // P_FEEDSTOCK_c4h4 must exist
         base.reactor_init_press = reactor_initial_pressure;
         base.fra_cnt_gp = fraction_cnt_gp;
         base.gp_cove_rati = gp_coverage_ratio;
         base.gp_thickness = gp_thickness;
-        const std::string dominant = carbon_counts.begin()->first;
+        const std::string dominant = carbon_counts.empty() ? std::string() : carbon_counts.begin()->first;
 
         for (std::size_t j = 0; j < live; ++j) {
             submodels::MaParameters parameters = base;
@@ -144,6 +158,7 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
             surface.set_dp(xdp[j]);
             if (y[j] <= 1e-35) {
                 growth_rate_per_NP_area = 0;
+                check_row(j);
                 final_values_section[j] = 0;
                 continue;
             }
@@ -151,9 +166,9 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
             wall_number_section[j] =
                 (y[j] > 1 && carbon_condition_previou.at(j) == 1) ? surface.results.CNT_wall_number : 0;
             if (wall_number_section[j] < 1) wall_number_section[j] = 1;
-            update_section_averages();
             // Without any section above one agglomerate there is nothing to normalise by.
             growth_rate_per_NP_area = total_N > 0 ? std::abs(rate) * current_timestep * y[j] / total_N : 0.0;
+            check_row(j);
             final_values_section[j] = growth_rate_per_NP_area * y[2 * sections + j] / y[j];
         }
         summed_value = std::accumulate(final_values_section.begin(), final_values_section.end(), 0.0);
