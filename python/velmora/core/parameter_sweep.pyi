@@ -37,6 +37,14 @@ def main(output_dir: Optional[str] = None) -> "Mapping_Wrapper":
     """Runs the fixed P&T study (2 x 2 grid) in output_dir: CSV, then the contour map saved beside it as PNG."""
     ...
 
+def _run_study_point(point: dict[str, Any], Velmora_kwargs: dict[str, Any]) -> tuple[dict[str, Any], str]:
+    """Worker task of parallel studies: (record, printed text) of one grid point."""
+    ...
+
+def run_simulation(Velmora_kwargs: dict[str, Any], output_dir: str = ".", name: str = "simulation") -> dict[str, Any]:
+    """One run: writes <name>_histories.npz, <name>_histories.csv and <name>_summary.json; returns the summary."""
+    ...
+
 class Mapping_Wrapper:
     """Unified wrapper for parametric study and visualization"""
 
@@ -99,7 +107,18 @@ class Mapping_Wrapper:
 
     def create_model_with_parameters(self, config: "Mapping_Wrapper.ParametricStudyConfig", y_value: Any, x_value: Any) -> Any: ...
     def save_results(self, results: list[dict], filename: str) -> bool: ...
-    def run_parametric_study(self) -> list[dict]: ...
+    def run_parametric_study(
+        self,
+        *,
+        max_workers: Optional[int] = None,
+        executor: Any = None,
+        resume: Optional[str] = None,
+        progress: bool = False,
+    ) -> list[dict]:
+        """Runs every grid point (in worker processes with max_workers, on any concurrent.futures-compatible
+        executor with executor), appends each record to parametric_study_<map>.checkpoint.jsonl, skips the
+        points recorded in resume (a checkpoint or results CSV), writes the CSV and returns the records."""
+        ...
 
     class DataLoader:
         """Handles data loading and initial processing"""
