@@ -59,13 +59,22 @@ def scipy_driven_loop(reactor_length, rtol=1e-6, atol=1e-25):
     model = MovingSectionalModel(surface_kinetics_solver_activated=False, reactor_length=reactor_length)
     model.initialize_conditions()
     model.temp_vel(0.0)
-    model.AA12 = model.AA00
+    # The gas state of the first outer step, as solve() computes it.
+    model.AA12 = gas_reactions.chemical_kinetics(
+        gas=model.gas, flow_velocity=model.vel, chk_temp=model.temp,
+        reactor_pressure=model.total_pressure / 101325, inlet_composition=model.gas_initial_composition,
+        reactor_data={"length": reactor_length, "diameter": model.xdtube, "lengthstep": 1e-7,
+                      "reaction_mechanism": model.kinetics_mechanism_type},
+    )
     y0 = model.y.copy()
     isec, n = model.isec, model.intnum
     y0[:isec] = np.maximum(y0[:isec], 1e-15)
     t = 0.0
     start = time.perf_counter()
+    step = 0
     while t < reactor_length:
+        step += 1
+        model.counter = step
         tend = outer_step_end(t)
         model.temp_vel(t)
         sol = solve_ivp(model.fcn, [t, tend], y0, method="LSODA", rtol=rtol, atol=atol)

@@ -297,3 +297,19 @@ def test_quantile_domain_edges_like_scipy():
     assert math.isnan(_numerics.norm_ppf(0.3, 0.0, -1.0))
     assert math.isnan(_numerics.lognorm_ppf(0.3, 0.0))
     assert _numerics.norm_ppf(0.5, loc=4.25, scale=2.0) == 4.25
+
+
+def test_steps_below_the_spacing_of_t_are_taken_as_lsoda_does():
+    # A tiny absolute tolerance on a component starting at 0 makes the first
+    # steps far smaller than the spacing of doubles at t = 1: t stays put for a
+    # few steps while the state advances, then the step size grows back.
+    def fun(t, y):
+        return [-y[0], 1e-3 * y[0]]
+
+    ref = integrate.solve_ivp(fun, (1.0, 1.01), [1.0, 0.0], method="LSODA", rtol=1e-6, atol=1e-25)
+    res = _numerics.solve_ivp(fun, (1.0, 1.01), [1.0, 0.0], rtol=1e-6, atol=1e-25)
+    assert res.success and ref.success
+    assert np.count_nonzero(np.diff(res.t) == 0) >= 1
+    assert res.t[-1] == 1.01
+    np.testing.assert_allclose(res.y[:, -1], ref.y[:, -1], rtol=1e-6)
+    np.testing.assert_allclose(res.y[:, -1], [np.exp(-0.01), 1e-3 * (1 - np.exp(-0.01))], rtol=1e-5)

@@ -41,6 +41,7 @@ struct OdeResult {
     int status = -1;         // 0 reached t_end, -1 failure (scipy's convention)
     std::string message;
     long nfev = 0, njev = 0, nlu = 0;
+    long steps_below_roundoff = 0;  // steps too small to change t (taken anyway, as LSODA does)
 
     std::span<const double> state(std::size_t k) const { return {y.data() + k * n, n}; }
     std::span<const double> final_state() const { return state(t.size() - 1); }
