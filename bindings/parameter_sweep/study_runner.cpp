@@ -171,9 +171,12 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
 
     const std::string checkpoint_name = study::checkpoint_file_name(map_text);
     study::CheckpointWriter checkpoint;
-    if (checkpoint.start(checkpoint_name, recovered))
-        velmora::print_line("Checkpoint file: " + checkpoint_name);
-    else
+    // A plain call prints exactly what a study always printed; the checkpoint's
+    // name is announced only with the options that come with it.
+    const bool plain_call = max_workers.is_none() && executor.is_none() && resume.is_none();
+    if (checkpoint.start(checkpoint_name, recovered)) {
+        if (!plain_call) velmora::print_line("Checkpoint file: " + checkpoint_name);
+    } else
         velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
 
     ProgressDisplay bar(progress, total_sims, recovered.size());
