@@ -344,3 +344,51 @@ def test_imported_only_modules_load():
     from velmora.ml import sigmoid1 as s
 
     assert s.sigmoid1(np.log(3.0)) == pytest.approx(0.75, rel=1e-15)
+
+
+class _Alarm(Exception):
+    pass
+
+
+def _interrupted_after(seconds, call):
+    """Runs call() with a SIGALRM that raises after `seconds`; returns the elapsed time."""
+    import signal
+    import time
+
+    def handler(signum, frame):
+        raise _Alarm()
+
+    previous = signal.signal(signal.SIGALRM, handler)
+    start = time.perf_counter()
+    signal.setitimer(signal.ITIMER_REAL, seconds)
+    try:
+        with pytest.raises(_Alarm):
+            call()
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    return time.perf_counter() - start
+
+
+def test_huge_iteration_counts_stay_interruptible(capsys):
+    # The compiled descent polls for pending signals, so Ctrl-C ends an absurd run.
+    X = np.random.default_rng(3).random((20, 2))
+    y = (X[:, 0] > 0.5).astype(float)
+    clf = _Main_ML_2D()
+    runs = [
+        lambda: fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.1, 10**12, 0.0),
+        lambda: _Main_ML_2D(iterations=10**12).train(X, y),
+    ]
+    for run in runs:
+        assert _interrupted_after(0.2, run) < 5.0
+
+
+@pytest.mark.parametrize("call", [
+    lambda: fit_weights(np.ones((2, 2)), np.ones(2), np.zeros(2), 0.0, _Main_ML_2D().logistic_loss_reg,
+                        _Main_ML_2D().compute_gradient, 0.1, 10**30, 0.0),
+    lambda: _Main_ML_2D(poly_degree=10**30).map_feature1(np.ones(3), np.ones(3)),
+    lambda: feature_count(10**30),
+])
+def test_integers_beyond_c_long_raise_overflow_error(call):
+    with pytest.raises(OverflowError):
+        call()

@@ -112,6 +112,34 @@ def test_attributes_are_writable_and_extra_ones_allowed():
         m.intnum = 9
 
 
+@pytest.mark.parametrize("keywords, error, text", [
+    (dict(intnum="8"), TypeError, "intnum must be an integer, not 'str'"),
+    (dict(intnum=2.5), TypeError, "intnum must be an integer, not 'float'"),
+    (dict(intnum=None), TypeError, "intnum must be an integer"),
+    (dict(intnum=2**63), OverflowError, ""),
+    (dict(reactor_length="0.6"), TypeError, "reactor_length must be a real number, not 'str'"),
+    (dict(total_pressure=None), TypeError, "total_pressure must be a real number"),
+])
+def test_keywords_of_the_wrong_type_are_refused(keywords, error, text):
+    with pytest.raises(error, match=text):
+        MovingSectionalModel(**keywords)
+
+
+def test_non_numbers_assigned_to_numeric_attributes_are_type_errors(default_model):
+    before = default_model.temp
+    for name, value in [("temp", "hot"), ("reactor_length", None), ("wrapper_mapping_temp", [1.0]),
+                        ("flag_id_mat", "Ni"), ("_MovingSectionalModel__xqtot", {})]:
+        with pytest.raises(TypeError, match=name):
+            setattr(default_model, name, value)
+    with pytest.raises(OverflowError):
+        default_model.flag_id_mat = 2**70
+    assert default_model.temp == before
+    with pytest.raises(TypeError, match="method_cnt"):
+        default_model.aerosol_ratio("1", 0.5)
+    with pytest.raises(TypeError, match="prob"):
+        default_model.aerosol_ratio(1, "0.5")
+
+
 def test_inlet_gas_state_and_custom_composition():
     comp = {"C2H2": 0.01, "H2": 0.01, "N2": 0.98}
     m = MovingSectionalModel(intnum=4, gas_initial_composition=comp, ambient_temp=350.0, min_temp=350.0)

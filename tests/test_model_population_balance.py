@@ -347,3 +347,27 @@ def test_fcn_argument_checks():
     m.fcn(0.0, state)
     np.testing.assert_array_equal(state, m.initial_v)  # the caller's vector is not written
     assert m._benchmark_fcn(0.0, state, 3) > 0
+
+
+def test_benchmark_loop_with_a_huge_repeat_count_is_interruptible():
+    import signal
+    import time
+
+    class Alarm(Exception):
+        pass
+
+    def handler(signum, frame):
+        raise Alarm()
+
+    m = ready_model(intnum=6)
+    state = m.y.copy()
+    previous = signal.signal(signal.SIGALRM, handler)
+    start = time.perf_counter()
+    signal.setitimer(signal.ITIMER_REAL, 0.2)
+    try:
+        with pytest.raises(Alarm):
+            m._benchmark_fcn(0.0, state, 10**12)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert time.perf_counter() - start < 5.0

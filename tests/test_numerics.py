@@ -260,6 +260,20 @@ def test_quad_limits_and_tolerances_match_scipy(limit, epsrel):
         assert abserr == pytest.approx(ref_err, rel=1e-6)
 
 
+@pytest.mark.parametrize("call", [
+    lambda: _numerics.solve_ivp(lambda t, y: -y, ("0", 1.0), [1.0]),
+    lambda: _numerics.solve_ivp(lambda t, y: -y, (0.0, None), [1.0]),
+    lambda: _numerics.solve_ivp(lambda t, y: -y, (0.0, 1.0), [1.0], first_step="1e-3"),
+    lambda: _numerics.quad(lambda x: "1", 0.0, 1.0),
+    lambda: _numerics.quad(lambda x: None, 0.0, 1.0),
+    lambda: _numerics.benchmark_problem("robertson", 1e-6, 1e-10, "1.0"),
+    lambda: _numerics.benchmark_problem("stiff141", 1e-6, 1e-10, [1.0]),
+])
+def test_non_numbers_where_numbers_belong_are_type_errors(call):
+    with pytest.raises(TypeError, match="must be a real number"):
+        call()
+
+
 def test_quad_edges():
     assert _numerics.quad(math.cos, 1.0, 1.0) == (0.0, 0.0)
     with pytest.raises(ZeroDivisionError):

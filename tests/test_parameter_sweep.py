@@ -143,6 +143,11 @@ def test_apply_methods_on_the_reactor_model():
     assert model.wrapper_mapping_phi == 0.0045 and model.reactor_length == 0.6  # the constants
     assert model.gas_initial_composition["C2H2"] == 0.0045
     assert model.intnum == 6
+    # A value that is no number is refused by the model's attribute as a TypeError.
+    with pytest.raises(TypeError, match="must be a real number, not 'str'"):
+        wrapper.create_model_with_parameters(config, "950", 2e-8)
+    with pytest.raises(TypeError, match="must be a real number"):
+        config.apply_parameter(model, "D", "2e-8")
 
 
 # --- runner with a scripted model ----------------------------------------------

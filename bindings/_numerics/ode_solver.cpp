@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "_numerics/real_argument.hpp"
 #include "_numerics/registrations.hpp"
 #include "common/errors.hpp"
 #include "numerics/lsoda.hpp"
@@ -39,8 +40,8 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
                               const py::object& first_step, double max_step, double min_step,
                               const std::string& error_norm) {
     if (py::len(t_span) != 2) throw ValueError("t_span must contain exactly two values (t0, t_end)");
-    const double t0 = t_span[0].cast<double>();
-    const double t_end = t_span[1].cast<double>();
+    const double t0 = real_argument(t_span[0], "t_span[0]");
+    const double t_end = real_argument(t_span[1], "t_span[1]");
     DoubleArray y0 = as_double_array(y0_obj, "y0");
     if (y0.ndim() != 1) throw ValueError("y0 must be 1-dimensional");
     const std::size_t n = static_cast<std::size_t>(y0.size());
@@ -59,7 +60,7 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
         if (!(atol.data()[i] >= 0.0)) throw ValueError("atol must be non-negative");
     if (!(rtol >= 0.0)) throw ValueError("rtol must be non-negative");
     if (!first_step.is_none()) {
-        options.first_step = first_step.cast<double>();
+        options.first_step = real_argument(first_step, "first_step");
         if (!(options.first_step > 0.0)) throw ValueError("first_step must be positive");
     }
     options.max_step = max_step;

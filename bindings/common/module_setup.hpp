@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/errors.hpp"
+#include "common/interrupt.hpp"
 #include "common/output.hpp"
 
 namespace velmora::bind {
@@ -21,6 +22,9 @@ inline void write_to_python_stdout(std::string_view line) {
 
 inline void setup_module(py::module_& /*m*/) {
     set_line_sink(&write_to_python_stdout);
+    set_interrupt_check([] {
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    });
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);

@@ -1,6 +1,7 @@
 // Carbon helpers, the smooth time step and the CNT aerosol ratio.
 #include <cmath>
 
+#include "growth_simulator/host_numbers.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -23,12 +24,12 @@ void register_carbon_accounting_methods(ModelClass& cls) {
     cls.def(
         "aerosol_ratio",
         [](const PyModel& self, const py::object& method_cnt, const py::object& prob) -> py::object {
-            const double method = method_cnt.cast<double>();
+            const double method = real_value(method_cnt, "method_cnt");
             if (method == 1) {
                 // The draw comes from the host's generator so random.seed reproduces it.
                 const double draw =
                     py::module_::import("random").attr("uniform")(0.0, 1.0).cast<double>();
-                return py::int_(static_cast<long>(self.aerosol_ratio(1, prob.cast<double>(), draw)));
+                return py::int_(static_cast<long>(self.aerosol_ratio(1, real_value(prob, "prob"), draw)));
             }
             if (method == 2) return prob;  // the probability itself, as given
             throw py::value_error("aerosol_ratio: unknown method_cnt " + py::repr(method_cnt).cast<std::string>() +

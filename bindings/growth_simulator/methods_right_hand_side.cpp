@@ -59,7 +59,15 @@ void register_right_hand_side_methods(ModelClass& cls) {
             if (repeats < 1) throw py::value_error("repeats must be at least 1");
             const auto state = state_span(yy);
             const auto start = std::chrono::steady_clock::now();
-            for (long r = 0; r < repeats; ++r) self.fcn(t, state);
+            for (long r = 0; r < repeats; ++r) {
+                self.fcn(t, state);
+                // A huge repeat count must stay interruptible (Ctrl-C).
+                if (r % 64 == 63 && PyErr_CheckSignals() != 0) {
+                    note_temperature_kind(self);
+                    note_fractal_dimension_kind(self);
+                    throw py::error_already_set();
+                }
+            }
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
             note_temperature_kind(self);
             note_fractal_dimension_kind(self);

@@ -1,6 +1,7 @@
 // Every attribute of the model, readable and writable from Python under its
 // host name (private ones under their mangled names). Arrays cross as numpy
 // copies; arrays whose size the model relies on refuse a different size.
+#include "growth_simulator/host_numbers.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -24,7 +25,7 @@ void number(ModelClass& cls, const char* name, double Model::*member) {
     cls.def_property(
         name, [key, member](const PyModel& self) { return self.number(key, self.*member); },
         [key, member](PyModel& self, const py::object& value) {
-            self.*member = value.cast<double>();
+            self.*member = real_value(value, key);
             self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
@@ -63,7 +64,7 @@ void optional_number(ModelClass& cls, const char* name, std::optional<double> Mo
                 self.*member = std::nullopt;
                 return;
             }
-            self.*member = value.cast<double>();
+            self.*member = real_value(value, key);
             self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
@@ -349,7 +350,7 @@ void register_model_attributes(ModelClass& cls) {
             if (value.is_none())
                 self.flag_id_mat.reset();
             else
-                self.flag_id_mat = value.cast<long>();
+                self.flag_id_mat = integer_value(value, "flag_id_mat");
         });
     for (auto [name, member] : std::initializer_list<std::pair<const char*, long Model::*>>{
              {"int2num", &Model::int2num},

@@ -2,6 +2,7 @@
 // keywords ignored), the Cantera gas object, and the core construction.
 #include <functional>
 
+#include "growth_simulator/host_numbers.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -35,7 +36,7 @@ struct KeywordReader {
     void number(const char* key, double& target, const char* attribute = nullptr) {
         if (!has(key)) return;
         py::object value = get(key);
-        target = value.cast<double>();
+        target = real_value(value, key);
         kinds[attribute ? attribute : key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
     }
     void flag(const char* key, bool& target) {
@@ -70,7 +71,7 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
     read.flag("plot_enabled", p.plot_enabled);
     read.flag("gas_NP_time_considered", p.gas_NP_time_considered);
     read.number("H2_STICKING_PROBABILITY", p.H2_STICKING_PROBABILITY);
-    if (read.has("intnum")) p.intnum = read.get("intnum").cast<long>();
+    if (read.has("intnum")) p.intnum = integer_value(read.get("intnum"), "intnum");
     read.number("total_initial_concentration", p.total_initial_concentration);
     read.number("dp_initial_premade", p.dp_initial_premade);
     read.text("initial_distribution", p.initial_distribution);

@@ -31,7 +31,9 @@ inline ml::ScalingMethod scaling_method(py::handle name, bool allow_no_normaliza
 inline long as_index(py::handle obj) {
     py::object i = py::reinterpret_steal<py::object>(PyNumber_Index(obj.ptr()));
     if (!i) throw py::error_already_set();
-    return i.cast<long>();
+    const long v = PyLong_AsLong(i.ptr());  // OverflowError beyond C long
+    if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
+    return v;
 }
 
 // 1 / (1 + exp(-z)) element-wise; a scalar gives a float.

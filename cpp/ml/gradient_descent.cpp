@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/errors.hpp"
+#include "common/interrupt.hpp"
 #include "common/output.hpp"
 #include "ml/logistic_cost.hpp"
 
@@ -50,6 +51,7 @@ DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<con
     if (num_iters < kCostHistoryLimit) r.cost_history.reserve(static_cast<std::size_t>(num_iters));
 
     for (long i = 0; i < num_iters; ++i) {
+        if (i % 1024 == 1023) poll_interrupt();  // a huge num_iters stays stoppable
         if (!values_current) {
             linear_scores(X, r.w, r.b, s);
             logistic_values(s, s);
