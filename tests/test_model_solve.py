@@ -153,3 +153,14 @@ def test_unknown_surface_model_runs_no_surface_kinetics():
     model = MovingSectionalModel(intnum=6, reactor_length=2e-5, surface_kinetics_type="none")
     model.solve()
     assert not np.any(model.final_values)
+
+
+def test_an_infinite_reactor_is_refused_before_marching():
+    model = MovingSectionalModel(intnum=6, reactor_length=2e-5, surface_kinetics_solver_activated=False)
+    model.reactor_length = float("inf")
+    with pytest.raises(ValueError, match="reactor_length must be finite"):
+        model.solve()
+    assert model.counter == 0 and model.kn_saved == []
+    model.reactor_length = float("nan")  # no step is shorter than nan: an empty run, as before
+    time_points, solutions = model.solve()
+    assert len(time_points) == 0 and solutions.size == 0

@@ -86,6 +86,8 @@ void MovingSectionalModel::run_particle_temperature(double t, double tend, const
 
 SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     const double tmax = reactor_length;
+    // An infinite reactor would march (and grow the histories) without end.
+    if (std::isinf(tmax) && tmax > 0) throw ValueError("reactor_length must be finite, got inf");
     initialize_conditions();
     const std::size_t width = y.size();
     const std::size_t sections = n();
