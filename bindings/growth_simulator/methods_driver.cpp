@@ -8,12 +8,18 @@ void register_driver_methods(ModelClass& cls) {
     cls.def(
         "solve",
         [](PyModel& self, double rtol, double atol) {
-            // Let Ctrl-C end a long run between outer steps.
-            self.outer_step_hook = [] {
-                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-            };
+            // Let Ctrl-C end a long run between outer steps; the hook lives only
+            // as long as this call, whichever way it ends.
+            struct InterruptHook {
+                PyModel& model;
+                explicit InterruptHook(PyModel& m) : model(m) {
+                    model.outer_step_hook = [] {
+                        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+                    };
+                }
+                ~InterruptHook() { model.outer_step_hook = nullptr; }
+            } hook(self);
             const auto result = self.solve(rtol, atol);
-            self.outer_step_hook = nullptr;
             const std::size_t steps = result.time_points.size();
             py::array_t<double> time_points(static_cast<py::ssize_t>(steps));
             std::copy(result.time_points.begin(), result.time_points.end(), time_points.mutable_data());

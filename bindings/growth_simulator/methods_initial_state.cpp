@@ -13,7 +13,7 @@ void register_initial_state_methods(ModelClass& cls) {
         },
         "Builds the section grid, the initial state vector and the aggregation classes.");
     cls.def(
-        "_distribution_initializer", [](PyModel& self) { return array_copy(self.distribution_initializer()); },
+        "_distribution_initializer", [](PyModel& self) { return to_numpy(self.distribution_initializer()); },
         "Polydisperse start: the number concentration of each of the intnum - 2 live sections.");
     cls.def(
         "lognormal_pdf",

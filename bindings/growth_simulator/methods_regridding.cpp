@@ -16,7 +16,7 @@ void register_regridding_methods(ModelClass& cls) {
                                       " dimensions");
             std::vector<double> state(arr.data(), arr.data() + arr.size());
             self.regrid(state);
-            return array_copy(state);
+            return to_numpy(state);
         },
         py::arg("y"),
         "Regrids the state vector y: opens a section of fresh nuclei, shifts the others up and merges "

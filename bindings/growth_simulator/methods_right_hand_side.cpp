@@ -43,14 +43,14 @@ void register_right_hand_side_methods(ModelClass& cls) {
         "fcn",
         [](PyModel& self, double t, const StateArray& yy) {
             evaluate(self, t, yy);
-            return array_copy(self.yp);
+            return to_numpy(self.yp);
         },
         py::arg("t"), py::arg("yy"), "Differential equations to be solved");
     cls.def(
         "calculate_derivatives",
         [](PyModel& self, double t) {
             self.calculate_derivatives(t);
-            return array_copy(self.yp);
+            return to_numpy(self.yp);
         },
         py::arg("t"), "Derivatives of the state y from the current collision matrix and aggregation classes.");
     cls.def(

@@ -73,7 +73,7 @@ void optional_number(ModelClass& cls, const char* name, std::optional<double> Mo
 void array(ModelClass& cls, const char* name, std::vector<double> Model::*member, bool fixed) {
     const std::string key = name;
     cls.def_property(
-        name, [member](const PyModel& self) { return array_copy(self.*member); },
+        name, [member](const PyModel& self) { return to_numpy(self.*member); },
         [key, member, fixed](PyModel& self, const py::object& value) {
             auto data = to_vector(value);
             if (fixed && data.size() != (self.*member).size())
@@ -136,7 +136,7 @@ py::list timed_history(const std::vector<model::TimedArray>& entries, const char
     for (const auto& entry : entries) {
         py::dict d;
         d["time"] = entry.time;
-        d[key] = array_copy(entry.values);
+        d[key] = to_numpy(entry.values);
         out.append(d);
     }
     return out;
@@ -173,7 +173,7 @@ py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, st
 
 py::list history_list(const std::vector<std::vector<double>>& entries) {
     py::list out;
-    for (const auto& entry : entries) out.append(array_copy(entry));
+    for (const auto& entry : entries) out.append(to_numpy(entry));
     return out;
 }
 

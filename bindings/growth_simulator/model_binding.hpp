@@ -41,7 +41,6 @@ public:
 
     std::shared_ptr<PythonGasKinetics> python_kinetics;
     std::unordered_map<std::string, NumberKind> kinds;
-    py::object gas_initial_composition_object;  // the caller's dict, kept as given
 
     py::object number(const std::string& name, double value) const {
         auto it = kinds.find(name);
@@ -55,7 +54,6 @@ public:
 using ModelClass = py::class_<PyModel, std::unique_ptr<PyModel>>;
 
 // numpy copies of core arrays (never views into storage that may move).
-inline py::array_t<double> array_copy(const std::vector<double>& v) { return to_numpy(v); }
 py::array_t<double> matrix_copy(const std::vector<double>& v, std::size_t rows, std::size_t cols);
 py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, std::size_t rows, std::size_t cols);
 py::list history_list(const std::vector<std::vector<double>>& history);

@@ -51,7 +51,6 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
     model::ModelParameters p;
     auto kinds = default_number_kinds();
     KeywordReader read{kwargs, kinds};
-    py::object composition_object;
 
     read.text("catalsyt_element", p.catalsyt_element);
     read.number("reactor_length", p.reactor_length);
@@ -61,8 +60,7 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
     read.text("kinetics_mechanism_type", p.kinetics_mechanism_type);
     read.text("feedstock_gas_name_dominant_current", p.feedstock_gas_name_dominant_current);
     if (read.has("gas_initial_composition")) {
-        composition_object = read.get("gas_initial_composition");
-        p.gas_initial_composition = dict_to_ordered(composition_object);
+        p.gas_initial_composition = dict_to_ordered(read.get("gas_initial_composition"));
     }
     read.text("surface_kinetics_type", p.surface_kinetics_type);
     read.flag("surface_kinetics_solver_activated", p.surface_kinetics_solver_activated);
@@ -116,7 +114,6 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
         kinds["_Ea_H2_diffusion"] = NumberKind::Int;
     }
     auto model = std::make_unique<PyModel>(std::move(p), kinetics, std::move(kinds));
-    if (composition_object) model->gas_initial_composition_object = composition_object;
     return model;
 }
 

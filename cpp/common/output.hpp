@@ -19,9 +19,6 @@ void print_line(std::string_view line);
 // decimal exponents in [-4, 16), otherwise d.ddde-XX; "inf", "nan", "-0.0".
 std::string py_repr(double value);
 
-// The host's str() of an integer-valued or general number in printed lines.
-inline std::string py_str(double value) { return py_repr(value); }
-
 // Formats a value with a printf-like fixed or exponent spec, e.g. fmt_fixed(x, 4) == "%.4f".
 std::string fmt_fixed(double value, int decimals);
 std::string fmt_exp(double value, int decimals);

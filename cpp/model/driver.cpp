@@ -90,7 +90,6 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     if (std::isinf(tmax) && tmax > 0) throw ValueError("reactor_length must be finite, got inf");
     initialize_conditions();
     const std::size_t width = y.size();
-    const std::size_t sections = n();
 
     std::vector<double> y0 = y;
     simulation_time.assign(1, 0.0);
@@ -202,7 +201,6 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         y0 = y;
         t = tend;
     }
-    (void)sections;
     return result;
 }
 
