@@ -10,6 +10,11 @@ namespace velmora::bind {
 
 namespace py = pybind11;
 
+// A Python int that is not a bool.
+inline bool is_python_int(const py::handle& value) {
+    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
+}
+
 inline double real_value(const py::handle& value, const std::string& name) {
     if (!PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr())) {
         const double v = PyFloat_AsDouble(value.ptr());

@@ -1,18 +1,18 @@
 // Every attribute of the model, readable and writable from Python under its
-// host name (private ones under their mangled names). Arrays cross as numpy
-// copies; arrays whose size the model relies on refuse a different size.
+// host name (private ones under their mangled names), bound from the rows of
+// model_fields.def: one `bind_field` overload per shape of the table. Arrays
+// cross as numpy copies; arrays whose size the model relies on refuse a
+// different size. Also the table itself for Python (parameter_table()).
 #include "growth_simulator/host_numbers.hpp"
 #include "growth_simulator/model_binding.hpp"
+#include "growth_simulator/model_fields.hpp"
 
 namespace velmora::bind {
 
 namespace {
 
 using Model = model::MovingSectionalModel;
-
-bool is_python_int(const py::handle& value) {
-    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
-}
+namespace field = model::field;
 
 std::vector<double> to_vector(const py::handle& value) {
     auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(value);
@@ -20,7 +20,7 @@ std::vector<double> to_vector(const py::handle& value) {
     return std::vector<double>(arr.data(), arr.data() + arr.size());
 }
 
-void number(ModelClass& cls, const char* name, double Model::*member) {
+void bind_field(ModelClass& cls, field::Real, const char* name, double Model::*member) {
     const std::string key = name;
     cls.def_property(
         name, [key, member](const PyModel& self) { return self.number(key, self.*member); },
@@ -30,28 +30,33 @@ void number(ModelClass& cls, const char* name, double Model::*member) {
         });
 }
 
-void integer(ModelClass& cls, const char* name, long Model::*member, bool writable = true) {
-    if (writable)
-        cls.def_property(
-            name, [member](const PyModel& self) { return self.*member; },
-            [member](PyModel& self, long value) { self.*member = value; });
-    else
-        cls.def_property_readonly(name, [member](const PyModel& self) { return self.*member; });
+void bind_field(ModelClass& cls, field::Count, const char* name, long Model::*member) {
+    cls.def_property_readonly(name, [member](const PyModel& self) { return self.*member; });
 }
 
-void flag(ModelClass& cls, const char* name, bool Model::*member) {
+void bind_field(ModelClass& cls, field::Integer, const char* name, long Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return self.*member; },
-        [member](PyModel& self, const py::object& value) { self.*member = py::bool_(value); });
+        [member](PyModel& self, long value) { self.*member = value; });
 }
 
-void text(ModelClass& cls, const char* name, std::string Model::*member) {
+void bind_field(ModelClass& cls, field::OptionalInteger, const char* name, std::optional<long> Model::*member) {
+    const std::string key = name;
     cls.def_property(
-        name, [member](const PyModel& self) { return self.*member; },
-        [member](PyModel& self, const py::object& value) { self.*member = py::str(value); });
+        name,
+        [member](const PyModel& self) -> py::object {
+            if (!(self.*member)) return py::none();
+            return py::int_(*(self.*member));
+        },
+        [key, member](PyModel& self, const py::object& value) {
+            if (value.is_none())
+                (self.*member).reset();
+            else
+                self.*member = integer_value(value, key);
+        });
 }
 
-void optional_number(ModelClass& cls, const char* name, std::optional<double> Model::*member) {
+void bind_field(ModelClass& cls, field::OptionalReal, const char* name, std::optional<double> Model::*member) {
     const std::string key = name;
     cls.def_property(
         name,
@@ -69,30 +74,59 @@ void optional_number(ModelClass& cls, const char* name, std::optional<double> Mo
         });
 }
 
-// A per-section array. `fixed` arrays keep their length: the model indexes them by section.
-void array(ModelClass& cls, const char* name, std::vector<double> Model::*member, bool fixed) {
+void bind_field(ModelClass& cls, field::Flag, const char* name, bool Model::*member) {
+    cls.def_property(
+        name, [member](const PyModel& self) { return self.*member; },
+        [member](PyModel& self, const py::object& value) { self.*member = py::bool_(value); });
+}
+
+void bind_field(ModelClass& cls, field::Text, const char* name, std::string Model::*member) {
+    cls.def_property(
+        name, [member](const PyModel& self) { return self.*member; },
+        [member](PyModel& self, const py::object& value) { self.*member = py::str(value); });
+}
+
+void bind_field(ModelClass& cls, field::Mapping, const char* name, OrderedMap<double> Model::*member) {
+    cls.def_property(
+        name, [member](const PyModel& self) { return ordered_to_dict(self.*member); },
+        [member](PyModel& self, const py::dict& value) { self.*member = dict_to_ordered(value); });
+}
+
+// A per-section array. A sized array keeps its length: the model indexes it by section.
+void array_property(ModelClass& cls, const char* name, std::vector<double> Model::*member, bool sized) {
     const std::string key = name;
     cls.def_property(
         name, [member](const PyModel& self) { return to_numpy(self.*member); },
-        [key, member, fixed](PyModel& self, const py::object& value) {
+        [key, member, sized](PyModel& self, const py::object& value) {
             auto data = to_vector(value);
-            if (fixed && data.size() != (self.*member).size())
+            if (sized && data.size() != (self.*member).size())
                 throw py::value_error(key + " must hold " + std::to_string((self.*member).size()) + " values, got " +
                                       std::to_string(data.size()));
             self.*member = std::move(data);
         });
 }
 
-void matrix(ModelClass& cls, const char* name, std::vector<double> Model::*member, long extra_columns) {
+void bind_field(ModelClass& cls, field::SizedArray, const char* name, std::vector<double> Model::*member) {
+    array_property(cls, name, member, true);
+}
+
+void bind_field(ModelClass& cls, field::Array, const char* name, std::vector<double> Model::*member) {
+    array_property(cls, name, member, false);
+}
+
+void bind_field(ModelClass& cls, field::RealList, const char* name, std::vector<double> Model::*member) {
+    cls.def_property(
+        name, [member](const PyModel& self) { return py::cast(self.*member); },
+        [member](PyModel& self, const std::vector<double>& value) { self.*member = value; });
+}
+
+void bind_field(ModelClass& cls, field::SquareMatrix, const char* name, std::vector<double> Model::*member) {
     const std::string key = name;
     cls.def_property(
-        name,
-        [member, extra_columns](const PyModel& self) {
-            return matrix_copy(self.*member, self.n(), self.n() + static_cast<std::size_t>(extra_columns));
-        },
-        [key, member, extra_columns](PyModel& self, const py::object& value) {
+        name, [member](const PyModel& self) { return matrix_copy(self.*member, self.n(), self.n()); },
+        [key, member](PyModel& self, const py::object& value) {
             auto data = to_vector(value);
-            const std::size_t expected = self.n() * (self.n() + static_cast<std::size_t>(extra_columns));
+            const std::size_t expected = self.n() * self.n();
             if (data.size() != expected)
                 throw py::value_error(key + " must hold " + std::to_string(expected) + " values, got " +
                                       std::to_string(data.size()));
@@ -100,7 +134,7 @@ void matrix(ModelClass& cls, const char* name, std::vector<double> Model::*membe
         });
 }
 
-void int_table(ModelClass& cls, const char* name, std::vector<std::int64_t> Model::*member) {
+void bind_field(ModelClass& cls, field::ClassTable, const char* name, std::vector<std::int64_t> Model::*member) {
     const std::string key = name;
     cls.def_property(
         name, [member](const PyModel& self) { return int_matrix_copy(self.*member, self.n(), self.n() + 1); },
@@ -115,7 +149,8 @@ void int_table(ModelClass& cls, const char* name, std::vector<std::int64_t> Mode
         });
 }
 
-void history(ModelClass& cls, const char* name, std::vector<std::vector<double>> Model::*member) {
+void bind_field(ModelClass& cls, field::History, const char* name,
+                std::vector<std::vector<double>> Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return history_list(self.*member); },
         [member](PyModel& self, const py::iterable& value) {
@@ -125,21 +160,21 @@ void history(ModelClass& cls, const char* name, std::vector<std::vector<double>>
         });
 }
 
-void number_list(ModelClass& cls, const char* name, std::vector<double> Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return py::cast(self.*member); },
-        [member](PyModel& self, const std::vector<double>& value) { self.*member = value; });
-}
-
-py::list timed_history(const std::vector<model::TimedArray>& entries, const char* key) {
-    py::list out;
-    for (const auto& entry : entries) {
-        py::dict d;
-        d["time"] = entry.time;
-        d[key] = to_numpy(entry.values);
-        out.append(d);
-    }
-    return out;
+// kn_saved holds {"time", "kn"}, dp_saved {"time", "dp"}: the key is the name without "_saved".
+void bind_field(ModelClass& cls, field::TimedHistory, const char* name,
+                std::vector<model::TimedArray> Model::*member) {
+    std::string key = name;
+    key = key.substr(0, key.rfind("_saved"));
+    cls.def_property_readonly(name, [key, member](const PyModel& self) {
+        py::list out;
+        for (const auto& entry : self.*member) {
+            py::dict d;
+            d["time"] = entry.time;
+            d[py::str(key)] = to_numpy(entry.values);
+            out.append(d);
+        }
+        return out;
+    });
 }
 
 py::dict composition_dict(const model::CarbonComposition& c) {
@@ -151,10 +186,114 @@ py::dict composition_dict(const model::CarbonComposition& c) {
     return d;
 }
 
-void ordered(ModelClass& cls, const char* name, OrderedMap<double> Model::*member) {
+std::string missing_attribute(const char* name) {
+    return "'MovingSectionalModel' object has no attribute '" + std::string(name) + "'";
+}
+
+void bind_field(ModelClass& cls, field::Composition, const char* name,
+                std::optional<model::CarbonComposition> Model::*member) {
+    const std::string message = missing_attribute(name);
+    cls.def_property_readonly(name, [message, member](const PyModel& self) -> py::object {
+        if (!(self.*member)) throw py::attribute_error(message);
+        return composition_dict(*(self.*member));
+    });
+}
+
+void bind_field(ModelClass& cls, field::CompositionHistory, const char* name,
+                std::vector<model::CarbonComposition> Model::*member) {
+    cls.def_property_readonly(name, [member](const PyModel& self) {
+        py::list out;
+        for (const auto& c : self.*member) out.append(composition_dict(c));
+        return out;
+    });
+}
+
+void bind_field(ModelClass& cls, field::Gas, const char* name, gas::GasState Model::*member) {
     cls.def_property(
-        name, [member](const PyModel& self) { return ordered_to_dict(self.*member); },
-        [member](PyModel& self, const py::dict& value) { self.*member = dict_to_ordered(value); });
+        name, [member](const PyModel& self) { return gas_state_to_python(self.*member); },
+        [member](PyModel& self, const py::object& value) { self.*member = gas_state_from_python(value); });
+}
+
+void bind_field(ModelClass& cls, field::OptionalGas, const char* name, std::optional<gas::GasState> Model::*member) {
+    const std::string message = missing_attribute(name);
+    cls.def_property(
+        name,
+        [message, member](const PyModel& self) -> py::object {
+            if (!(self.*member)) throw py::attribute_error(message);
+            return gas_state_to_python(*(self.*member));
+        },
+        [member](PyModel& self, const py::object& value) { self.*member = gas_state_from_python(value); });
+}
+
+// ---- the table for Python ----
+
+// Python type annotation of a shape (the stub is generated from these).
+const char* annotation(field::Real) { return "float"; }
+const char* annotation(field::Count) { return "int"; }
+const char* annotation(field::Integer) { return "int"; }
+const char* annotation(field::OptionalInteger) { return "int | None"; }
+const char* annotation(field::OptionalReal) { return "float | None"; }
+const char* annotation(field::Flag) { return "bool"; }
+const char* annotation(field::Text) { return "str"; }
+const char* annotation(field::Mapping) { return "dict[str, float]"; }
+const char* annotation(field::SizedArray) { return "np.ndarray"; }
+const char* annotation(field::Array) { return "np.ndarray"; }
+const char* annotation(field::RealList) { return "list[float]"; }
+const char* annotation(field::SquareMatrix) { return "np.ndarray"; }
+const char* annotation(field::ClassTable) { return "np.ndarray"; }
+const char* annotation(field::History) { return "list[np.ndarray]"; }
+const char* annotation(field::TimedHistory) { return "list[dict[str, Any]]"; }
+const char* annotation(field::Composition) { return "dict[str, float]"; }
+const char* annotation(field::CompositionHistory) { return "list[dict[str, float]]"; }
+const char* annotation(field::Gas) { return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]"; }
+const char* annotation(field::OptionalGas) {
+    return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
+}
+
+bool writable(field::Count) { return false; }
+bool writable(field::TimedHistory) { return false; }
+bool writable(field::Composition) { return false; }
+bool writable(field::CompositionHistory) { return false; }
+template <class Shape>
+bool writable(Shape) {
+    return true;
+}
+
+// The value a default-constructed part holds, as Python sees it; None where
+// the constructor decides it (arrays sized by intnum, the gas states).
+py::object default_value(field::Real, double value, bool int_kind) {
+    if (int_kind && value == static_cast<double>(static_cast<long long>(value)))
+        return py::int_(static_cast<long long>(value));
+    return py::float_(value);
+}
+py::object default_value(field::Count, long value, bool) { return py::int_(value); }
+py::object default_value(field::Integer, long value, bool) { return py::int_(value); }
+py::object default_value(field::Flag, bool value, bool) { return py::bool_(value); }
+py::object default_value(field::Text, const std::string& value, bool) { return py::str(value); }
+py::object default_value(field::Mapping, const OrderedMap<double>& value, bool) {
+    if (value.empty()) return py::none();
+    return ordered_to_dict(value);
+}
+template <class Shape, class Value>
+py::object default_value(Shape, const Value&, bool) {
+    return py::none();
+}
+py::object history_default() { return py::list(); }
+
+py::dict table_row(const char* part, const char* kind, const char* keyword, const char* attribute,
+                   const char* python_type, bool can_write, py::object initial, const char* unit,
+                   const char* meaning) {
+    py::dict row;
+    row["name"] = attribute;
+    row["keyword"] = keyword ? py::object(py::str(keyword)) : py::object(py::none());
+    row["part"] = part;
+    row["kind"] = kind;
+    row["annotation"] = python_type;
+    row["writable"] = can_write;
+    row["default"] = std::move(initial);
+    row["unit"] = unit;
+    row["meaning"] = meaning;
+    return row;
 }
 
 }  // namespace
@@ -177,285 +316,73 @@ py::list history_list(const std::vector<std::vector<double>>& entries) {
     return out;
 }
 
+std::unordered_map<std::string, NumberKind> default_number_kinds() {
+    std::unordered_map<std::string, NumberKind> kinds;
+    const auto note = [&kinds](const char* attribute, std::string_view kind) {
+        if (kind == "int") kinds[attribute] = NumberKind::Int;
+    };
+#define VELMORA_REAL_KIND(shape, kind, attribute) \
+    if constexpr (std::is_same_v<field::shape, field::Real>) note(attribute, kind);
+#define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning) \
+    VELMORA_REAL_KIND(shape, kind, attribute)
+#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) VELMORA_REAL_KIND(shape, kind, attribute)
+#define VELMORA_FLOW VELMORA_CONSTANT
+#define VELMORA_SECTION VELMORA_CONSTANT
+#define VELMORA_HISTORY VELMORA_CONSTANT
+#include "model/model_fields.def"
+#undef VELMORA_REAL_KIND
+    return kinds;
+}
+
+py::list parameter_table() {
+    const model::ModelParameters parameters;
+    const model::MaterialConstants constants;
+    const model::FlowState flow;
+    const model::SectionState sections;
+    py::list rows;
+#define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning)                           \
+    rows.append(table_row("parameter", kind, keyword, attribute, annotation(field::shape{}), writable(field::shape{}), \
+                          default_value(field::shape{}, parameters.member, std::string_view(kind) == "int"), unit,   \
+                          meaning));
+#define VELMORA_PART_ROW(part_name, part, shape, kind, attribute, member, unit, meaning)                           \
+    rows.append(table_row(part_name, kind, nullptr, attribute, annotation(field::shape{}), writable(field::shape{}), \
+                          default_value(field::shape{}, part.member, std::string_view(kind) == "int"), unit,       \
+                          meaning));
+#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
+    VELMORA_PART_ROW("material constant", constants, shape, kind, attribute, member, unit, meaning)
+#define VELMORA_FLOW(shape, kind, attribute, member, initial, unit, meaning) \
+    VELMORA_PART_ROW("flow state", flow, shape, kind, attribute, member, unit, meaning)
+#define VELMORA_SECTION(shape, kind, attribute, member, initial, unit, meaning) \
+    VELMORA_PART_ROW("section state", sections, shape, kind, attribute, member, unit, meaning)
+#define VELMORA_HISTORY(shape, kind, attribute, member, initial, unit, meaning)                                  \
+    rows.append(table_row("history", kind, nullptr, attribute, annotation(field::shape{}), writable(field::shape{}), \
+                          history_default(), unit, meaning));
+#define VELMORA_BOUND(part, kind, attribute, unit, meaning) \
+    rows.append(table_row(part, kind, nullptr, attribute, "Any", true, py::none(), unit, meaning));
+#include "model/model_fields.def"
+#undef VELMORA_PART_ROW
+    return rows;
+}
+
 void register_model_attributes(ModelClass& cls) {
-    // ---- keyword parameters ----
-    text(cls, "catalsyt_element", &Model::catalsyt_element);
-    number(cls, "reactor_length", &Model::reactor_length);
-    number(cls, "_MovingSectionalModel__xqtot", &Model::xqtot);
-    number(cls, "xdtube", &Model::xdtube);
-    number(cls, "total_pressure", &Model::total_pressure);
-    text(cls, "kinetics_mechanism_type", &Model::kinetics_mechanism_type);
-    text(cls, "feedstock_gas_name_dominant_current", &Model::feedstock_gas_name_dominant_current);
-    ordered(cls, "gas_initial_composition", &Model::gas_initial_composition);
-    text(cls, "surface_kinetics_type", &Model::surface_kinetics_type);
-    flag(cls, "surface_kinetics_solver_activated", &Model::surface_kinetics_solver_activated);
-    flag(cls, "carb_struct_enabled", &Model::carb_struct_enabled);
-    flag(cls, "deactivation_enabled", &Model::deactivation_enabled);
-    flag(cls, "plot_enabled", &Model::plot_enabled);
-    flag(cls, "gas_NP_time_considered", &Model::gas_NP_time_considered);
-    number(cls, "H2_STICKING_PROBABILITY", &Model::H2_STICKING_PROBABILITY);
-    integer(cls, "intnum", &Model::intnum, false);
-    number(cls, "total_initial_concentration", &Model::total_initial_concentration);
-    number(cls, "dp_initial_premade", &Model::dp_initial_premade);
-    text(cls, "initial_distribution", &Model::initial_distribution);
-    number(cls, "geometric_std", &Model::geometric_std);
-    text(cls, "low_high_range_defined", &Model::low_high_range_defined);
-    text(cls, "distribution_type", &Model::distribution_type);
-    number(cls, "low_PP_range", &Model::low_PP_range);
-    number(cls, "high_PP_range", &Model::high_PP_range);
-    text(cls, "collision_type", &Model::collision_type);
-    flag(cls, "collision_diameter_update", &Model::collision_diameter_update);
-    text(cls, "regrid_condition", &Model::regrid_condition);
-    number(cls, "bin_spacing", &Model::bin_spacing);
-    number(cls, "elimination_spacing", &Model::elimination_spacing);
-    number(cls, "initial_fractal_dimension", &Model::initial_fractal_dimension);
-    text(cls, "numerical_approach_NP_temp_solver", &Model::numerical_approach_NP_temp_solver);
-    text(cls, "paper_name_for_temperature_history", &Model::paper_name_for_temperature_history);
-    flag(cls, "sinterin_energy_release_activated", &Model::sinterin_energy_release_activated);
-    number(cls, "min_temp", &Model::min_temp);
-    number(cls, "ambient_temp", &Model::ambient_temp);
-    number(cls, "CNT_wall_number", &Model::CNT_wall_number);
-    number(cls, "fraction_cnt_gp", &Model::fraction_cnt_gp);
-    number(cls, "method_cnt", &Model::method_cnt);
-    number(cls, "critical_cnt_length", &Model::critical_cnt_length);
-    number(cls, "initial_possible_d_cnt", &Model::initial_possible_d_cnt);
-    number(cls, "carbon_atoms_per_particle_initial", &Model::carbon_atoms_per_particle_initial);
-    number(cls, "surf_dens_monolayer", &Model::surf_dens_monolayer);
-    number(cls, "alpha_adjust", &Model::alpha_adjust);
-    number(cls, "_MovingSectionalModel__gp_thickness", &Model::gp_thickness);
-    number(cls, "gase", &Model::gase);
-    number(cls, "gaspre", &Model::gaspre);
-    number(cls, "surfe", &Model::surfe);
-    number(cls, "surfpre", &Model::surfpre);
+#define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning) \
+    bind_field(cls, field::shape{}, attribute, &Model::member);
+#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
+    bind_field(cls, field::shape{}, attribute, &Model::member);
+#define VELMORA_FLOW VELMORA_CONSTANT
+#define VELMORA_SECTION VELMORA_CONSTANT
+#define VELMORA_HISTORY VELMORA_CONSTANT
+#include "model/model_fields.def"
 
-    // ---- constants ----
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, double Model::*>>{
-             {"vpi", &Model::vpi},
-             {"avog", &Model::avog},
-             {"rkb", &Model::rkb},
-             {"rgas", &Model::rgas},
-             {"p", &Model::p},
-             {"kb", &Model::kb},
-             {"_MovingSectionalModel__xmwp_Fe", &Model::xmwp_Fe},
-             {"_MovingSectionalModel__xmwp_Ni", &Model::xmwp_Ni},
-             {"rhop_Fe", &Model::rhop_Fe},
-             {"rhop_Ni", &Model::rhop_Ni},
-             {"cv_Ni", &Model::cv_Ni},
-             {"cv_Fe", &Model::cv_Fe},
-             {"sigma_Ni", &Model::sigma_Ni},
-             {"sigma_Fe", &Model::sigma_Fe},
-             {"epsilon_Ni", &Model::epsilon_Ni},
-             {"epsilon_Fe", &Model::epsilon_Fe},
-             {"rho_cnt", &Model::rho_cnt},
-             {"xmwg", &Model::xmwg},
-             {"_MovingSectionalModel__A_diff_H2Fe", &Model::A_diff_H2Fe},
-             {"_MovingSectionalModel__E_diff_H2Fe", &Model::E_diff_H2Fe},
-             {"_MovingSectionalModel__A_diff_H2Ni", &Model::A_diff_H2Ni},
-             {"_MovingSectionalModel__E_diff_H2Ni", &Model::E_diff_H2Ni},
-             {"a_Ni", &Model::a_Ni},
-             {"a_Fe", &Model::a_Fe},
-             {"a_COB", &Model::a_COB},
-             {"lattice_parameter_Fe", &Model::lattice_parameter_Fe},
-             {"lattice_parameter_Ni", &Model::lattice_parameter_Ni},
-             {"V_Ni", &Model::V_Ni},
-             {"V_Fe", &Model::V_Fe},
-             {"V_COB", &Model::V_COB},
-             {"xmjet", &Model::xmjet},
-             {"xmjeto", &Model::xmjeto},
-             {"tempjo", &Model::tempjo},
-             {"xel", &Model::xel},
-             {"xfie", &Model::xfie},
-             {"initial_mol_fraction", &Model::initial_mol_fraction},
-             // element-selected
-             {"rhop", &Model::rhop},
-             {"_MovingSectionalModel__xmwp", &Model::xmwp},
-             {"cv", &Model::cv},
-             {"sigma_NP", &Model::sigma_NP},
-             {"epsilon_NP", &Model::epsilon_NP},
-             {"_A_H2_diffusion", &Model::A_H2_diffusion},
-             {"_Ea_H2_diffusion", &Model::Ea_H2_diffusion},
-             {"a", &Model::a},
-             {"atom_volume", &Model::atom_volume},
-             {"lattice_parameter", &Model::lattice_parameter},
-             {"volume_unitcell", &Model::volume_unitcell},
-             // derived and running scalars
-             {"surf_cov_gp_current", &Model::surf_cov_gp_current},
-             {"reactor_volume", &Model::reactor_volume},
-             {"reactor_initial_pressure", &Model::reactor_initial_pressure},
-             {"density_initial", &Model::density_initial},
-             {"vel", &Model::vel},
-             {"initial_N", &Model::initial_N},
-             {"lengthththt", &Model::lengthththt},
-             {"tend_current", &Model::tend_current},
-             {"gp_coverage_ratio", &Model::gp_coverage_ratio},
-             {"total_carbon_added", &Model::total_carbon_added},
-             {"H2_surface_current", &Model::H2_surface_current},
-             {"x1_activator", &Model::x1_activator},
-             {"gyration_diameter", &Model::gyration_diameter},
-             {"molfrac_species1", &Model::molfrac_species1},
-             {"molfrac_species2", &Model::molfrac_species2},
-             {"molfrac_species3", &Model::molfrac_species3},
-             {"xmgases", &Model::xmgases},
-             {"c0", &Model::c0},
-             {"v0", &Model::v0},
-             {"a0", &Model::a0},
-             {"total_concentration", &Model::total_concentration},
-             {"low_PP_range_auto", &Model::low_PP_range_auto},
-             {"high_PP_range_auto", &Model::high_PP_range_auto},
-             {"temp", &Model::temp},
-             {"rhog", &Model::rhog},
-             {"eta", &Model::eta},
-             {"xnu", &Model::xnu},
-             {"xlm", &Model::xlm},
-             {"xk", &Model::xk},
-             {"xks", &Model::xks},
-             {"xkg", &Model::xkg},
-             {"dyn", &Model::dyn},
-             {"dynx", &Model::dynx},
-             {"current_total_N", &Model::current_total_N},
-             {"avg_dp", &Model::avg_dp},
-             {"diff_H2_in_NP", &Model::diff_H2_in_NP},
-             {"H2_cons_current", &Model::H2_cons_current},
-             {"H2_cons_previous", &Model::H2_cons_previous},
-             {"current_H2_flux_coeff", &Model::current_H2_flux_coeff},
-             {"current_timestep", &Model::current_timestep},
-             {"total_N", &Model::total_N},
-             {"H2_entered_total", &Model::H2_entered_total},
-             {"wall_number_avg", &Model::wall_number_avg},
-             {"N_avg", &Model::N_avg},
-             {"dm_avg", &Model::dm_avg},
-             {"L_cnt_avg", &Model::L_cnt_avg},
-             {"growth_rate_per_NP_area", &Model::growth_rate_per_NP_area},
-             {"summed_value", &Model::summed_value},
-             {"P_eq_H2_entered_total", &Model::P_eq_H2_entered_total},
-             {"molarfraction_eq_H2_entered_total", &Model::molarfraction_eq_H2_entered_total},
-             {"carbon_mass_balance", &Model::carbon_mass_balance},
-             {"total_area", &Model::total_area},
-             {"atom_per_PP", &Model::atom_per_PP},
-             {"xdg", &Model::xdg},
-             {"carbon_composition1", &Model::carbon_composition1},
-             {"carbon_composition2", &Model::carbon_composition2},
-             {"carbon_composition3", &Model::carbon_composition3},
-             {"carbon_composition4", &Model::carbon_composition4},
-         })
-        number(cls, name, member);
-    flag(cls, "encapsulation_cond", &Model::encapsulation_cond);
-    cls.def_property(
-        "flag_id_mat",
-        [](const PyModel& self) -> py::object {
-            if (!self.flag_id_mat) return py::none();
-            return py::int_(*self.flag_id_mat);
-        },
-        [](PyModel& self, const py::object& value) {
-            if (value.is_none())
-                self.flag_id_mat.reset();
-            else
-                self.flag_id_mat = integer_value(value, "flag_id_mat");
-        });
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, long Model::*>>{
-             {"int2num", &Model::int2num},
-             {"int3num", &Model::int3num},
-             {"int4num", &Model::int4num},
-             {"int5num", &Model::int5num},
-             {"int6num", &Model::int6num}})
-        integer(cls, name, member, false);
-    integer(cls, "isec", &Model::isec);
-    integer(cls, "counter", &Model::counter);
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, std::optional<double> Model::*>>{
-             {"wrapper_mapping_phi", &Model::wrapper_mapping_phi},
-             {"wrapper_mapping_temp", &Model::wrapper_mapping_temp},
-             {"wrapper_mapping_dp", &Model::wrapper_mapping_dp},
-             {"wrapper_mapping_l_reactor", &Model::wrapper_mapping_l_reactor}})
-        optional_number(cls, name, member);
-
-    // ---- arrays ----
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, std::vector<double> Model::*>>{
-             {"y", &Model::y},
-             {"yp", &Model::yp},
-             {"carbon_data", &Model::carbon_data},
-             {"carbon_condition_previou", &Model::carbon_condition_previou},
-             {"wall_number_section", &Model::wall_number_section},
-             {"xdm", &Model::xdm},
-             {"ts", &Model::ts},
-             {"x", &Model::x},
-             {"x1_previous", &Model::x1_previous},
-             {"growth_rate", &Model::growth_rate},
-             {"final_values", &Model::final_values}})
-        array(cls, name, member, true);
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, std::vector<double> Model::*>>{
-             {"xdf", &Model::xdf},
-             {"xdp_gp", &Model::xdp_gp},
-             {"v", &Model::v},
-             {"initial_v", &Model::initial_v},
-             {"final_value_previous", &Model::final_value_previous},
-             {"xkn1", &Model::xkn1},
-             {"xdp", &Model::xdp},
-             {"saved_xdpr", &Model::saved_xdpr},
-             {"xnpr", &Model::xnpr},
-             {"xdp_backup", &Model::xdp_backup},
-             {"diameters", &Model::diameters},
-             {"number_in_bins", &Model::number_in_bins},
-             {"bin_volumes_polydisperse", &Model::bin_volumes_polydisperse},
-             {"bin_walls_polydisperse", &Model::bin_walls_polydisperse},
-             {"x1", &Model::x1},
-             {"xdp_updated", &Model::xdp_updated},
-             {"dp_dp", &Model::dp_dp},
-             {"area_fused", &Model::area_fused},
-             {"temp_NP_previous", &Model::temp_NP_previous},
-             {"temp_NP_sections", &Model::temp_NP_sections},
-             {"final_values_section", &Model::final_values_section}})
-        array(cls, name, member, false);
-    number_list(cls, "initial_conditions_surf_kin_current", &Model::initial_conditions_surf_kin_current);
-    number_list(cls, "simulation_time", &Model::simulation_time);
-    number_list(cls, "temp_gas_saved", &Model::temp_gas_saved);
-    number_list(cls, "carbon_mass_balance_saved", &Model::carbon_mass_balance_saved);
-    matrix(cls, "betafu", &Model::betafu, 0);
-    int_table(cls, "jmin", &Model::jmin);
-    int_table(cls, "jmax", &Model::jmax);
-
-    // ---- histories ----
-    for (auto [name, member] : std::initializer_list<std::pair<const char*, std::vector<std::vector<double>> Model::*>>{
-             {"wall_number_section_saved", &Model::wall_number_section_saved},
-             {"carbon_data_saved", &Model::carbon_data_saved},
-             {"xdm_saved", &Model::xdm_saved},
-             {"temp_NP_saved", &Model::temp_NP_saved},
-             {"area_ratio_NP_saved", &Model::area_ratio_NP_saved},
-             {"ts_saved", &Model::ts_saved},
-             {"xdf_saved", &Model::xdf_saved},
-             {"xdp_saved", &Model::xdp_saved},
-             {"xnpr_saved", &Model::xnpr_saved},
-             {"xdp_gp_saved", &Model::xdp_gp_saved},
-             {"y_saved", &Model::y_saved}})
-        history(cls, name, member);
-    cls.def_property_readonly("kn_saved", [](const PyModel& self) { return timed_history(self.kn_saved, "kn"); });
-    cls.def_property_readonly("dp_saved", [](const PyModel& self) { return timed_history(self.dp_saved, "dp"); });
-    cls.def_property_readonly("carbon_composition_saved", [](const PyModel& self) {
-        py::list out;
-        for (const auto& c : self.carbon_composition_saved) out.append(composition_dict(c));
-        return out;
-    });
-    cls.def_property_readonly("carbon_composition", [](const PyModel& self) -> py::object {
-        if (!self.carbon_composition)
-            throw py::attribute_error("'MovingSectionalModel' object has no attribute 'carbon_composition'");
-        return composition_dict(*self.carbon_composition);
-    });
-
-    // ---- gas-phase results ----
-    ordered(cls, "inlet_initial_partial_pressure", &Model::inlet_initial_partial_pressure);
-    ordered(cls, "AA12_initial", &Model::AA12_initial);
-    cls.def_property(
-        "AA00", [](const PyModel& self) { return gas_state_to_python(self.AA00); },
-        [](PyModel& self, const py::object& value) { self.AA00 = gas_state_from_python(value); });
-    cls.def_property(
-        "AA12",
-        [](const PyModel& self) -> py::object {
-            if (!self.AA12) throw py::attribute_error("'MovingSectionalModel' object has no attribute 'AA12'");
-            return gas_state_to_python(*self.AA12);
-        },
-        [](PyModel& self, const py::object& value) { self.AA12 = gas_state_from_python(value); });
+    // Attributes with no core member (VELMORA_BOUND rows of the table).
     cls.def_property(
         "gas", [](const PyModel& self) { return self.python_kinetics->gas; },
         [](PyModel& self, const py::object& value) { self.python_kinetics->gas = value; });
+
+    cls.def_static("parameter_table", &parameter_table,
+                   "The model's attributes, one dict per attribute: name, keyword (the constructor keyword, None "
+                   "for attributes that are not parameters), part, kind, annotation, writable, default, unit, "
+                   "meaning.");
 }
 
 }  // namespace velmora::bind

@@ -2,6 +2,7 @@
 
 #include "common/module_setup.hpp"
 #include "growth_simulator/model_binding.hpp"
+#include "growth_simulator/model_fields.hpp"
 
 namespace py = pybind11;
 
@@ -23,6 +24,10 @@ PYBIND11_MODULE(growth_simulator, m) {
 
     m.def("get_mechanism_path", &velmora::bind::get_mechanism_path, py::arg("mechanism_type"),
           "Path of the YAML mechanism file named `mechanism_type` + '.yaml' among the package data.");
+
+    m.def("parameter_table", &velmora::bind::parameter_table,
+          "The model's parameters and attributes, one dict per attribute (name, keyword, part, kind, "
+          "annotation, writable, default, unit, meaning), in table order.");
 
     velmora::bind::ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
                                   "Moving sectional population-balance model of catalyst agglomerates.");

@@ -1,6 +1,7 @@
 // The moving sectional population-balance model of catalyst agglomerates in a
 // heated flow reactor. One object holds one run: parameters, constants, the
-// state vector and section arrays, the coupled gas state and the histories.
+// state vector and section arrays, the coupled gas state and the histories
+// (the parts of model_state.hpp, one row each in model_fields.def).
 //
 // Implementation is split by concern:
 //   model_construction.cpp   constants, element data, derived quantities, inlet gas step
@@ -25,21 +26,11 @@
 
 #include "gas/gas_state.hpp"
 #include "model/model_parameters.hpp"
+#include "model/model_state.hpp"
 #include "pbe/beta_matrix.hpp"
 #include "pbe/derivatives.hpp"
 
 namespace velmora::model {
-
-// Per-step record of a per-section array tagged with the step's end position.
-struct TimedArray {
-    double time = 0.0;
-    std::vector<double> values;
-};
-
-// Fractions of the carbon grown in a step (not percentages, despite the keys).
-struct CarbonComposition {
-    double cnt_percent = 0, gp_percent = 0, impurity_percent = 0, other_percent = 0;
-};
 
 // What solve() returns: end positions of the completed outer steps and the
 // bounded end-of-step states (one row of 4n+1 values per step).
@@ -49,7 +40,13 @@ struct SolveResult {
     std::size_t width = 0;
 };
 
-class MovingSectionalModel : public ModelParameters {
+// The data members are the five parts of model_state.hpp (declared in
+// model_fields.def); this class adds the behaviour.
+class MovingSectionalModel : public ModelParameters,
+                             public MaterialConstants,
+                             public FlowState,
+                             public SectionState,
+                             public Histories {
 public:
     // Builds the model: constants, element data, derived quantities, zeroed
     // arrays, and the inlet gas step through `kinetics` (stored as AA00).
@@ -112,104 +109,6 @@ public:
     double check_carbon_conservation() const;
     static double calculate_smooth_timestep(double t);
     double aerosol_ratio(long method, double prob, double uniform_draw) const;
-
-    // ================= constants =================
-    double vpi = 3.1415926536;
-    double avog = 6.022137e23;
-    double rkb = 1.38066e-23;
-    double rgas = 0.082;
-    double p = 1.0;
-    double kb = 1.38065e-23;
-    double xmwp_Fe = 55.845, xmwp_Ni = 58.69;           // g/mol (private)
-    double rhop_Fe = 7870, rhop_Ni = 8908;              // kg/m^3
-    double cv_Ni = 0.44, cv_Fe = 0.45;                  // J/(g K)
-    double sigma_Ni = 2, sigma_Fe = 1.87;               // J/m^2
-    double epsilon_Ni = 0.5, epsilon_Fe = 0.5;
-    double rho_cnt = 1800;
-    double xmwg = 28.1;
-    double A_diff_H2Fe = 5e-8, E_diff_H2Fe = 10958;     // private
-    double A_diff_H2Ni = 7.2e-7, E_diff_H2Ni = 39800;   // private
-    double a_Ni = 2.48e-10, a_Fe = 2.52e-10, a_COB = 2.5e-11;
-    double lattice_parameter_Fe = 2.866e-10, lattice_parameter_Ni = 3.524e-10;
-    double V_Ni = 0, V_Fe = 0, V_COB = 0;
-    double xmjet = 1, xmjeto = 1;
-    double tempjo = 300.0;
-    double xel = 1.6e-19, xfie = 150000.0;
-    double initial_mol_fraction = 5e-8;
-
-    // ================= element-selected data =================
-    std::optional<long> flag_id_mat;
-    double rhop = 0, xmwp = 0, cv = 0, sigma_NP = 0, epsilon_NP = 0;
-    double A_H2_diffusion = 0, Ea_H2_diffusion = 0;  // _A_H2_diffusion, _Ea_H2_diffusion
-    double a = 0, atom_volume = 0, lattice_parameter = 0, volume_unitcell = 0;
-
-    // ================= derived quantities =================
-    double surf_cov_gp_current = 0;
-    double reactor_volume = 0, reactor_initial_pressure = 0, density_initial = 0;
-    double vel = 0;
-    long int2num = 0, int3num = 0, int4num = 0, int5num = 0, int6num = 0;
-    gas::GasState AA00;
-    double initial_N = 0;
-    OrderedMap<double> inlet_initial_partial_pressure;
-    std::optional<double> wrapper_mapping_phi, wrapper_mapping_temp, wrapper_mapping_dp, wrapper_mapping_l_reactor;
-
-    // ================= running scalars =================
-    double lengthththt = 0, tend_current = 0, gp_coverage_ratio = 0, total_carbon_added = 0;
-    double H2_surface_current = 0, x1_activator = 0, gyration_diameter = 0;
-    double molfrac_species1 = 0, molfrac_species2 = 0, molfrac_species3 = 0;
-    bool encapsulation_cond = false;
-
-    // ================= state and section arrays =================
-    std::vector<double> y, yp;                 // 4n+1
-    std::vector<double> carbon_data;           // 6n
-    std::vector<double> carbon_condition_previou, wall_number_section, xdm, xdf, ts, x, x1_previous, xdp_gp;  // n
-    std::vector<double> v, initial_v;
-    std::vector<double> growth_rate;           // n-2
-    std::vector<double> betafu;                // n x n, row-major
-    std::vector<std::int64_t> jmin, jmax;      // n x (n+1), row-major
-    std::vector<double> final_values;          // 7
-    std::vector<double> final_value_previous;  // 6, later 7
-    std::vector<double> initial_conditions_surf_kin_current;  // 6
-    std::vector<double> xkn1;
-
-    // initial conditions
-    double xmgases = 0, c0 = 0, v0 = 0, a0 = 0;
-    long isec = 0;
-    std::vector<double> xdp, saved_xdpr, xnpr, xdp_backup;
-    // polydisperse start
-    double total_concentration = 0, low_PP_range_auto = 0, high_PP_range_auto = 0;
-    std::vector<double> diameters, number_in_bins, bin_volumes_polydisperse, bin_walls_polydisperse;
-    // profiles and gas properties
-    double temp = 0, rhog = 0, eta = 0, xnu = 0, xlm = 0;
-    // collision kernel and derivatives
-    std::vector<double> x1, xdp_updated;
-    double xk = 1e-35, xks = 1e-35, xkg = 0, dyn = 0, dynx = 0;
-    // driver
-    long counter = 0;
-    std::vector<double> simulation_time;
-    std::vector<std::vector<double>> y_saved;
-    std::optional<gas::GasState> AA12;
-    OrderedMap<double> AA12_initial;
-    std::vector<double> dp_dp, area_fused, temp_NP_previous, temp_NP_sections;
-    double current_total_N = 0, avg_dp = 0;
-    // surface coupling
-    double diff_H2_in_NP = 0, H2_cons_current = 0, H2_cons_previous = 0, current_H2_flux_coeff = 0;
-    double current_timestep = 0, total_N = 0, H2_entered_total = 0;
-    std::vector<double> final_values_section;  // Puretzky: (n-2) x 7, Ma: n-2
-    double wall_number_avg = 0, N_avg = 0, dm_avg = 0, L_cnt_avg = 0;
-    double growth_rate_per_NP_area = 0, summed_value = 0;
-    double P_eq_H2_entered_total = 0, molarfraction_eq_H2_entered_total = 0;
-    // carbon bookkeeping
-    double carbon_mass_balance = 0, total_area = 0, atom_per_PP = 0, xdg = 0;
-    double carbon_composition1 = 0, carbon_composition2 = 0, carbon_composition3 = 0, carbon_composition4 = 0;
-    std::optional<CarbonComposition> carbon_composition;
-
-    // ================= histories (one entry per outer step) =================
-    std::vector<std::vector<double>> wall_number_section_saved, carbon_data_saved, xdm_saved, temp_NP_saved,
-        area_ratio_NP_saved, ts_saved, xdf_saved, xdp_saved, xnpr_saved, xdp_gp_saved;
-    std::vector<double> temp_gas_saved, carbon_mass_balance_saved;
-    std::vector<CarbonComposition> carbon_composition_saved;
-    std::vector<TimedArray> kn_saved, dp_saved;
 
     // Section count n as a size.
     std::size_t n() const { return static_cast<std::size_t>(intnum); }
