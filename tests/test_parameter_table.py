@@ -193,3 +193,20 @@ def test_parameter_listing(rows, capsys):
     _parameters.list_parameters()
     assert capsys.readouterr().out == listing
     assert _parameters.main(["--bogus"]) == 2
+
+
+def test_study_settings_may_carry_wrapper_and_classifier_keywords():
+    from velmora.core import parameter_sweep
+    from velmora.ml.phase_boundary_learner import _Main_ML_2D
+
+    extra = _parameters.study_extra_keywords()
+    assert {"map_requested", "total_data_points", "pressure_range_min", "reactor_length_range_constant"} <= set(extra)
+    # Every classifier keyword the check lets through is one the classifier stores.
+    for number, key in enumerate(_parameters.CLASSIFIER_KEYWORDS):
+        assert getattr(_Main_ML_2D(**{key: 1000 + number}), key) == 1000 + number
+    settings = {"iterations": 2000, "pressure_range_min": 0.002, "intnum": 8}
+    _parameters.check_keywords(settings, extra=extra)
+    wrapper = parameter_sweep.Mapping_Wrapper(**settings)
+    assert wrapper.pressure_range_min == 0.002 and wrapper.Velmora_kwargs == {"iterations": 2000, "intnum": 8}
+    with pytest.raises(ValueError, match="'iteration'.*'iterations'"):
+        _parameters.check_keywords({"iteration": 10}, extra=extra)

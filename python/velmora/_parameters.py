@@ -4,8 +4,9 @@ The rows come from ``velmora.core.growth_simulator.parameter_table()``, which
 the extension builds from the same field table as the constructor and the
 attribute bindings. This module only reads them:
 
-- ``check_keywords(pairs)``: refuse a ``--set`` key the model does not know (with
-  the closest known names) or a value of the wrong kind, before any run starts;
+- ``check_keywords(pairs, extra)``: refuse a ``--set`` key the model does not know
+  (with the closest known names) or a value of the wrong kind, before any run
+  starts; a study passes ``extra=study_extra_keywords()``;
 - ``format_parameters()``: the text of ``velmora run --list-parameters``;
 - ``write_stub(path)``: regenerate the attribute block of the class in
   ``growth_simulator.pyi`` (``python -m velmora._parameters --write-stub``).
@@ -27,6 +28,10 @@ PART_TITLES = {
 }
 
 
+# Keywords of the phase classifier (_Main_ML_2D(**kwargs)) that a study's keyword bundle may carry.
+CLASSIFIER_KEYWORDS = ("method", "lambda_", "iterations", "alpha", "poly_degree", "n_order")
+
+
 def parameter_table():
     """Rows of the model's table: dicts with name, keyword, part, kind, annotation, writable, default, unit, meaning."""
     from velmora.core import growth_simulator
@@ -38,6 +43,17 @@ def model_keywords(rows=None):
     """The constructor keywords, each mapped to its row, in table order."""
     rows = parameter_table() if rows is None else rows
     return {row["keyword"]: row for row in rows if row["keyword"] is not None}
+
+
+def study_extra_keywords():
+    """Keys a study's settings may hold besides the model's: Mapping_Wrapper's own and the classifier's."""
+    import inspect
+
+    from velmora.core import parameter_sweep
+
+    parameters = inspect.signature(parameter_sweep.Mapping_Wrapper.__init__).parameters.values()
+    wrapper = [p.name for p in parameters if p.kind is p.POSITIONAL_OR_KEYWORD and p.name != "self"]
+    return tuple(wrapper) + CLASSIFIER_KEYWORDS
 
 
 def _number(value):
