@@ -45,8 +45,10 @@ def test_rows_are_complete_and_names_unique(rows):
 
 
 def test_every_bound_attribute_is_a_row_and_every_row_is_bound(rows):
-    properties = {name for name, value in vars(MovingSectionalModel).items() if isinstance(value, property)}
-    assert properties == {row["name"] for row in rows}
+    properties = {name: value for name, value in vars(MovingSectionalModel).items() if isinstance(value, property)}
+    assert set(properties) == {row["name"] for row in rows}
+    assert {name for name, value in properties.items() if value.fset is not None} == \
+        {row["name"] for row in rows if row["writable"]}
 
 
 def test_values_of_a_built_model_have_the_kind_of_their_row(rows, small_model):

@@ -245,7 +245,9 @@ const char* annotation(field::History) { return "list[np.ndarray]"; }
 const char* annotation(field::TimedHistory) { return "list[dict[str, Any]]"; }
 const char* annotation(field::Composition) { return "dict[str, float]"; }
 const char* annotation(field::CompositionHistory) { return "list[dict[str, float]]"; }
-const char* annotation(field::Gas) { return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]"; }
+const char* annotation(field::Gas) {
+    return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
+}
 const char* annotation(field::OptionalGas) {
     return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
 }
@@ -325,7 +327,8 @@ std::unordered_map<std::string, NumberKind> default_number_kinds() {
     if constexpr (std::is_same_v<field::shape, field::Real>) note(attribute, kind);
 #define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning) \
     VELMORA_REAL_KIND(shape, kind, attribute)
-#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) VELMORA_REAL_KIND(shape, kind, attribute)
+#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
+    VELMORA_REAL_KIND(shape, kind, attribute)
 #define VELMORA_FLOW VELMORA_CONSTANT
 #define VELMORA_SECTION VELMORA_CONSTANT
 #define VELMORA_HISTORY VELMORA_CONSTANT
@@ -357,8 +360,8 @@ py::list parameter_table() {
 #define VELMORA_HISTORY(shape, kind, attribute, member, initial, unit, meaning)                                  \
     rows.append(table_row("history", kind, nullptr, attribute, annotation(field::shape{}), writable(field::shape{}), \
                           history_default(), unit, meaning));
-#define VELMORA_BOUND(part, kind, attribute, unit, meaning) \
-    rows.append(table_row(part, kind, nullptr, attribute, "Any", true, py::none(), unit, meaning));
+#define VELMORA_BOUND(part, kind, attribute, python_type, can_write, unit, meaning) \
+    rows.append(table_row(part, kind, nullptr, attribute, python_type, can_write, py::none(), unit, meaning));
 #include "model/model_fields.def"
 #undef VELMORA_PART_ROW
     return rows;
