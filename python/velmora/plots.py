@@ -81,6 +81,11 @@ class RunHistories:
         self.composition = self._aligned(model.carbon_composition_saved)
         self.gas_temperature = self._gas_temperature(model)
         self.inlet_gas = _gas_dict(getattr(model, "AA00", None))
+        first = getattr(model, "AA12_initial", None) if _has(model, "AA12_initial") else None
+        if isinstance(first, dict) and self.inlet_gas is not None:
+            # The gas of the first step: the inlet as the run saw it (parameters
+            # set after construction, as a study does, are not in AA00).
+            self.inlet_gas = (dict(first), self.inlet_gas[1])
         # With surface kinetics the gas state is advanced every step, so the
         # last one is the outlet; without, it is only computed on the first step.
         self.outlet_gas = _gas_dict(getattr(model, "AA12", None)) if self.walls else None
