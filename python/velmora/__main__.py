@@ -48,7 +48,7 @@ def representative_point(records):
                + (ts.index(r["T_parameter"]) - centre[1]) ** 2)
 
 
-def main_job(output_dir=".", workers=None, **study):
+def main_job(output_dir=".", workers=None, dpi=110, **study):
     """Runs the main job's study in output_dir and draws its figures; returns the written paths."""
     import matplotlib
 
@@ -72,7 +72,7 @@ def main_job(output_dir=".", workers=None, **study):
     stem = os.path.splitext(csv)[0]
     paths = {"results": csv, "phase_map": stem + "_map.png"}
     print("\nDrawing the phase map ...")
-    plots.phase_map(csv, paths["phase_map"], **dict(wrapper.Velmora_kwargs, iterations=CLASSIFIER_ITERATIONS))
+    plots.phase_map(csv, paths["phase_map"], dpi=dpi, **dict(wrapper.Velmora_kwargs, iterations=CLASSIFIER_ITERATIONS))
 
     chosen = representative_point(records)
     if chosen is not None:
@@ -84,7 +84,7 @@ def main_job(output_dir=".", workers=None, **study):
         model = wrapper.create_model_with_parameters(config, chosen["P_parameter"], chosen["T_parameter"])
         model.solve()
         paths["run_report"] = stem + "_run.png"
-        plots.run_report(model, paths["run_report"], title=(
+        plots.run_report(model, paths["run_report"], dpi=dpi, title=(
             f"run report: P = {chosen['P_parameter']:.4g} (inlet C2H2 mole fraction), "
             f"T = {chosen['T_parameter']:.4g} K, reactor length {model.reactor_length:g} m"))
 

@@ -53,7 +53,8 @@ class RunHistories:
     states[k] is the state vector at the end of outer step k, at position
     ends[k]; starts[k] is where that step began.  Histories that begin later
     than the first step (surface kinetics start on the second) are aligned on
-    the last step, which every history records.
+    the last step, which every history records.  A model solved twice keeps
+    the first run's entries in these histories; only the last run is drawn.
     """
 
     def __init__(self, model, positions=None):
@@ -82,19 +83,27 @@ class RunHistories:
         self.gas_temperature = self._gas_temperature(model)
         self.inlet_gas = _gas_dict(getattr(model, "AA00", None))
         first = getattr(model, "AA12_initial", None) if _has(model, "AA12_initial") else None
-        if isinstance(first, dict) and self.inlet_gas is not None:
+        if isinstance(first, dict) and first and self.inlet_gas is not None:
             # The gas of the first step: the inlet as the run saw it (parameters
             # set after construction, as a study does, are not in AA00).
             self.inlet_gas = (dict(first), self.inlet_gas[1])
         # With surface kinetics the gas state is advanced every step, so the
         # last one is the outlet; without, it is only computed on the first step.
-        self.outlet_gas = _gas_dict(getattr(model, "AA12", None)) if self.walls else None
+        self.outlet_gas = _gas_dict(getattr(model, "AA12", None)) if self.walls and _has(model, "AA12") else None
+        if self.outlet_gas is not None:
+            self.gas_note = "gas composition at inlet and outlet (no per-step record)"
+        elif not self.walls:
+            self.gas_note = "gas composition at the inlet (not advanced without surface kinetics)"
+        else:
+            self.gas_note = "gas composition at the inlet (the outlet gas is not stored)"
 
     def _aligned(self, history):
+        # Surface kinetics and carbon bookkeeping record from the second step on;
+        # entries beyond that count are left from an earlier solve() of the model.
         history = list(history)
         steps = len(self.states)
-        if len(history) > steps:
-            history = history[len(history) - steps:]
+        if len(history) > steps - 1:
+            history = history[len(history) - (steps - 1):] if steps > 1 else []
         first = steps - len(history)
         return [(first + j, entry) for j, entry in enumerate(history)]
 
@@ -206,7 +215,7 @@ def _not_computed(ax, text):
     ax.set_yticks([])
 
 
-def run_report(model, path=None, *, positions=None, title=None):
+def run_report(model, path=None, *, positions=None, title=None, dpi=110):
     """Draws one figure of a solved model and writes it to ``path`` (format by extension).
 
     Panels, all over the position along the reactor (m): the particle size
@@ -318,7 +327,7 @@ def run_report(model, path=None, *, positions=None, title=None):
         title += f"\nstopped early at z = {z_end:.4g} m of reactor_length = {run.reactor_length:.4g} m"
     fig.suptitle(title)
     if path is not None:
-        fig.savefig(path, dpi=110)
+        fig.savefig(path, dpi=dpi)
     return fig
 
 
@@ -334,9 +343,7 @@ def _draw_species(ax, run, z_end):
     points = [(0.0, inlet, "o", "inlet")]
     if outlet is not None:
         points.append((z_end, outlet, "s", "outlet"))
-        ax.set_title("gas composition at inlet and outlet (no per-step record)")
-    else:
-        ax.set_title("gas composition at the inlet (not advanced without surface kinetics)")
+    ax.set_title(run.gas_note)
     found = []
     for c, name in enumerate(names):
         for z, gas, marker, _ in points:
@@ -447,7 +454,7 @@ class _SavedRun:
 NO_VALID = "No valid sections found"
 
 
-def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, **classifier_kwargs):
+def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, dpi=110, **classifier_kwargs):
     """Map of the mean CNT length of a P&T study, following its data.
 
     ``results`` is a results CSV (or its DataFrame).  The colour scale runs
@@ -473,8 +480,8 @@ def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, *
     t = frame["T_parameter"].to_numpy(float)
     length = pd.to_numeric(frame["L_cnt_avg"], errors="coerce").to_numpy(float)
     walls = pd.to_numeric(frame["wall_number_avg"], errors="coerce").to_numpy(float)
-    messages = frame["error_message"].fillna("").astype(str).to_numpy() if "error_message" in frame else \
-        np.array([""] * len(frame))
+    column = frame["error_message"] if "error_message" in frame else [None] * len(frame)
+    messages = np.array(["" if m is None or (isinstance(m, float) and math.isnan(m)) else str(m) for m in column])
     ok = np.isfinite(length) & np.isfinite(walls)
     if log:
         ok &= length > 0
@@ -526,7 +533,7 @@ def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, *
     ax.set_xlim(np.min(p) - pad_x, np.max(p) + pad_x)
     ax.set_ylim(np.min(t) - pad_y, np.max(t) + pad_y)
     if path is not None:
-        fig.savefig(path, dpi=110)
+        fig.savefig(path, dpi=dpi)
     return fig
 
 
