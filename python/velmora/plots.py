@@ -483,8 +483,7 @@ def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, d
     column = frame["error_message"] if "error_message" in frame else [None] * len(frame)
     messages = np.array(["" if m is None or (isinstance(m, float) and math.isnan(m)) else str(m) for m in column])
     ok = np.isfinite(length) & np.isfinite(walls)
-    if log:
-        ok &= length > 0
+    coloured = ok & (length > 0) if log else ok  # a logarithmic scale has no place for zero lengths
     no_valid = ~ok & (messages == NO_VALID)
     failed = ~ok & ~no_valid
 
@@ -494,16 +493,16 @@ def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, d
     ax.set_ylabel("temperature T (K)")
 
     norm = None
-    if np.any(ok):
-        low, high = float(np.min(length[ok])), float(np.max(length[ok]))
+    if np.any(coloured):
+        low, high = float(np.min(length[coloured])), float(np.max(length[coloured]))
         if vmax is not None:
             high = float(vmax)
             low = min(low, high / 10 if log else 0.0) if low >= high else low
         if high <= low:  # one value: widen so the scale has an extent
             low, high = (low / 2, low * 2) if log else (low - abs(low) * 0.5 - 1e-30, high + abs(high) * 0.5 + 1e-30)
         norm = LogNorm(vmin=low, vmax=high) if log else Normalize(vmin=low, vmax=high)
-        extend = "max" if vmax is not None and np.max(length[ok]) > vmax else "neither"
-        mappable = _filled_map(ax, p[ok], t[ok], length[ok], norm, log, extend)
+        extend = "max" if vmax is not None and np.max(length[coloured]) > vmax else "neither"
+        mappable = _filled_map(ax, p[coloured], t[coloured], length[coloured], norm, log, extend)
         bar = fig.colorbar(mappable, ax=ax, extend=extend)
         bar.set_label("mean CNT length L_cnt_avg (m)")
         if log:
@@ -554,7 +553,6 @@ def _filled_map(ax, p, t, value, norm, log, extend):
                       else np.linspace(norm.vmin, norm.vmax, 21))
             filled = ax.contourf(pi, ti, np.ma.masked_invalid(zi), levels=levels, norm=norm, cmap="inferno",
                                  extend=extend)
-            ax.scatter(p, t, c=value, norm=norm, cmap="inferno", s=0)  # keeps the data limits in view
             return filled
     return ax.scatter(p, t, c=value, norm=norm, cmap="inferno", s=200, marker="s", zorder=2)
 
