@@ -378,10 +378,10 @@ def _flat_limits(ax, values, log=False):
     middle = 0.5 * (low + high)
     if middle == 0 or (high - low) > 1e-3 * abs(middle):
         return
-    ax.ticklabel_format(axis="y", useOffset=False) if not log else None
     if log:
         ax.set_ylim(middle / 1.5, middle * 1.5)
     else:
+        ax.ticklabel_format(axis="y", useOffset=False)
         ax.set_ylim(middle - 0.05 * abs(middle), middle + 0.05 * abs(middle))
 
 
