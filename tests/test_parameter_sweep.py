@@ -478,11 +478,9 @@ def test_small_study_end_to_end(tmp_path, monkeypatch, capsys):
 
 
 @pytest.mark.slow
-def test_main_job_writes_the_results_file_and_the_figure(tmp_path, monkeypatch, capsys):
-    from velmora.__main__ import main
-
+def test_fixed_study_writes_the_results_file_and_the_figure(tmp_path, monkeypatch, capsys):
     monkeypatch.chdir(tmp_path)
-    assert main([]) == 0
+    assert ps.main() is ps.wrapper
     csv = sorted(tmp_path.glob("parametric_study_P&T_*.csv"))
     assert len(csv) == 1 and open(csv[0]).readline().rstrip("\n") == HEADER
     assert csv[0].with_suffix(".png").read_bytes()[:4] == b"\x89PNG"

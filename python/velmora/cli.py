@@ -2,9 +2,8 @@
 
 The work is done by the extension modules: studies by
 ``Mapping_Wrapper.run_parametric_study``, single runs by
-``parameter_sweep.run_simulation``, maps by
-``Mapping_Wrapper.parametricstudyvisualizer``. Without a subcommand the
-package's fixed study runs, as ``python -m velmora`` always did.
+``parameter_sweep.run_simulation``, figures by ``velmora.plots``. Without a
+subcommand the main job of ``python -m velmora`` runs.
 """
 
 import argparse
@@ -85,7 +84,8 @@ def build_parser():
     parser = argparse.ArgumentParser(
         prog="velmora",
         description="CNT synthesis on floating catalyst particles: parametric studies, single runs and maps. "
-        "Without a command, runs the package's fixed 2 x 2 P&T study in the current folder.",
+        "Without a command, runs the main job: a 5 x 5 P&T study with its phase map and one run report, "
+        "written into the current folder.",
         epilog="examples:\n  velmora study --help\n  velmora run --set intnum=8 --set reactor_length=0.02\n"
         "  velmora plot results.csv -o map.png",
         formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -107,13 +107,14 @@ def build_parser():
     study.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
                        help="any model keyword, e.g. --set intnum=12 (repeatable; also reaches the classifier)")
     study.add_argument("--workers", type=positive_int, default=None,
-                       help="run the points in this many worker processes (default: one after another here)")
+                       help="run the points in this many worker processes (default: one per CPU core)")
     study.add_argument("--dask", metavar="ADDRESS", default=None,
                        help="run the points on the Dask cluster whose scheduler is at ADDRESS")
     study.add_argument("--output", default=".", help="folder for the results file and the checkpoint (default .)")
     study.add_argument("--resume", metavar="FILE", default=None,
                        help="checkpoint or results CSV of the same study: its runs are not repeated")
     study.add_argument("--plot", action="store_true", help="also write the contour map beside the CSV (P&T only)")
+    add_map_options(study)
     study.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                        "standard error is not a terminal)")
 
@@ -125,6 +126,7 @@ def build_parser():
                      help="a model keyword, e.g. --set temp=1000 (repeatable)")
     run.add_argument("--output", default=".", help="output folder (default .)")
     run.add_argument("--name", default="simulation", help="base name of the written files (default simulation)")
+    run.add_argument("--plot", action="store_true", help="also write the run report figure <name>_report.png")
 
     plot = commands.add_parser(
         "plot", help="draw the contour map of a study's results file",
@@ -136,7 +138,14 @@ def build_parser():
                       help="figure file; the format follows the suffix (default: the CSV's name with .png)")
     plot.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
                       help="a classifier keyword, e.g. --set iterations=2000 (repeatable)")
+    add_map_options(plot)
     return parser
+
+
+def add_map_options(parser):
+    parser.add_argument("--log", action="store_true", help="logarithmic colour scale of the map")
+    parser.add_argument("--vmax", type=float, default=None,
+                        help="cap of the colour scale, m (default: the largest mean CNT length of the data)")
 
 
 @contextlib.contextmanager
@@ -185,11 +194,15 @@ def run_study(args, parser):
 
             executor = stack.enter_context(Client(args.dask)).get_executor()
         stack.enter_context(working_directory(args.output))
-        wrapper.run_parametric_study(max_workers=args.workers, executor=executor, resume=resume,
+        workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
+        wrapper.run_parametric_study(max_workers=workers, executor=executor, resume=resume,
                                      progress=progress)
         if args.plot:
+            from velmora import plots
+
             figure = os.path.splitext(wrapper.last_generated_filename)[0] + ".png"
-            wrapper.parametricstudyvisualizer(save_path=figure)
+            plots.phase_map(wrapper.last_generated_filename, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+            print(f"Figure written to: {os.path.join(args.output, figure)}")
     return 0
 
 
@@ -197,18 +210,23 @@ def run_one(args):
     from velmora.core import parameter_sweep
 
     summary = parameter_sweep.run_simulation(dict(args.set), output_dir=args.output, name=args.name)
+    if args.plot and summary.get("steps"):
+        from velmora import plots
+
+        figure = os.path.join(args.output, args.name + "_report.png")
+        plots.run_report_from_files(summary["histories_npz"], figure, summary_path=summary["summary_json"])
+        print(f"  Run report: {figure}")
     return 0 if summary["status"] == 1 else 1
 
 
 def plot(args):
-    from velmora.core import parameter_sweep
-
     if not os.path.exists(args.results):
         print(f"velmora plot: no such file: {args.results}", file=sys.stderr)
         return 2
     figure = args.output or os.path.splitext(args.results)[0] + ".png"
-    wrapper = parameter_sweep.Mapping_Wrapper(**dict(args.set))
-    wrapper.parametricstudyvisualizer(args.results, save_path=figure)
+    from velmora import plots
+
+    plots.phase_map(args.results, figure, log=args.log, vmax=args.vmax, **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 
@@ -216,15 +234,15 @@ def plot(args):
 def main(argv=None):
     parser = build_parser()
     args = parser.parse_args(sys.argv[1:] if argv is None else argv)
-    if args.command in ("study", "plot") and "MPLBACKEND" not in os.environ:
+    if args.command in ("study", "plot", "run") and "MPLBACKEND" not in os.environ:
         # These commands write figures to files; no window should wait on screen.
         import matplotlib
 
         matplotlib.use("Agg")
     if args.command is None:
-        from velmora.core import parameter_sweep
+        from velmora.__main__ import main_job
 
-        parameter_sweep.main(output_dir=".")
+        main_job(".")
         return 0
     if args.command == "study":
         return run_study(args, parser)

@@ -1,0 +1,341 @@
+"""Figures of runs and studies, checked through matplotlib's objects: labels,
+scales, colour limits, artists and the boundary contour, never pixels."""
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pandas as pd
+import pytest
+from matplotlib.collections import PolyCollection
+from matplotlib.colors import LogNorm
+from matplotlib.contour import ContourSet
+
+import velmora
+from velmora import plots
+from velmora.__main__ import main_job, representative_point
+from velmora.core.growth_simulator import MovingSectionalModel
+
+
+def solved(**kwargs):
+    model = MovingSectionalModel(**kwargs)
+    time_points, states = model.solve()
+    return model, time_points, states
+
+
+@pytest.fixture(scope="module")
+def short_run():
+    return solved(reactor_length=0.02, intnum=8)
+
+
+def panel(fig, title_start):
+    matches = [ax for ax in fig.axes if ax.get_title().startswith(title_start)]
+    assert len(matches) == 1, [ax.get_title() for ax in fig.axes]
+    return matches[0]
+
+
+def texts(ax):
+    return [t.get_text() for t in ax.texts]
+
+
+def twin_of(fig, ax):
+    """The second y axis drawn over ax."""
+    return [other for other in fig.axes if other is not ax and other.bbox.bounds == ax.bbox.bounds
+            and other.get_shared_x_axes().joined(other, ax)]
+
+
+# ----------------------------------------------------------------------------
+# Run report
+# ----------------------------------------------------------------------------
+
+
+def test_run_report_panels_follow_the_solved_run(short_run, tmp_path):
+    model, time_points, states = short_run
+    fig = plots.run_report(model, str(tmp_path / "report.png"))
+    assert (tmp_path / "report.png").read_bytes()[:4] == b"\x89PNG"
+    n = model.intnum
+
+    # every axis: position along the reactor on x, ending where solve() ended
+    main = [ax for ax in fig.axes if ax.get_title()]
+    assert len(main) == 6
+    for ax in main:
+        assert ax.get_xlim() == pytest.approx((0.0, time_points[-1]))
+    assert sum(ax.get_xlabel() == plots.POSITION_LABEL for ax in main) == 2
+    for ax in fig.axes:  # every drawn y label carries a unit in brackets
+        if ax.get_ylabel():
+            assert ax.get_ylabel().endswith(")"), ax.get_ylabel()
+
+    # size distribution: log diameter axis, log colour scale over the cells
+    psd = panel(fig, "particle size distribution")
+    assert psd.get_yscale() == "log"
+    (cells,) = [c for c in psd.collections if isinstance(c, PolyCollection)]
+    assert isinstance(cells.norm, LogNorm)
+    low, high = cells.get_clim()
+    assert high == pytest.approx(float(np.max(cells.get_array())))
+    assert high / low == pytest.approx(10.0 ** plots.PSD_DECADES)
+    colourbar = [ax for ax in fig.axes if "dN/dlog10(d)" in ax.get_ylabel()]
+    assert len(colourbar) == 1
+    # the first section of the last state, at the outlet, spread over its log10 width
+    d = np.cbrt(6 * states[-1][n:2 * n] / np.pi)
+    width = np.log10(d[1] / d[0])  # geometric grid: first cell is as wide as the spacing
+    corners = cells.get_paths()[-1].vertices
+    assert corners[:, 0].max() == pytest.approx(time_points[-1])
+
+    # totals: total number at the outlet is the sum of solve()'s last state
+    totals = panel(fig, "population")
+    assert totals.get_yscale() == "log"
+    number = totals.get_lines()[0].get_ydata()
+    assert number[-1] == pytest.approx(float(np.sum(states[-1][:n][states[-1][:n] > 1e-15])), rel=1e-12)
+    # the outlet's first section, as dN/dlog10(d), is one of the drawn cells
+    assert np.any(np.isclose(np.asarray(cells.get_array()), states[-1][0] / width, rtol=1e-12))
+
+    # CNT growth: the last mean wall number is the model's own number-weighted average
+    growth = panel(fig, "CNT growth")
+    walls = [line for ax in twin_of(fig, growth) for line in ax.get_lines() if len(line.get_xdata()) > 2]
+    assert walls[0].get_ydata()[-1] == pytest.approx(model.wall_number_avg, rel=1e-12)
+    assert growth.get_ylabel() == "mean CNT length (m)"
+
+    # carbon fractions: four lines, the recorded compositions
+    carbon = panel(fig, "carbon fractions")
+    lines = carbon.get_lines()
+    assert len(lines) == 4
+    last = model.carbon_composition_saved[-1]
+    assert [line.get_ydata()[-1] for line in lines] == pytest.approx(
+        [last["cnt_percent"], last["gp_percent"], last["impurity_percent"], last["other_percent"]])
+
+    # gas: the profile's 873 K, and C2H2 / H2 at inlet and outlet on a log axis
+    temperature = panel(fig, "gas temperature")
+    assert set(temperature.get_lines()[0].get_ydata()) == {873.0}
+    species = panel(fig, "gas composition")
+    assert species.get_yscale() == "log"
+    labels = [t.get_text() for t in species.get_legend().get_texts()]
+    assert labels[:2] == ["C2H2", "H2"] and "inlet" in labels and "outlet" in labels
+    assert "stopped early" not in fig._suptitle.get_text()
+
+
+def test_run_report_pdf_by_extension(short_run, tmp_path):
+    model, _, _ = short_run
+    plots.run_report(model, str(tmp_path / "report.pdf"))
+    assert (tmp_path / "report.pdf").read_bytes()[:5] == b"%PDF-"
+
+
+def test_run_report_without_surface_kinetics_says_not_computed(tmp_path):
+    model, time_points, _ = solved(reactor_length=0.02, intnum=8, surface_kinetics_solver_activated=False)
+    fig = plots.run_report(model, str(tmp_path / "off.png"))
+    for title in ("CNT growth", "carbon fractions"):
+        ax = panel(fig, title)
+        assert texts(ax) == ["not computed: surface kinetics off"]
+        assert ax.get_lines() == []
+    # the population is still drawn
+    assert len(panel(fig, "population").get_lines()[0].get_xdata()) == len(time_points)
+    assert "surface kinetics off" in fig._suptitle.get_text()
+    assert "at the inlet" in panel(fig, "gas composition").get_title()
+
+
+def test_run_report_of_a_run_stopped_early(tmp_path):
+    model, time_points, _ = solved(reactor_length=0.6, intnum=8, paper_name_for_temperature_history="Celnik_2008")
+    assert time_points[-1] < 0.6  # the cooling profile ends the run before the outlet
+    fig = plots.run_report(model, str(tmp_path / "celnik.png"))
+    assert "stopped early at z = " in fig._suptitle.get_text()
+    for ax in fig.axes:
+        if ax.get_title():
+            assert ax.get_xlim()[1] == pytest.approx(time_points[-1])
+    temperature = panel(fig, "gas temperature").get_lines()[0].get_ydata()
+    assert temperature[0] == pytest.approx(424.851083)  # the profile at the inlet
+    assert temperature.max() > 1000  # the hot zone
+
+
+def test_run_report_from_the_files_of_a_run(tmp_path):
+    from velmora.core import parameter_sweep
+
+    summary = parameter_sweep.run_simulation({"intnum": 8, "reactor_length": 0.02}, output_dir=str(tmp_path),
+                                             name="short")
+    fig = plots.run_report_from_files(summary["histories_npz"], str(tmp_path / "files.pdf"))
+    assert (tmp_path / "files.pdf").read_bytes()[:5] == b"%PDF-"
+    saved = np.load(summary["histories_npz"])
+    z, states, n = saved["z"], saved["states"], 8
+    for ax in fig.axes:
+        if ax.get_title():
+            assert ax.get_xlim() == pytest.approx((0.0, z[-1]))
+    # the population from the stored end-of-step states
+    number = panel(fig, "population").get_lines()[0]
+    assert number.get_xdata() == pytest.approx(z)
+    live = saved["y_saved"][1:, :n]
+    assert len(live) == len(z) == len(states)
+    assert number.get_ydata() == pytest.approx(np.where(live > 1e-15, live, 0).sum(axis=1), rel=1e-12)
+    # the compositions as stored (the last entry of each history is the last step), one line per fraction
+    carbon = panel(fig, "carbon fractions").get_lines()
+    for line, key in zip(carbon, ("cnt_percent", "gp_percent", "impurity_percent", "other_percent")):
+        assert len(line.get_ydata()) == len(z) - 1  # from the second step on
+        assert line.get_ydata() == pytest.approx(saved["carbon_composition_saved." + key][-(len(z) - 1):])
+    assert len(panel(fig, "CNT growth").get_lines()) == 1
+    assert set(panel(fig, "gas temperature").get_lines()[0].get_ydata()) == {873.0}
+    # the outlet gas is not among a run's files; the inlet gas of the rebuilt model is drawn
+    species = panel(fig, "gas composition")
+    assert species.get_title() == "gas composition at the inlet (the outlet gas is not stored)"
+    inlet = MovingSectionalModel(intnum=8, reactor_length=0.02).AA00[1]
+    drawn = sorted(line.get_ydata()[0] for line in species.get_lines())
+    assert drawn[-2:] == pytest.approx(sorted([inlet["C2H2"], inlet["H2"]]), rel=1e-6)
+
+
+def test_run_report_refuses_an_unsolved_model():
+    with pytest.raises(ValueError, match="no completed step"):
+        plots.run_report(MovingSectionalModel(intnum=8))
+
+
+# ----------------------------------------------------------------------------
+# Phase map
+# ----------------------------------------------------------------------------
+
+
+def study_frame(walls, lengths, messages=None):
+    """A P&T results table on a square grid (P outer, T inner, as a study writes it)."""
+    size = int(round(np.sqrt(len(walls))))
+    p, t = np.meshgrid(np.linspace(0.001, 0.01, size), np.linspace(800, 1000, size), indexing="ij")
+    messages = messages or [""] * len(walls)
+    return pd.DataFrame({
+        "simulation_id": np.arange(1, len(walls) + 1), "map_type": "P&T",
+        "P_parameter": p.ravel(), "T_parameter": t.ravel(),
+        "status": [1 if np.isfinite(w) else 0 for w in walls], "error_message": messages,
+        "N_total": np.where(np.isfinite(walls), 1e10, np.nan), "dm_avg": np.where(np.isfinite(walls), 2e-8, np.nan),
+        "L_cnt_avg": lengths, "wall_number_avg": walls,
+    })
+
+
+def boundary_contours(ax):
+    return [c for c in ax.collections if isinstance(c, ContourSet) and not c.filled]
+
+
+def colour_norm(fig):
+    ax = fig.axes[0]
+    (mappable,) = [c for c in ax.collections if isinstance(c, ContourSet) and c.filled]
+    return mappable.norm
+
+
+def legend_labels(ax):
+    return [t.get_text() for t in ax.get_legend().get_texts()]
+
+
+def test_phase_map_with_both_classes_draws_the_boundary(tmp_path):
+    # wall number falls with temperature (rows of 4 T values per P): below 2 on the hot side
+    walls = np.array([[40, 10, 3, 1.5]] * 4, dtype=float).ravel()
+    lengths = np.array([[2e-9, 2e-8, 1e-7, 4e-7]] * 4).ravel() * np.repeat([1, 1.2, 1.4, 1.6], 4)
+    frame = study_frame(walls, lengths)
+    fig = plots.phase_map(frame, str(tmp_path / "map.png"), iterations=1500)
+    assert (tmp_path / "map.png").read_bytes()[:4] == b"\x89PNG"
+    ax = fig.axes[0]
+    assert ax.get_xlabel() == "inlet C2H2 mole fraction P (-)" and ax.get_ylabel() == "temperature T (K)"
+    assert "learned phase boundary at wall number 2" in ax.get_title()
+    (boundary, _) = boundary_contours(ax)
+    assert list(boundary.levels) == [0.0]
+    segments = [seg for seg in boundary.allsegs[0] if len(seg)]
+    assert segments
+    # the boundary runs between the 933 K and 1000 K rows of runs, the only change of class
+    points = np.vstack(segments)
+    inside = (points[:, 0] >= 0.001) & (points[:, 0] <= 0.01)
+    assert np.all((points[inside, 1] > 933.3) & (points[inside, 1] < 1000))
+    # colours follow the data: linear from the shortest to the longest CNT
+    norm = colour_norm(fig)
+    assert (norm.vmin, norm.vmax) == pytest.approx((lengths.min(), lengths.max()))
+    assert not isinstance(norm, LogNorm)
+    labels = legend_labels(ax)
+    assert "wall number < 2 (4)" in labels and "wall number >= 2 (12)" in labels
+
+
+def test_phase_map_of_the_old_two_by_two_study_says_no_boundary():
+    # the fixed 2 x 2 study: the 1200 K runs end with every section at wall number 1
+    frame = study_frame([5.0, np.nan, 7.0, np.nan], [3e-8, np.nan, 9e-8, np.nan],
+                        ["", plots.NO_VALID, "", plots.NO_VALID])
+    frame["T_parameter"] = [800.0, 1200.0, 800.0, 1200.0]
+    fig = plots.phase_map(frame)
+    ax = fig.axes[0]
+    assert ax.get_title() == "mean CNT length: no phase boundary (all 2 successful runs have wall number >= 2)"
+    assert boundary_contours(ax) == []
+    assert f"{plots.NO_VALID} (2)" in legend_labels(ax) and "wall number >= 2 (2)" in legend_labels(ax)
+    # two successful points cannot be contoured: they are drawn as coloured squares on the data's scale
+    (squares,) = [c for c in ax.collections if c.get_array() is not None and len(c.get_array()) == 2]
+    assert squares.get_clim() == pytest.approx((3e-8, 9e-8))
+    # every grid point is in view
+    assert ax.get_ylim()[0] < 800 and ax.get_ylim()[1] > 1200
+
+
+def test_phase_map_log_scale_cap_and_failures():
+    walls = np.array([50, 20, 8, 3, 1.2, np.nan, 30, 10, np.nan], dtype=float)
+    lengths = np.array([1e-9, 5e-9, 4e-8, 2e-7, 1e-6, np.nan, 3e-9, 1e-8, np.nan])
+    messages = [""] * 5 + [plots.NO_VALID, "", "", "solve failed: step size too small"]
+    frame = study_frame(walls, lengths, messages)
+    fig = plots.phase_map(frame, log=True, vmax=5e-7, iterations=500)
+    norm = colour_norm(fig)
+    assert isinstance(norm, LogNorm)
+    assert (norm.vmin, norm.vmax) == pytest.approx((1e-9, 5e-7))
+    ax = fig.axes[0]
+    labels = legend_labels(ax)
+    assert f"{plots.NO_VALID} (1)" in labels and "failed run (1)" in labels
+    colourbar = fig.axes[1]
+    assert colourbar.get_ylabel() == "mean CNT length L_cnt_avg (m)"
+    assert colourbar.get_yscale() == "log"
+
+
+def test_phase_map_without_a_successful_run_and_bad_input(tmp_path):
+    frame = study_frame([np.nan] * 4, [np.nan] * 4, [plots.NO_VALID] * 4)
+    fig = plots.phase_map(frame)
+    assert fig.axes[0].get_title() == "mean CNT length: no successful run, no phase boundary"
+    assert len(fig.axes) == 1  # no colour bar without data
+    with pytest.raises(ValueError, match="missing columns: T_parameter"):
+        plots.phase_map(frame.drop(columns="T_parameter"))
+    with pytest.raises(ValueError, match="vmax must be positive"):
+        plots.phase_map(frame, vmax=0)
+
+
+# ----------------------------------------------------------------------------
+# Command line and main job
+# ----------------------------------------------------------------------------
+
+
+def velmora_cmd(*args, cwd):
+    env = dict(os.environ, MPLBACKEND="Agg")
+    package_root = os.path.dirname(os.path.dirname(velmora.__file__))
+    env["PYTHONPATH"] = os.pathsep.join(p for p in [package_root, env.get("PYTHONPATH")] if p)
+    return subprocess.run([sys.executable, "-m", "velmora", *args], cwd=cwd, env=env, capture_output=True,
+                          text=True, timeout=300)
+
+
+def test_plot_command_options_and_run_report_command(tmp_path):
+    frame = study_frame([5.0, np.nan, 7.0, np.nan], [3e-8, np.nan, 9e-8, np.nan],
+                        ["", plots.NO_VALID, "", plots.NO_VALID])
+    frame.to_csv(tmp_path / "old.csv", index=False)
+    drawn = velmora_cmd("plot", "old.csv", "-o", "old.pdf", "--log", "--vmax", "1e-7", cwd=tmp_path)
+    assert drawn.returncode == 0, drawn.stderr
+    assert "Figure written to: old.pdf" in drawn.stdout
+    assert (tmp_path / "old.pdf").read_bytes()[:5] == b"%PDF-"
+
+    done = velmora_cmd("run", "--set", "intnum=8", "--set", "reactor_length=0.02", "--name", "one", "--plot",
+                       cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert "Run report: ./one_report.png" in done.stdout
+    assert (tmp_path / "one_report.png").read_bytes()[:4] == b"\x89PNG"
+
+
+def test_representative_point_is_the_successful_run_nearest_the_grid_centre():
+    records = [{"P_parameter": p, "T_parameter": t, "status": 1} for p in (1, 2, 3) for t in (10, 20, 30)]
+    assert representative_point(records)[("P_parameter")] == 2 and representative_point(records)["T_parameter"] == 20
+    records[4]["status"] = 0  # the centre failed: one of its four neighbours
+    chosen = representative_point(records)
+    assert abs(chosen["P_parameter"] - 2) + abs(chosen["T_parameter"] - 20) / 10 == 1
+    assert representative_point([dict(r, status=0) for r in records]) is None
+
+
+def test_main_job_writes_results_map_and_report(tmp_path, capsys):
+    paths = main_job(str(tmp_path), workers=2, total_data_points=4, temperature_range_max=950,
+                     reactor_length_range_constant=0.02, intnum=8)
+    out = capsys.readouterr().out
+    assert set(paths) == {"results", "phase_map", "run_report"}
+    for key, label in (("results", "Results (CSV):"), ("phase_map", "Phase map:"), ("run_report", "Run report:")):
+        assert os.path.dirname(paths[key]) == str(tmp_path)
+        assert f"{label}" in out and paths[key] in out
+    frame = pd.read_csv(paths["results"])
+    assert list(frame.columns[:10]) == ["simulation_id", "map_type", "P_parameter", "T_parameter", "status",
+                                       "error_message", "N_total", "dm_avg", "L_cnt_avg", "wall_number_avg"]
+    assert len(frame) == 4
+    assert open(paths["phase_map"], "rb").read(4) == b"\x89PNG"
+    assert open(paths["run_report"], "rb").read(4) == b"\x89PNG"
