@@ -1,7 +1,7 @@
 // Every attribute of the model, readable and writable from Python under its
 // host name (private ones under their mangled names). Arrays cross as numpy
 // copies; arrays whose size the model relies on refuse a different size.
-#include "growth_simulator/host_numbers.hpp"
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -10,23 +10,13 @@ namespace {
 
 using Model = model::MovingSectionalModel;
 
-bool is_python_int(const py::handle& value) {
-    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
-}
-
-std::vector<double> to_vector(const py::handle& value) {
-    auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(value);
-    if (!arr) throw py::type_error("expected an array of numbers");
-    return std::vector<double>(arr.data(), arr.data() + arr.size());
-}
-
 void number(ModelClass& cls, const char* name, double Model::*member) {
     const std::string key = name;
     cls.def_property(
         name, [key, member](const PyModel& self) { return self.number(key, self.*member); },
         [key, member](PyModel& self, const py::object& value) {
-            self.*member = real_value(value, key);
-            self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+            self.*member = real_number(value, key);
+            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
 
@@ -64,8 +54,8 @@ void optional_number(ModelClass& cls, const char* name, std::optional<double> Mo
                 self.*member = std::nullopt;
                 return;
             }
-            self.*member = real_value(value, key);
-            self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+            self.*member = real_number(value, key);
+            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
 
@@ -75,10 +65,8 @@ void array(ModelClass& cls, const char* name, std::vector<double> Model::*member
     cls.def_property(
         name, [member](const PyModel& self) { return to_numpy(self.*member); },
         [key, member, fixed](PyModel& self, const py::object& value) {
-            auto data = to_vector(value);
-            if (fixed && data.size() != (self.*member).size())
-                throw py::value_error(key + " must hold " + std::to_string((self.*member).size()) + " values, got " +
-                                      std::to_string(data.size()));
+            auto data = flat_real_vector(value, key);
+            if (fixed) check_length(data.size(), (self.*member).size(), key);
             self.*member = std::move(data);
         });
 }
@@ -91,11 +79,8 @@ void matrix(ModelClass& cls, const char* name, std::vector<double> Model::*membe
             return matrix_copy(self.*member, self.n(), self.n() + static_cast<std::size_t>(extra_columns));
         },
         [key, member, extra_columns](PyModel& self, const py::object& value) {
-            auto data = to_vector(value);
-            const std::size_t expected = self.n() * (self.n() + static_cast<std::size_t>(extra_columns));
-            if (data.size() != expected)
-                throw py::value_error(key + " must hold " + std::to_string(expected) + " values, got " +
-                                      std::to_string(data.size()));
+            auto data = flat_real_vector(value, key);
+            check_length(data.size(), self.n() * (self.n() + static_cast<std::size_t>(extra_columns)), key);
             self.*member = std::move(data);
         });
 }
@@ -107,10 +92,7 @@ void int_table(ModelClass& cls, const char* name, std::vector<std::int64_t> Mode
         [key, member](PyModel& self, const py::object& value) {
             auto arr = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(value);
             if (!arr) throw py::type_error(key + " must be an integer array");
-            const std::size_t expected = self.n() * (self.n() + 1);
-            if (static_cast<std::size_t>(arr.size()) != expected)
-                throw py::value_error(key + " must hold " + std::to_string(expected) + " values, got " +
-                                      std::to_string(arr.size()));
+            check_length(static_cast<std::size_t>(arr.size()), self.n() * (self.n() + 1), key);
             self.*member = std::vector<std::int64_t>(arr.data(), arr.data() + arr.size());
         });
 }
@@ -118,9 +100,9 @@ void int_table(ModelClass& cls, const char* name, std::vector<std::int64_t> Mode
 void history(ModelClass& cls, const char* name, std::vector<std::vector<double>> Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return history_list(self.*member); },
-        [member](PyModel& self, const py::iterable& value) {
+        [key = std::string(name), member](PyModel& self, const py::iterable& value) {
             std::vector<std::vector<double>> entries;
-            for (auto item : value) entries.push_back(to_vector(item));
+            for (auto item : value) entries.push_back(flat_real_vector(item, key));
             self.*member = std::move(entries);
         });
 }
@@ -350,7 +332,7 @@ void register_model_attributes(ModelClass& cls) {
             if (value.is_none())
                 self.flag_id_mat.reset();
             else
-                self.flag_id_mat = integer_value(value, "flag_id_mat");
+                self.flag_id_mat = integer_number(value, "flag_id_mat");
         });
     for (auto [name, member] : std::initializer_list<std::pair<const char*, long Model::*>>{
              {"int2num", &Model::int2num},

@@ -2,7 +2,7 @@
 // keywords ignored), the Cantera gas object, and the core construction.
 #include <functional>
 
-#include "growth_simulator/host_numbers.hpp"
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -22,10 +22,6 @@ std::unordered_map<std::string, NumberKind> default_number_kinds() {
     return kinds;
 }
 
-bool is_python_int(const py::handle& value) {
-    return py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value);
-}
-
 struct KeywordReader {
     const py::kwargs& kwargs;
     std::unordered_map<std::string, NumberKind>& kinds;
@@ -36,8 +32,8 @@ struct KeywordReader {
     void number(const char* key, double& target, const char* attribute = nullptr) {
         if (!has(key)) return;
         py::object value = get(key);
-        target = real_value(value, key);
-        kinds[attribute ? attribute : key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+        target = real_number(value, key);
+        kinds[attribute ? attribute : key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
     }
     void flag(const char* key, bool& target) {
         if (has(key)) target = py::bool_(get(key));
@@ -69,7 +65,7 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
     read.flag("plot_enabled", p.plot_enabled);
     read.flag("gas_NP_time_considered", p.gas_NP_time_considered);
     read.number("H2_STICKING_PROBABILITY", p.H2_STICKING_PROBABILITY);
-    if (read.has("intnum")) p.intnum = integer_value(read.get("intnum"), "intnum");
+    if (read.has("intnum")) p.intnum = integer_number(read.get("intnum"), "intnum");
     read.number("total_initial_concentration", p.total_initial_concentration);
     read.number("dp_initial_premade", p.dp_initial_premade);
     read.text("initial_distribution", p.initial_distribution);
