@@ -93,8 +93,8 @@ def real_number_cases(bad):
         ("b", lambda m: decision_values(X, W, bad)),
         ("lambda_", lambda m: _Main_ML_2D().logistic_loss_reg(X, Y, W, 0.0, bad)),
     ]
-    if bad is None:  # None stands for "not given" here
-        cases = [c for c in cases if c[0] != "first_step"]
+    if bad is None:  # None stands for "not given" in these two
+        cases = [c for c in cases if c[0] not in ("first_step", "dp")]
     if isinstance(bad, np.ndarray):  # several entries make the saturation test ambiguous first
         cases = [c for c in cases if not c[0].startswith("carbon_sat")]
     return cases
@@ -123,6 +123,7 @@ def integer_cases(bad):
     return [
         ("intnum", lambda m: MovingSectionalModel(intnum=bad)),
         ("flag_id_mat", lambda m: setattr(m, "flag_id_mat", bad)),
+        ("isec", lambda m: setattr(m, "isec", bad)),
         ("get_carbon_per_particle() argument 'section_index'", lambda m: m.get_carbon_per_particle(bad)),
         ("particle_temp() argument 'isec_val'", lambda m: particle_temp(**thermal_args(isec_val=bad))),
         ("recalculate_aggregation_classes_kernel() argument 'isec'",
@@ -138,6 +139,8 @@ def integer_cases(bad):
                                         (np.float64(2.0), "numpy.float64")])
 def test_a_non_integer_for_an_integer(model, bad, shown):
     for name, call in integer_cases(bad):
+        if bad is None and name == "flag_id_mat":
+            continue  # None is this attribute's "no material"
         with pytest.raises(TypeError) as err:
             call(model)
         assert str(err.value) == f"{name} must be an integer, not '{shown}'", name

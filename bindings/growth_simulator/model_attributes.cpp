@@ -24,7 +24,9 @@ void integer(ModelClass& cls, const char* name, long Model::*member, bool writab
     if (writable)
         cls.def_property(
             name, [member](const PyModel& self) { return self.*member; },
-            [member](PyModel& self, long value) { self.*member = value; });
+            [key = std::string(name), member](PyModel& self, const py::object& value) {
+                self.*member = static_cast<long>(integer_number(value, key));
+            });
     else
         cls.def_property_readonly(name, [member](const PyModel& self) { return self.*member; });
 }
