@@ -227,3 +227,24 @@ def test_an_option_outside_its_set(model):
     with pytest.raises(ValueError) as err:
         m._distribution_initializer()
     assert str(err.value) == "Invalid low_high_range_defined: 'auto'. Must be 'Manual' or 'Auto'."
+
+
+def test_a_bad_temperature_or_span_in_the_surface_kinetics_loop(capsys):
+    # Conversion failures inside the run loop are reported per temperature like any failed run.
+    m = Puretzky()
+    m._dp = 1.5e-8
+    results = m.run_surface_kinetics_simulation(["hot", 700, None], (0, 1e-3))
+    assert list(results) == [700]
+    assert capsys.readouterr().out == (
+        "Error in simulation at hot°C: temperature must be a real number, not 'str'\n"
+        "Error in simulation at None°C: temperature must be a real number, not 'NoneType'\n")
+    with pytest.raises(ValueError, match="^No simulations completed successfully"):
+        m.run_surface_kinetics_simulation([700, 650], ("0", "1e-3"))
+    assert capsys.readouterr().out == (
+        "Error in simulation at 700°C: time_span must be an array of real numbers, not an array of dtype <U4\n"
+        "Error in simulation at 650°C: time_span must be an array of real numbers, not an array of dtype <U4\n")
+    # the end state of a result read back from the host's dictionary
+    values, flux = m.get_final_values({700: results[700]})
+    assert values[1:] == pytest.approx(results[700].y[:, -1], rel=0, abs=0)
+    with pytest.raises(TypeError, match="^temperature must be a real number, not 'str'$"):
+        m.get_final_values({"hot": results[700]})
