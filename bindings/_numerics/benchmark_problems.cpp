@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "_numerics/real_argument.hpp"
 #include "_numerics/registrations.hpp"
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "numerics/lsoda.hpp"
 
@@ -49,12 +49,12 @@ numerics::OdeResult benchmark_problem(const std::string& name, double rtol, doub
     options.rtol = rtol;
     options.atol = atol;
     if (name == "robertson") {
-        const double t_end = t_end_obj.is_none() ? 1e5 : real_argument(t_end_obj, "t_end");
+        const double t_end = t_end_obj.is_none() ? 1e5 : real_number(t_end_obj, "t_end");
         const std::vector<double> y0 = {1.0, 0.0, 0.0};
         return numerics::solve_ivp_lsoda(robertson_rhs, 0.0, t_end, y0, options);
     }
     if (name == "stiff141") {
-        const double t_end = t_end_obj.is_none() ? 1.0 : real_argument(t_end_obj, "t_end");
+        const double t_end = t_end_obj.is_none() ? 1.0 : real_number(t_end_obj, "t_end");
         std::vector<double> u0(kFrontPoints);
         for (std::size_t i = 0; i < kFrontPoints; ++i) {
             const double x = static_cast<double>(i) / static_cast<double>(kFrontPoints - 1);

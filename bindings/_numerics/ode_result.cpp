@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include "_numerics/registrations.hpp"
+#include "common/conversions.hpp"
 #include "numerics/lsoda.hpp"
 
 namespace py = pybind11;
@@ -15,11 +16,7 @@ void register_ode_result(py::module_& m) {
     using numerics::OdeResult;
     py::class_<OdeResult>(m, "OdeResult")
         .def_property_readonly("t",
-                               [](const OdeResult& r) {
-                                   py::array_t<double> t(static_cast<py::ssize_t>(r.t.size()));
-                                   std::copy(r.t.begin(), r.t.end(), t.mutable_data());
-                                   return t;
-                               })
+                               [](const OdeResult& r) { return to_numpy(r.t); })
         .def_property_readonly("y",
                                [](const OdeResult& r) {
                                    const auto n = static_cast<py::ssize_t>(r.n);

@@ -8,8 +8,8 @@
 #include <limits>
 #include <string>
 
-#include "_numerics/real_argument.hpp"
 #include "_numerics/registrations.hpp"
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "numerics/lsoda.hpp"
 
@@ -19,36 +19,21 @@ namespace velmora::bind {
 
 namespace {
 
-using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-py::array_t<double> copy_state(std::span<const double> y) {
-    py::array_t<double> a(static_cast<py::ssize_t>(y.size()));
-    std::copy(y.begin(), y.end(), a.mutable_data());
-    return a;
-}
-
-DoubleArray as_double_array(const py::handle& h, const char* what) {
-    try {
-        return DoubleArray(py::reinterpret_borrow<py::object>(h));
-    } catch (const py::error_already_set&) {
-        throw TypeError(std::string(what) + " must be convertible to an array of floats");
-    }
-}
+using DoubleArray = FloatArray;
 
 numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_span, const py::object& y0_obj,
                               double rtol, const py::object& atol_obj, const py::object& jac,
                               const py::object& first_step, double max_step, double min_step,
                               const std::string& error_norm) {
     if (py::len(t_span) != 2) throw ValueError("t_span must contain exactly two values (t0, t_end)");
-    const double t0 = real_argument(t_span[0], "t_span[0]");
-    const double t_end = real_argument(t_span[1], "t_span[1]");
-    DoubleArray y0 = as_double_array(y0_obj, "y0");
-    if (y0.ndim() != 1) throw ValueError("y0 must be 1-dimensional");
+    const double t0 = real_number(t_span[0], "t_span[0]");
+    const double t_end = real_number(t_span[1], "t_span[1]");
+    DoubleArray y0 = float_vector(y0_obj, "y0");
     const std::size_t n = static_cast<std::size_t>(y0.size());
 
     numerics::OdeOptions options;
     options.rtol = rtol;
-    DoubleArray atol = as_double_array(atol_obj, "atol");
+    DoubleArray atol = float_array(atol_obj, "atol");
     if (atol.ndim() == 0) {
         options.atol = *atol.data();
     } else if (atol.ndim() == 1 && static_cast<std::size_t>(atol.size()) == n) {
@@ -60,17 +45,17 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
         if (!(atol.data()[i] >= 0.0)) throw ValueError("atol must be non-negative");
     if (!(rtol >= 0.0)) throw ValueError("rtol must be non-negative");
     if (!first_step.is_none()) {
-        options.first_step = real_argument(first_step, "first_step");
+        options.first_step = real_number(first_step, "first_step");
         if (!(options.first_step > 0.0)) throw ValueError("first_step must be positive");
     }
     options.max_step = max_step;
     options.min_step = min_step;
     if (error_norm == "rms") options.error_norm = numerics::OdeErrorNorm::rms;
-    else if (error_norm != "max") throw ValueError("error_norm must be 'max' or 'rms'");
+    else if (error_norm != "max") invalid_option("error_norm", error_norm, {"max", "rms"});
 
     const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
-        py::object out = fun(t, copy_state(y));
-        DoubleArray f = as_double_array(out, "fun(t, y)");
+        py::object out = fun(t, to_numpy(y));
+        DoubleArray f = float_array(out, "fun(t, y)");
         if (static_cast<std::size_t>(f.size()) != n)
             throw ValueError("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
                              std::to_string(n) + " components");
@@ -79,7 +64,7 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     if (!jac.is_none()) {
         if (!PyCallable_Check(jac.ptr())) throw TypeError("jac must be callable or None");
         options.jacobian = [jac, n](double t, std::span<const double> y, std::span<double> out) {
-            DoubleArray j = as_double_array(jac(t, copy_state(y)), "jac(t, y)");
+            DoubleArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
             if (j.ndim() != 2 || static_cast<std::size_t>(j.shape(0)) != n ||
                 static_cast<std::size_t>(j.shape(1)) != n)
                 throw ValueError("jac(t, y) must return an array of shape (n, n) with n = " +

@@ -2,8 +2,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "_numerics/real_argument.hpp"
 #include "_numerics/registrations.hpp"
+#include "common/conversions.hpp"
 #include "numerics/quadrature.hpp"
 
 namespace py = pybind11;
@@ -14,7 +14,7 @@ void register_quadrature(py::module_& m) {
     m.def(
         "quad",
         [](const py::function& func, double a, double b, double epsabs, double epsrel, int limit) {
-            const auto f = [&func](double x) { return real_argument(func(x), "func(x)"); };
+            const auto f = [&func](double x) { return real_number(func(x), "func(x)"); };
             const numerics::QuadResult r = numerics::quad(f, a, b, epsabs, epsrel, limit);
             return py::make_tuple(r.value, r.abserr);
         },

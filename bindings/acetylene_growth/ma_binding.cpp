@@ -33,30 +33,10 @@ double main_calculate(MaObject& self) {
             return formula_text(species[0]);
         },
         [&self](const std::string& name) {
-            return to_double(self.AA12[py::int_(1)][py::str(name)]);
+            return real_number(self.AA12[py::int_(1)][py::str(name)], name);
         },
     };
     return self.model.main_calculate(gas);
-}
-
-template <class Slot>
-void def_number(py::class_<MaObject>& cls, const char* name, Slot slot) {
-    cls.def_property(
-        name, [slot](MaObject& self) { return slot(self); },
-        [slot](MaObject& self, double value) { slot(self) = value; });
-}
-
-using OptionalSlot = std::optional<double>& (*)(MaObject&);
-
-void def_late_attribute(py::class_<MaObject>& cls, const char* name, OptionalSlot slot) {
-    cls.def_property(
-        name,
-        [name, slot](MaObject& self) {
-            const auto& value = slot(self);
-            if (!value) throw AttributeError(missing_attribute_text(kClass, name));
-            return *value;
-        },
-        [slot](MaObject& self, double value) { slot(self) = value; });
 }
 
 }  // namespace

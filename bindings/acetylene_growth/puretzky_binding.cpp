@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ struct PuretzkyObject {
 
 py::tuple mass_calculator(py::handle name_of_species, py::handle dp, py::handle npr) {
     const auto result = submodels::mass_calculator(formula_text(name_of_species),
-                                                   to_optional_double(dp), to_optional_double(npr));
+                                                   optional_real_number(dp, "dp"), optional_real_number(npr, "npr"));
     py::list tokens;
     for (const auto& [element, count] : result.tokens) tokens.append(py::make_tuple(element, count));
     py::object site = result.site_per_particle ? py::object(py::float_(*result.site_per_particle))
@@ -71,88 +72,58 @@ py::tuple mass_calculator(py::handle name_of_species, py::handle dp, py::handle 
     return py::make_tuple(result.mass_per_molecule_kg, site, tokens);
 }
 
+// The host's run loop: the temperatures are whatever the caller iterates over
+// (printed as str() gives them, read as float() does), the results a dictionary
+// keyed by those same objects. The loop itself is the core's.
 py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handle time_span) {
     // The span and the start state are read once; a bad one fails every temperature.
     std::optional<std::string> setup_error;
     double t_start = 0.0, t_end = 0.0;
-    std::vector<double> start_state;
     try {
-        const std::vector<double> span = to_double_vector(time_span);
+        const std::vector<double> span = real_vector(time_span, "time_span");
         submodels::check_unpack_size(span.size(), 2);
         t_start = span[0];
         t_end = span[1];
-        start_state = to_double_vector(self.initial_conditions);
+        self.model.parameters.initial_conditions = real_vector(self.initial_conditions, "initial_conditions");
     } catch (py::error_already_set& e) {
         setup_error = exception_text(e);
     } catch (const std::exception& e) {
         setup_error = e.what();
     }
 
+    const py::list temps = py::reinterpret_steal<py::list>(PySequence_List(temperatures.ptr()));
+    if (!temps) throw py::error_already_set();
+    const auto runs = self.model.run_surface_kinetics_simulation(
+        temps.size(), [&](std::size_t i) { return py::str(temps[i]).cast<std::string>(); },
+        [&](std::size_t i) {
+            if (setup_error) throw std::runtime_error(*setup_error);
+            try {
+                return real_number(temps[i], "temperature");
+            } catch (py::error_already_set& e) {
+                throw std::runtime_error(exception_text(e));  // printed as str() of the error
+            }
+        },
+        t_start, t_end);
     py::dict results;
-    for (py::handle temp : py::iter(temperatures)) {
-        const std::string label = py::str(temp).cast<std::string>();
-        try {
-            if (setup_error) {
-                print_line(submodels::simulation_error_line(label, *setup_error));
-                continue;
-            }
-            const double temp_C = to_double(temp);
-            self.model.parameters.initial_conditions = start_state;
-            const numerics::OdeResult solution = self.model.integrate(temp_C, t_start, t_end);
-            if (!solution.success) {
-                print_line(submodels::non_convergence_line(label, solution.message));
-                continue;
-            }
-            results[temp] = solver_result_to_python(solution);
-        } catch (py::error_already_set& e) {
-            print_line(submodels::simulation_error_line(label, exception_text(e)));
-        } catch (const std::exception& e) {
-            print_line(submodels::simulation_error_line(label, e.what()));
-        }
-    }
-    if (results.empty()) throw ValueError(submodels::kNoSimulationCompleted);
+    for (const auto& run : runs) results[temps[run.index]] = solver_result_to_python(run.solution);
     return results;
 }
 
 py::tuple get_final_values(PuretzkyObject& self, py::handle results) {
-    if (py::len(results) > 1)
-        print_line("Warning: Multiple temperatures found. Using only the first temperature.");
-    const py::list keys = py::reinterpret_borrow<py::object>(results);
-    if (keys.empty()) throw IndexError("list index out of range");
-    const py::object temp = keys[0];
-    const py::object solution = results[temp];
-    const py::object y = solution.attr("y");
-    const py::object last_column = y[py::make_tuple(py::slice(py::none(), py::none(), py::none()), -1)];
-    const std::vector<double> final_state = to_double_vector(last_column);
-    const double final_time = to_double(solution.attr("t")[py::int_(-1)]);
-
-    self.sync_products();
-    const auto end = self.model.get_final_values(to_double(temp), final_time, final_state);
-    py::array_t<double> values(static_cast<py::ssize_t>(end.values.size()));
-    std::copy(end.values.begin(), end.values.end(), values.mutable_data());
-    return py::make_tuple(values, end.current_H2_flux);
-}
-
-using OptionalSlot = std::optional<double>& (*)(PuretzkyObject&);
-
-// A float attribute that exists only once the model has set it.
-void def_late_attribute(py::class_<PuretzkyObject>& cls, const char* name, OptionalSlot slot) {
-    cls.def_property(
-        name,
-        [name, slot](PuretzkyObject& self) {
-            const auto& value = slot(self);
-            if (!value) throw AttributeError(missing_attribute_text(kClass, name));
-            return *value;
-        },
-        [slot](PuretzkyObject& self, double value) { slot(self) = value; });
-}
-
-// A float attribute held by the core.
-template <class Slot>
-void def_number(py::class_<PuretzkyObject>& cls, const char* name, Slot slot) {
-    cls.def_property(
-        name, [slot](PuretzkyObject& self) { return slot(self); },
-        [slot](PuretzkyObject& self, double value) { slot(self) = value; });
+    std::vector<double> final_state;
+    const auto end = self.model.get_final_values(py::len(results), [&] {
+        const py::list keys = py::reinterpret_borrow<py::object>(results);
+        const py::object temp = keys[0];
+        const py::object solution = results[temp];
+        const py::object y = solution.attr("y");
+        const py::object last_column = y[py::make_tuple(py::slice(py::none(), py::none(), py::none()), -1)];
+        final_state = real_vector(last_column, "y");
+        const double final_time = real_number(solution.attr("t")[py::int_(-1)], "t");
+        self.sync_products();
+        const double temp_C = real_number(temp, "temperature");
+        return submodels::RunEnd{temp_C, final_time, final_state};
+    });
+    return py::make_tuple(to_numpy(std::span<const double>(end.values)), end.current_H2_flux);
 }
 
 }  // namespace
@@ -277,7 +248,7 @@ void register_puretzky_surface_kinetics(py::module_& m) {
             if (!site) throw AttributeError(missing_attribute_text(kClass, "site_per_particle"));
             return *site ? py::object(py::float_(**site)) : py::object(py::none());
         },
-        [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = to_optional_double(v); });
+        [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = optional_real_number(v, "site_per_particle"); });
 
     cls.def_property(
         "_dp", [](PuretzkyObject& s) { return s.model.dp; },
@@ -301,14 +272,14 @@ void register_puretzky_surface_kinetics(py::module_& m) {
         "calculate_n",
         [](PuretzkyObject& s, double temp_C, double t, py::handle y) {
             if (y.is_none()) return s.model.calculate_n(temp_C, t, std::nullopt);
-            const std::vector<double> state = to_double_vector(y);
+            const std::vector<double> state = real_vector(y, "y");
             return s.model.calculate_n(temp_C, t, std::span<const double>(state));
         },
         py::arg("temp_C"), py::arg("t"), py::arg("y") = py::none());
     cls.def(
         "ode_system",
         [](PuretzkyObject& s, double t, py::handle y, double temp_C) {
-            const std::vector<double> state = to_double_vector(y);
+            const std::vector<double> state = real_vector(y, "y");
             double dydt[PuretzkySurfaceKinetics::kStateSize];
             s.model.ode_system(t, state, temp_C, dydt);
             py::list out;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "common/conversions.hpp"
+
 namespace velmora::bind {
 
 namespace py = pybind11;
@@ -42,8 +44,7 @@ py::object solver_result_to_python(const numerics::OdeResult& result) {
     const std::size_t n = result.n;
     // Never read past the stored states, whatever the record claims.
     const std::size_t n_times = n == 0 ? result.t.size() : std::min(result.t.size(), result.y.size() / n);
-    py::array_t<double> t(static_cast<py::ssize_t>(n_times));
-    std::copy_n(result.t.begin(), n_times, t.mutable_data());
+    py::array_t<double> t = to_numpy(std::span<const double>(result.t.data(), n_times));
     py::array_t<double> y({static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(n_times)});
     auto yv = y.mutable_unchecked<2>();
     for (std::size_t k = 0; k < n_times; ++k)

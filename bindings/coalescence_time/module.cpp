@@ -23,7 +23,7 @@ ZeroDivisorRule plain_rule(const HostReal& divisor, bool int_quotient) {
 py::object characterisitc_sintering_time(const py::args& args, const py::kwargs& kwargs) {
     namespace sub = velmora::submodels;
     const auto bound = velmora::bind::bind_required_arguments(kName, kParams, args, kwargs);
-    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], kName, kParams[k]); };
+    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name(kName, kParams[k])); };
     static const py::object float64 = py::module_::import("numpy").attr("float64");
 
     if (!py::isinstance<py::str>(bound[1])) {

@@ -6,17 +6,12 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "common/conversions.hpp"
 #include "gas/gas_state.hpp"
 
 namespace velmora::bind {
 
 namespace py = pybind11;
-
-inline py::array_t<double> to_numpy(const std::vector<double>& v) {
-    py::array_t<double> out(static_cast<py::ssize_t>(v.size()));
-    std::copy(v.begin(), v.end(), out.mutable_data());
-    return out;
-}
 
 template <class V>
 py::dict ordered_to_dict(const OrderedMap<V>& map) {
@@ -27,17 +22,11 @@ py::dict ordered_to_dict(const OrderedMap<V>& map) {
 
 inline OrderedMap<double> dict_to_ordered(const py::handle& obj) {
     OrderedMap<double> map;
-    for (auto item : py::reinterpret_borrow<py::dict>(obj)) map.set(py::str(item.first), item.second.cast<double>());
-    return map;
-}
-
-inline std::vector<double> array_to_vector(const py::handle& obj) {
-    auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(obj);
-    if (!arr) {
-        // A plain number stands for a one-element array.
-        return {obj.cast<double>()};
+    for (auto item : py::reinterpret_borrow<py::dict>(obj)) {
+        const std::string key = py::str(item.first);
+        map.set(key, real_number(item.second, key));
     }
-    return std::vector<double>(arr.data(), arr.data() + arr.size());
+    return map;
 }
 
 inline py::tuple gas_state_to_python(const gas::GasState& state) {
@@ -57,15 +46,17 @@ inline gas::GasState gas_state_from_python(const py::handle& obj) {
     if (py::len(seq) < 4) throw py::value_error("a gas state is a sequence of four items");
     gas::GasState state;
     auto props = py::reinterpret_borrow<py::dict>(seq[0]);
-    state.properties.viscosity = array_to_vector(props["curr_visc"]);
-    state.properties.density = array_to_vector(props["curr_dens"]);
-    state.properties.cp_mole = array_to_vector(props["curr_cp"]);
-    state.properties.cv_mole = array_to_vector(props["curr_cv"]);
-    state.properties.mean_molecular_weight = array_to_vector(props["curr_total_mol_weight"]);
+    state.properties.viscosity = flat_real_vector(props["curr_visc"], "curr_visc");
+    state.properties.density = flat_real_vector(props["curr_dens"], "curr_dens");
+    state.properties.cp_mole = flat_real_vector(props["curr_cp"], "curr_cp");
+    state.properties.cv_mole = flat_real_vector(props["curr_cv"], "curr_cv");
+    state.properties.mean_molecular_weight = flat_real_vector(props["curr_total_mol_weight"], "curr_total_mol_weight");
     state.all_species = dict_to_ordered(seq[1]);
     state.largest_C_species = dict_to_ordered(seq[2]);
-    for (auto item : py::reinterpret_borrow<py::dict>(seq[3]))
-        state.carbon_atoms_count.set(py::str(item.first), item.second.cast<long>());
+    for (auto item : py::reinterpret_borrow<py::dict>(seq[3])) {
+        const std::string key = py::str(item.first);
+        state.carbon_atoms_count.set(key, static_cast<long>(integer_number(item.second, key)));
+    }
     return state;
 }
 

@@ -1,10 +1,10 @@
 // Argument handling that behaves like a plain host function: all parameters
-// required, positional or keyword, with the host's own TypeError texts; and
-// numbers that remember whether they were the host's plain int/float or numpy
-// scalars (the two treat a zero divisor differently).
+// required, positional or keyword, with the host's own TypeError texts. The
+// arguments themselves are converted with common/conversions.hpp.
 #pragma once
-#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+
+#include "common/conversions.hpp"
 
 #include <string>
 #include <string_view>
@@ -56,62 +56,6 @@ inline std::vector<py::object> bind_required_arguments(std::string_view function
                              (missing.size() == 1 ? "" : "s") + ": " + quoted_name_list(missing));
     }
     return bound;
-}
-
-struct HostReal {
-    enum class Kind { plain_int, plain_float, numpy };
-    double value = 0.0;
-    Kind kind = Kind::numpy;
-    bool plain() const { return kind != Kind::numpy; }
-};
-
-inline std::string type_name(const py::handle& obj) {
-    return py::str(py::type::handle_of(obj).attr("__name__"));
-}
-
-// A real number: the host's int/float, a numpy scalar, or a one-element array.
-inline HostReal host_real(const py::handle& obj, std::string_view function, std::string_view name) {
-    const std::string where = std::string(function) + "() argument '" + std::string(name) + "'";
-    if (PyLong_Check(obj.ptr())) {
-        const double v = PyLong_AsDouble(obj.ptr());
-        if (v == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-        return {v, HostReal::Kind::plain_int};
-    }
-    if (PyFloat_CheckExact(obj.ptr())) return {PyFloat_AS_DOUBLE(obj.ptr()), HostReal::Kind::plain_float};
-    if (py::isinstance<py::array>(obj)) {
-        auto arr = py::reinterpret_borrow<py::array>(obj);
-        if (arr.size() != 1 || arr.dtype().kind() == 'c' || arr.dtype().kind() == 'O' ||
-            arr.dtype().kind() == 'U' || arr.dtype().kind() == 'S') {
-            throw py::type_error(where + " must be a real number, not an array of " +
-                                 std::to_string(arr.size()) + " " + std::string(py::str(arr.dtype())) +
-                                 " entries");
-        }
-        return {py::cast<double>(arr.attr("item")()), HostReal::Kind::numpy};
-    }
-    if (py::isinstance<py::str>(obj) || py::isinstance<py::bytes>(obj) || PyComplex_Check(obj.ptr()) ||
-        !PyNumber_Check(obj.ptr())) {
-        throw py::type_error(where + " must be a real number, not " + type_name(obj));
-    }
-    const double v = PyFloat_AsDouble(obj.ptr());
-    if (v == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-    return {v, HostReal::Kind::numpy};
-}
-
-// A count used as a loop bound or offset: anything the host accepts as an index.
-inline long long host_index(const py::handle& obj, std::string_view function, std::string_view name) {
-    PyObject* idx = PyNumber_Index(obj.ptr());
-    if (!idx) {
-        PyErr_Clear();
-        throw py::type_error(std::string(function) + "() argument '" + std::string(name) +
-                             "' must be an integer, not " + type_name(obj));
-    }
-    int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(idx, &overflow);
-    Py_DECREF(idx);
-    if (overflow != 0) {
-        throw py::value_error(std::string(function) + "() argument '" + std::string(name) + "' is out of range");
-    }
-    return v;
 }
 
 }  // namespace velmora::bind

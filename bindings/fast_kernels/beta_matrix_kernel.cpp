@@ -6,33 +6,40 @@
 namespace velmora::bind {
 namespace {
 
-py::tuple beta_matrix_kernel(const FloatArray& y_input, const FloatArray& x_input,
-                             const FloatArray& initial_v, const FloatArray& x1_previous,
-                             const FloatArray& xdp_updated, const FloatArray& xdp_backup_input,
-                             std::int64_t isec, std::int64_t intnum, std::int64_t int2num,
-                             std::int64_t /*int3num*/, std::int64_t counter, double temp, double eta,
-                             double xlm, double rhop, double vpi, double rkb,
+py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, const py::object& initial_v_obj,
+                             const py::object& x1_previous_obj, const py::object& xdp_updated_obj,
+                             const py::object& xdp_backup_obj, const py::object& isec, const py::object& intnum,
+                             const py::object& int2num, const py::object& /*int3num*/, const py::object& counter,
+                             const py::object& temp, const py::object& eta, const py::object& xlm,
+                             const py::object& rhop, const py::object& vpi, const py::object& rkb,
                              bool collision_diameter_update) {
+    const KernelArguments args{"calculate_beta_matrix_kernel"};
+    const FloatArray y_input = args.vector(y_obj, "y_input");
+    args.vector(x_obj, "x_input");  // accepted, not read
+    const FloatArray initial_v = args.vector(initial_v_obj, "initial_v");
+    const FloatArray x1_previous = args.vector(x1_previous_obj, "x1_previous");
+    const FloatArray xdp_updated = args.vector(xdp_updated_obj, "xdp_updated");
+    const FloatArray xdp_backup_input = args.vector(xdp_backup_obj, "xdp_backup_input");
+
     pbe::BetaInputs in;
-    in.y = const_span(y_input, "y_input");
-    const_span(x_input, "x_input");  // accepted, not read
-    in.initial_v = const_span(initial_v, "initial_v");
-    in.x1_previous = const_span(x1_previous, "x1_previous");
-    in.xdp_updated = const_span(xdp_updated, "xdp_updated");
-    in.xdp_backup = const_span(xdp_backup_input, "xdp_backup_input");
-    in.isec = isec;
-    in.intnum = intnum;
-    in.int2num = int2num;
-    in.counter = counter;
-    in.temp = temp;
-    in.eta = eta;
-    in.xlm = xlm;
-    in.rhop = rhop;
-    in.vpi = vpi;
-    in.rkb = rkb;
+    in.y = const_span(y_input);
+    in.initial_v = const_span(initial_v);
+    in.x1_previous = const_span(x1_previous);
+    in.xdp_updated = const_span(xdp_updated);
+    in.xdp_backup = const_span(xdp_backup_input);
+    in.isec = args.integer(isec, "isec");
+    in.intnum = args.count(intnum, "intnum");
+    in.int2num = args.integer(int2num, "int2num");
+    in.counter = args.integer(counter, "counter");
+    in.temp = args.real(temp, "temp");
+    in.eta = args.real(eta, "eta");
+    in.xlm = args.real(xlm, "xlm");
+    in.rhop = args.real(rhop, "rhop");
+    in.vpi = args.real(vpi, "vpi");
+    in.rkb = args.real(rkb, "rkb");
     in.collision_diameter_update = collision_diameter_update;
 
-    const py::ssize_t n = checked_dimension(intnum);
+    const auto n = static_cast<py::ssize_t>(in.intnum);
     FloatArray y_out(y_input.size()), xdp_backup_out(xdp_backup_input.size());
     FloatArray x_out(n), xdp_out(n), xnpr_out(n), x1_out(n), xkn1_out(n), xdf_out(n);
     FloatArray betafu_out({n, n});

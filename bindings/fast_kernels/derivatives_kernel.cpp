@@ -4,45 +4,52 @@
 namespace velmora::bind {
 namespace {
 
-py::tuple derivatives_kernel(const FloatArray& y_input, const FloatArray& x_input,
-                             const FloatArray& xdp_input, const FloatArray& xnpr_input,
-                             const FloatArray& betafu_input, const py::array& jmin_input,
-                             const py::array& jmax_input, const FloatArray& carbon_data_input,
-                             double temp, double vel, double rhog, double avog, double v0, double a0,
-                             double vpi, double xk, double xks_area_rhog, double total_area,
-                             std::int64_t isec, std::int64_t intnum, std::int64_t int2num,
-                             std::int64_t int3num, std::int64_t int4num, std::int64_t /*int5num*/,
-                             std::int64_t /*int6num*/, bool /*surface_kinetics_solver_activated*/,
-                             std::int64_t /*counter*/) {
+py::tuple derivatives_kernel(const py::object& y_obj, const py::object& x_obj, const py::object& xdp_obj,
+                             const py::object& xnpr_obj, const py::object& betafu_obj, const py::object& jmin_obj,
+                             const py::object& jmax_obj, const py::object& carbon_data_obj, const py::object& temp,
+                             const py::object& vel, const py::object& rhog, const py::object& avog,
+                             const py::object& v0, const py::object& a0, const py::object& vpi,
+                             const py::object& xk, const py::object& xks_area_rhog, const py::object& total_area,
+                             const py::object& isec, const py::object& intnum, const py::object& int2num,
+                             const py::object& int3num, const py::object& int4num, const py::object& /*int5num*/,
+                             const py::object& /*int6num*/, bool /*surface_kinetics_solver_activated*/,
+                             const py::object& /*counter*/) {
+    const KernelArguments args{"calculate_derivatives_kernel"};
+    const FloatArray y_input = args.vector(y_obj, "y_input");
+    const FloatArray x_input = args.vector(x_obj, "x_input");
+    const FloatArray xdp_input = args.vector(xdp_obj, "xdp_input");
+    const FloatArray xnpr_input = args.vector(xnpr_obj, "xnpr_input");
+    const FloatArray betafu_input = args.matrix(betafu_obj, "betafu_input");
+    const IndexArray jmin = args.index_table(jmin_obj, "jmin_input");
+    const IndexArray jmax = args.index_table(jmax_obj, "jmax_input");
+    args.vector(carbon_data_obj, "carbon_data_input");  // accepted, not read
+
     pbe::DerivativeInputs in;
-    in.y = const_span(y_input, "y_input");
-    in.x = const_span(x_input, "x_input");
-    in.xdp = const_span(xdp_input, "xdp_input");
-    in.xnpr = const_span(xnpr_input, "xnpr_input");
-    in.betafu = const_matrix(betafu_input, "betafu_input");
-    const IndexArray jmin = as_index_table(jmin_input, "jmin_input");
-    const IndexArray jmax = as_index_table(jmax_input, "jmax_input");
+    in.y = const_span(y_input);
+    in.x = const_span(x_input);
+    in.xdp = const_span(xdp_input);
+    in.xnpr = const_span(xnpr_input);
+    in.betafu = const_matrix(betafu_input);
     in.jmin = const_matrix(jmin);
     in.jmax = const_matrix(jmax);
-    const_span(carbon_data_input, "carbon_data_input");  // accepted, not read
-    in.temp = temp;
-    in.vel = vel;
-    in.rhog = rhog;
-    in.avog = avog;
-    in.v0 = v0;
-    in.a0 = a0;
-    in.vpi = vpi;
-    in.xk = xk;
-    in.xks_area_rhog = xks_area_rhog;
-    in.total_area = total_area;
-    in.isec = isec;
-    in.intnum = intnum;
-    in.int2num = int2num;
-    in.int3num = int3num;
-    in.int4num = int4num;
+    in.temp = args.real(temp, "temp");
+    in.vel = args.real(vel, "vel");
+    in.rhog = args.real(rhog, "rhog");
+    in.avog = args.real(avog, "avog");
+    in.v0 = args.real(v0, "v0");
+    in.a0 = args.real(a0, "a0");
+    in.vpi = args.real(vpi, "vpi");
+    in.xk = args.real(xk, "xk");
+    in.xks_area_rhog = args.real(xks_area_rhog, "xks_area_rhog");
+    in.total_area = args.real(total_area, "total_area");
+    in.isec = args.integer(isec, "isec");
+    in.intnum = args.count(intnum, "intnum");
+    in.int2num = args.integer(int2num, "int2num");
+    in.int3num = args.integer(int3num, "int3num");
+    in.int4num = args.integer(int4num, "int4num");
 
     FloatArray yp(y_input.size());
-    FloatArray ts(checked_dimension(intnum));
+    FloatArray ts(static_cast<py::ssize_t>(in.intnum));
     pbe::DerivativeOutputs out;
     out.yp = mutable_span(yp);
     out.ts = mutable_span(ts);

@@ -1,5 +1,5 @@
-// Conversions between numpy arrays and the spans of the population-balance
-// kernels. Inputs are converted (never written); results are new arrays.
+// Arguments of the population-balance kernels and the spans they become.
+// Inputs are converted (never written); results are new arrays.
 #pragma once
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "pbe/matrix_view.hpp"
 
@@ -15,26 +16,45 @@ namespace velmora::bind {
 
 namespace py = pybind11;
 
-using FloatArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using IndexArray = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>;
 
-inline void require_ndim(const py::array& a, py::ssize_t ndim, const char* name) {
-    if (a.ndim() != ndim)
-        throw ValueError(std::string(name) + ": Buffer has wrong number of dimensions (expected " +
-                         std::to_string(ndim) + ", got " + std::to_string(a.ndim()) + ")");
-}
+// The scalar and array arguments of one kernel, converted with the kernel's
+// name in every message.
+struct KernelArguments {
+    const char* kernel;
 
-inline std::span<const double> const_span(const FloatArray& a, const char* name) {
-    require_ndim(a, 1, name);
-    return {a.data(), static_cast<std::size_t>(a.size())};
-}
+    std::string what(const char* name) const { return argument_name(kernel, name); }
+    double real(const py::object& value, const char* name) const { return real_number(value, what(name)); }
+    std::int64_t integer(const py::object& value, const char* name) const {
+        return integer_number(value, what(name));
+    }
+    FloatArray vector(const py::object& value, const char* name) const { return float_vector(value, what(name)); }
+    FloatArray matrix(const py::object& value, const char* name) const { return float_matrix(value, what(name)); }
+    // Integer tables: any integer dtype is accepted and widened to int64;
+    // floats are refused rather than truncated.
+    IndexArray index_table(const py::object& value, const char* name) const {
+        const py::array a = py::array::ensure(value);
+        if (!a)
+            throw py::type_error(what(name) + " must be an array of integers, not '" + python_type_name(value) + "'");
+        if (a.dtype().kind() != 'i' && a.dtype().kind() != 'u')
+            throw py::value_error(what(name) + " must be an array of integers, not an array of dtype " +
+                                  std::string(py::str(a.dtype())));
+        check_rank(a.ndim(), 2, what(name));
+        return IndexArray::ensure(a);
+    }
+    // A section count: sizes the result arrays, so it may not be negative.
+    std::int64_t count(const py::object& value, const char* name) const {
+        return static_cast<std::int64_t>(count_number(value, what(name)));
+    }
+};
+
+inline std::span<const double> const_span(const FloatArray& a) { return {a.data(), static_cast<std::size_t>(a.size())}; }
 
 inline std::span<double> mutable_span(FloatArray& a) {
     return {a.mutable_data(), static_cast<std::size_t>(a.size())};
 }
 
-inline pbe::MatrixView<const double> const_matrix(const FloatArray& a, const char* name) {
-    require_ndim(a, 2, name);
+inline pbe::MatrixView<const double> const_matrix(const FloatArray& a) {
     return {std::span<const double>(a.data(), static_cast<std::size_t>(a.size())), a.shape(0), a.shape(1)};
 }
 
@@ -42,24 +62,8 @@ inline pbe::MatrixView<double> mutable_matrix(FloatArray& a) {
     return {std::span<double>(a.mutable_data(), static_cast<std::size_t>(a.size())), a.shape(0), a.shape(1)};
 }
 
-// Integer tables: any integer dtype is accepted and widened to int64; floats
-// are refused rather than truncated.
-inline IndexArray as_index_table(const py::array& a, const char* name) {
-    const char kind = a.dtype().kind();
-    if (kind != 'i' && kind != 'u')
-        throw ValueError(std::string(name) + ": Buffer dtype mismatch, expected an integer array but got '" +
-                         std::string(py::str(a.dtype())) + "'");
-    require_ndim(a, 2, name);
-    return IndexArray::ensure(a);
-}
-
 inline pbe::MatrixView<const std::int64_t> const_matrix(const IndexArray& a) {
     return {std::span<const std::int64_t>(a.data(), static_cast<std::size_t>(a.size())), a.shape(0), a.shape(1)};
-}
-
-inline py::ssize_t checked_dimension(std::int64_t n) {
-    if (n < 0) throw ValueError("negative dimensions are not allowed");
-    return static_cast<py::ssize_t>(n);
 }
 
 void register_beta_matrix_kernel(py::module_& m);

@@ -36,7 +36,7 @@ py::object reactor_phase(const py::object& reactor) {
 }
 
 std::vector<double> column(const py::object& states, const char* name) {
-    return array_to_vector(states.attr(name));
+    return flat_real_vector(states.attr(name), name);
 }
 
 py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::object flow_velocity,

@@ -1,7 +1,7 @@
 // Carbon helpers, the smooth time step and the CNT aerosol ratio.
 #include <cmath>
 
-#include "growth_simulator/host_numbers.hpp"
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
@@ -10,7 +10,10 @@ void register_carbon_accounting_methods(ModelClass& cls) {
     using Model = model::MovingSectionalModel;
     cls.def(
         "get_carbon_per_particle",
-        [](const PyModel& self, long section_index) { return self.get_carbon_per_particle(section_index); },
+        [](const PyModel& self, const py::object& section_index) {
+            return self.get_carbon_per_particle(
+                static_cast<long>(integer_number(section_index, "get_carbon_per_particle() argument 'section_index'")));
+        },
         py::arg("section_index"), "Carbon atoms per agglomerate of a section (0 for an empty section).");
     cls.def(
         "get_total_carbon", [](const PyModel& self) { return self.get_total_carbon(); },
@@ -24,12 +27,12 @@ void register_carbon_accounting_methods(ModelClass& cls) {
     cls.def(
         "aerosol_ratio",
         [](const PyModel& self, const py::object& method_cnt, const py::object& prob) -> py::object {
-            const double method = real_value(method_cnt, "method_cnt");
+            const double method = real_number(method_cnt, "method_cnt");
             if (method == 1) {
                 // The draw comes from the host's generator so random.seed reproduces it.
                 const double draw =
                     py::module_::import("random").attr("uniform")(0.0, 1.0).cast<double>();
-                return py::int_(static_cast<long>(self.aerosol_ratio(1, real_value(prob, "prob"), draw)));
+                return py::int_(static_cast<long>(self.aerosol_ratio(1, real_number(prob, "prob"), draw)));
             }
             if (method == 2) return prob;  // the probability itself, as given
             throw py::value_error("aerosol_ratio: unknown method_cnt " + py::repr(method_cnt).cast<std::string>() +

@@ -21,8 +21,7 @@ void register_driver_methods(ModelClass& cls) {
             } hook(self);
             const auto result = self.solve(rtol, atol);
             const std::size_t steps = result.time_points.size();
-            py::array_t<double> time_points(static_cast<py::ssize_t>(steps));
-            std::copy(result.time_points.begin(), result.time_points.end(), time_points.mutable_data());
+            py::array_t<double> time_points = to_numpy(result.time_points);
             if (steps == 0) return py::make_tuple(time_points, py::array_t<double>(0));
             return py::make_tuple(time_points, matrix_copy(result.solutions, steps, result.width));
         },

@@ -30,10 +30,7 @@ void register_geometry_methods(ModelClass& cls) {
     cls.def(
         "_calculate_average_primary_diameter",
         [](const PyModel& self, const py::object& y_state) {
-            auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(y_state);
-            if (!arr) throw py::type_error("_calculate_average_primary_diameter: y_state must be an array of numbers");
-            if (arr.ndim() != 1)
-                throw py::value_error("_calculate_average_primary_diameter: y_state must be one-dimensional");
+            const FloatArray arr = float_vector(y_state, argument_name("_calculate_average_primary_diameter", "y_state"));
             return self.calculate_average_primary_diameter(
                 std::span<const double>(arr.data(), static_cast<std::size_t>(arr.size())));
         },

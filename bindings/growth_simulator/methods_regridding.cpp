@@ -9,12 +9,7 @@ void register_regridding_methods(ModelClass& cls) {
         [](PyModel& self, const py::object& y) -> py::object {
             // A fixed grid (anything but exactly "Moving") leaves the argument as it is.
             if (self.regrid_condition != "Moving") return y;
-            auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(y);
-            if (!arr) throw py::type_error("regrid: y must be an array of numbers");
-            if (arr.ndim() != 1)
-                throw py::value_error("regrid: y must be one-dimensional, got " + std::to_string(arr.ndim()) +
-                                      " dimensions");
-            std::vector<double> state(arr.data(), arr.data() + arr.size());
+            std::vector<double> state = real_vector(y, argument_name("regrid", "y"));
             self.regrid(state);
             return to_numpy(state);
         },

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <span>
 
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 #include "growth_simulator/number_kinds.hpp"
 
@@ -10,14 +11,11 @@ namespace velmora::bind {
 
 namespace {
 
-using StateArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-std::span<const double> state_span(const StateArray& yy) {
-    if (yy.ndim() != 1) throw py::value_error("the state vector must be one-dimensional");
+std::span<const double> state_span(const FloatArray& yy) {
     return {yy.data(), static_cast<std::size_t>(yy.size())};
 }
 
-void evaluate(PyModel& self, double t, const StateArray& yy) {
+void evaluate(PyModel& self, double t, const FloatArray& yy) {
     self.fcn(t, state_span(yy));
     note_temperature_kind(self);
     note_fractal_dimension_kind(self);
@@ -41,8 +39,8 @@ void register_right_hand_side_methods(ModelClass& cls) {
         "Refreshes the section morphology and the collision matrix betafu from the state y.");
     cls.def(
         "fcn",
-        [](PyModel& self, double t, const StateArray& yy) {
-            evaluate(self, t, yy);
+        [](PyModel& self, const py::object& t, const py::object& yy) {
+            evaluate(self, real_number(t, argument_name("fcn", "t")), float_vector(yy, argument_name("fcn", "yy")));
             return to_numpy(self.yp);
         },
         py::arg("t"), py::arg("yy"), "Differential equations to be solved");
@@ -55,9 +53,10 @@ void register_right_hand_side_methods(ModelClass& cls) {
         py::arg("t"), "Derivatives of the state y from the current collision matrix and aggregation classes.");
     cls.def(
         "_benchmark_fcn",
-        [](PyModel& self, double t, const StateArray& yy, long repeats) {
+        [](PyModel& self, double t, const py::object& yy, long repeats) {
             if (repeats < 1) throw py::value_error("repeats must be at least 1");
-            const auto state = state_span(yy);
+            const FloatArray state_array = float_vector(yy, argument_name("_benchmark_fcn", "yy"));
+            const auto state = state_span(state_array);
             const auto start = std::chrono::steady_clock::now();
             for (long r = 0; r < repeats; ++r) {
                 self.fcn(t, state);

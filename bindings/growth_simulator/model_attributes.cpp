@@ -3,7 +3,7 @@
 // model_fields.def: one `bind_field` overload per shape of the table. Arrays
 // cross as numpy copies; arrays whose size the model relies on refuse a
 // different size. Also the table itself for Python (parameter_table()).
-#include "growth_simulator/host_numbers.hpp"
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 #include "growth_simulator/model_fields.hpp"
 
@@ -14,19 +14,13 @@ namespace {
 using Model = model::MovingSectionalModel;
 namespace field = model::field;
 
-std::vector<double> to_vector(const py::handle& value) {
-    auto arr = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(value);
-    if (!arr) throw py::type_error("expected an array of numbers");
-    return std::vector<double>(arr.data(), arr.data() + arr.size());
-}
-
 void bind_field(ModelClass& cls, field::Real, const char* name, double Model::*member) {
     const std::string key = name;
     cls.def_property(
         name, [key, member](const PyModel& self) { return self.number(key, self.*member); },
         [key, member](PyModel& self, const py::object& value) {
-            self.*member = real_value(value, key);
-            self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+            self.*member = real_number(value, key);
+            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
 
@@ -37,7 +31,9 @@ void bind_field(ModelClass& cls, field::Count, const char* name, long Model::*me
 void bind_field(ModelClass& cls, field::Integer, const char* name, long Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return self.*member; },
-        [member](PyModel& self, long value) { self.*member = value; });
+        [key = std::string(name), member](PyModel& self, const py::object& value) {
+            self.*member = static_cast<long>(integer_number(value, key));
+        });
 }
 
 void bind_field(ModelClass& cls, field::OptionalInteger, const char* name, std::optional<long> Model::*member) {
@@ -52,7 +48,7 @@ void bind_field(ModelClass& cls, field::OptionalInteger, const char* name, std::
             if (value.is_none())
                 (self.*member).reset();
             else
-                self.*member = integer_value(value, key);
+                self.*member = static_cast<long>(integer_number(value, key));
         });
 }
 
@@ -69,8 +65,8 @@ void bind_field(ModelClass& cls, field::OptionalReal, const char* name, std::opt
                 self.*member = std::nullopt;
                 return;
             }
-            self.*member = real_value(value, key);
-            self.kinds[key] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+            self.*member = real_number(value, key);
+            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
         });
 }
 
@@ -98,10 +94,8 @@ void array_property(ModelClass& cls, const char* name, std::vector<double> Model
     cls.def_property(
         name, [member](const PyModel& self) { return to_numpy(self.*member); },
         [key, member, sized](PyModel& self, const py::object& value) {
-            auto data = to_vector(value);
-            if (sized && data.size() != (self.*member).size())
-                throw py::value_error(key + " must hold " + std::to_string((self.*member).size()) + " values, got " +
-                                      std::to_string(data.size()));
+            auto data = flat_real_vector(value, key);
+            if (sized) check_length(data.size(), (self.*member).size(), key);
             self.*member = std::move(data);
         });
 }
@@ -125,11 +119,8 @@ void bind_field(ModelClass& cls, field::SquareMatrix, const char* name, std::vec
     cls.def_property(
         name, [member](const PyModel& self) { return matrix_copy(self.*member, self.n(), self.n()); },
         [key, member](PyModel& self, const py::object& value) {
-            auto data = to_vector(value);
-            const std::size_t expected = self.n() * self.n();
-            if (data.size() != expected)
-                throw py::value_error(key + " must hold " + std::to_string(expected) + " values, got " +
-                                      std::to_string(data.size()));
+            auto data = flat_real_vector(value, key);
+            check_length(data.size(), self.n() * self.n(), key);
             self.*member = std::move(data);
         });
 }
@@ -141,10 +132,7 @@ void bind_field(ModelClass& cls, field::ClassTable, const char* name, std::vecto
         [key, member](PyModel& self, const py::object& value) {
             auto arr = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(value);
             if (!arr) throw py::type_error(key + " must be an integer array");
-            const std::size_t expected = self.n() * (self.n() + 1);
-            if (static_cast<std::size_t>(arr.size()) != expected)
-                throw py::value_error(key + " must hold " + std::to_string(expected) + " values, got " +
-                                      std::to_string(arr.size()));
+            check_length(static_cast<std::size_t>(arr.size()), self.n() * (self.n() + 1), key);
             self.*member = std::vector<std::int64_t>(arr.data(), arr.data() + arr.size());
         });
 }
@@ -153,9 +141,9 @@ void bind_field(ModelClass& cls, field::History, const char* name,
                 std::vector<std::vector<double>> Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return history_list(self.*member); },
-        [member](PyModel& self, const py::iterable& value) {
+        [key = std::string(name), member](PyModel& self, const py::iterable& value) {
             std::vector<std::vector<double>> entries;
-            for (auto item : value) entries.push_back(to_vector(item));
+            for (auto item : value) entries.push_back(flat_real_vector(item, key));
             self.*member = std::move(entries);
         });
 }

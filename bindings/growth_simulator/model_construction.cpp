@@ -3,7 +3,7 @@
 // the core construction.
 #include <functional>
 
-#include "growth_simulator/host_numbers.hpp"
+#include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
 #include "growth_simulator/model_fields.hpp"
 
@@ -22,11 +22,11 @@ struct KeywordReader {
     void read(field::Real, const char* key, const char* attribute, double& target) {
         if (!kwargs.contains(key)) return;
         py::object value = kwargs[py::str(key)];
-        target = real_value(value, key);
-        kinds[attribute] = is_python_int(value) ? NumberKind::Int : NumberKind::Float;
+        target = real_number(value, key);
+        kinds[attribute] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
     }
     void read(field::Count, const char* key, const char*, long& target) {
-        if (kwargs.contains(key)) target = integer_value(kwargs[py::str(key)], key);
+        if (kwargs.contains(key)) target = static_cast<long>(integer_number(kwargs[py::str(key)], key));
     }
     void read(field::Flag, const char* key, const char*, bool& target) {
         if (kwargs.contains(key)) target = py::bool_(kwargs[py::str(key)]);

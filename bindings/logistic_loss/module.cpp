@@ -26,7 +26,7 @@ double logistic_loss(py::handle module_dict, py::handle X, py::handle y, py::han
     py::object sig = py::getattr(holder(), "sigmoid1", py::none());
     if (sig.is(ml_native::view_function("sigmoid1"))) return velmora::ml::logistic_loss(p.X, p.y, p.w, p.b);
     return ml_ops::logistic_loss_with(p, [&](double z) {
-        return py::float_(holder().attr("sigmoid1")(z)).cast<double>();
+        return velmora::bind::real_number(holder().attr("sigmoid1")(z), "sigmoid1(z)");
     });
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "ml/matrix.hpp"
 
@@ -17,7 +18,7 @@ namespace velmora::bind::ml_arrays {
 
 namespace py = pybind11;
 using namespace pybind11::literals;
-using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using DoubleArray = FloatArray;
 
 // A C-contiguous float64 array of obj, or nothing if numpy cannot convert it.
 inline std::optional<DoubleArray> try_doubles(py::handle obj) {
@@ -51,12 +52,6 @@ inline std::span<const double> vector_view(const DoubleArray& a, const char* wha
 inline py::array_t<double> to_numpy(const ml::Matrix& M) {
     py::array_t<double> out({static_cast<py::ssize_t>(M.rows), static_cast<py::ssize_t>(M.cols)});
     std::copy(M.data.begin(), M.data.end(), out.mutable_data());
-    return out;
-}
-
-inline py::array_t<double> to_numpy(std::span<const double> v) {
-    py::array_t<double> out(static_cast<py::ssize_t>(v.size()));
-    std::copy(v.begin(), v.end(), out.mutable_data());
     return out;
 }
 

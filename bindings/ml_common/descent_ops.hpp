@@ -37,7 +37,7 @@ inline py::tuple fit_weights_python(py::object X, py::object y, py::object w, py
         if (i < ml::kCostHistoryLimit) J_history.append(cost(X, y, w, b, lambda));
         if (ml::is_report_step(i, num_iters)) {
             w_history.append(w);
-            const double last = py::float_(J_history[py::len(J_history) - 1]).cast<double>();
+            const double last = real_number(J_history[py::len(J_history) - 1], "J_history[-1]");
             print_line(ml::progress_line(i, last));
         }
     }
@@ -78,7 +78,7 @@ inline std::optional<py::tuple> fit_weights_native(py::handle X, py::handle y, p
 
 inline py::tuple fit_weights(py::object X, py::object y, py::object w_in, py::object b_in, py::object cost,
                              py::object grad, py::object alpha, py::object num_iters_obj, py::object lambda) {
-    const long num_iters = ml_ops::as_index(num_iters_obj);
+    const long num_iters = static_cast<long>(integer_number(num_iters_obj, "num_iters"));
     if (num_iters <= 0) return py::make_tuple(w_in, b_in, py::list(), py::list());
     const ml_native::CostKind kind = ml_native::native_cost(cost);
     if (kind != ml_native::CostKind::Foreign && ml_native::native_gradient(grad)) {

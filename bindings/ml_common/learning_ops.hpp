@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "ml/feature_map.hpp"
 #include "ml/input_scaling.hpp"
@@ -25,15 +26,6 @@ using namespace ml_arrays;
 inline ml::ScalingMethod scaling_method(py::handle name, bool allow_no_normalization) {
     if (!py::isinstance<py::str>(name)) throw ValueError(ml::kScalingMethodError);
     return ml::parse_scaling_method(name.cast<std::string>(), allow_no_normalization);
-}
-
-// An integer setting used as a range bound (poly_degree, n_order, num_iters).
-inline long as_index(py::handle obj) {
-    py::object i = py::reinterpret_steal<py::object>(PyNumber_Index(obj.ptr()));
-    if (!i) throw py::error_already_set();
-    const long v = PyLong_AsLong(i.ptr());  // OverflowError beyond C long
-    if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
-    return v;
 }
 
 // 1 / (1 + exp(-z)) element-wise; a scalar gives a float.
@@ -100,7 +92,7 @@ inline Problem problem(py::handle X, py::handle y, py::handle w, py::handle b) {
     p.X = matrix_view(p.X_arr);
     p.y = vector_view(p.y_arr, "y");
     p.w = vector_view(p.w_arr, "w");
-    p.b = py::float_(py::reinterpret_borrow<py::object>(b)).cast<double>();
+    p.b = real_number(b, "b");
     ml::check_problem(p.X, p.y.size(), p.w.size());
     return p;
 }
@@ -148,7 +140,7 @@ inline py::tuple compute_gradient(const Problem& p, double lambda) {
 // A Python logistic function as a double -> double callable.
 inline auto python_sigmoid(py::object holder, const char* attr) {
     return [holder = std::move(holder), attr](double z) {
-        return py::float_(holder.attr(attr)(z)).cast<double>();
+        return real_number(holder.attr(attr)(z), std::string(attr) + "(z)");
     };
 }
 

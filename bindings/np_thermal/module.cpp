@@ -24,22 +24,11 @@ enum Param : std::size_t {
     intnum_val, isec_val, flow_velocity, interval_x, numerical_approach
 };
 
-using FloatArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using velmora::bind::FloatArray;
 
 // A 1-D float array from a numpy array or any sequence of numbers.
 FloatArray float_vector(const py::object& obj, const std::string& name) {
-    static const py::object asarray = py::module_::import("numpy").attr("asarray");
-    py::array arr = asarray(obj);
-    const char kind = arr.dtype().kind();
-    if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
-        throw py::type_error(std::string(kName) + "() argument '" + name +
-                             "' must be an array of real numbers, got dtype " + std::string(py::str(arr.dtype())));
-    }
-    if (arr.ndim() != 1) {
-        throw py::value_error(std::string(kName) + "() argument '" + name + "' must be a 1-D array, got " +
-                              std::to_string(arr.ndim()) + " dimensions");
-    }
-    return FloatArray::ensure(arr);
+    return velmora::bind::float_vector(obj, velmora::bind::argument_name(kName, name));
 }
 
 std::span<const double> view(const FloatArray& arr) {
@@ -48,7 +37,7 @@ std::span<const double> view(const FloatArray& arr) {
 
 py::array_t<double> particle_temp(const py::args& args, const py::kwargs& kwargs) {
     const auto a = velmora::bind::bind_required_arguments(kName, kParams, args, kwargs);
-    auto real = [&](Param p) { return velmora::bind::host_real(a[p], kName, kParams[p]).value; };
+    auto real = [&](Param p) { return velmora::bind::real_number(a[p], velmora::bind::argument_name(kName, kParams[p])); };
 
     const FloatArray temps = float_vector(a[temp_NP_previous], kParams[temp_NP_previous]);
     const FloatArray taus = float_vector(a[taus_current], kParams[taus_current]);
@@ -56,15 +45,10 @@ py::array_t<double> particle_temp(const py::args& args, const py::kwargs& kwargs
     const FloatArray area = float_vector(a[area_NP_sph], kParams[area_NP_sph]);
     const FloatArray primaries = float_vector(a[n_p], kParams[n_p]);
     const FloatArray interval = float_vector(a[interval_x], kParams[interval_x]);
-    if (interval.size() != 2) {
-        throw py::value_error(std::string(kName) + "() argument 'interval_x' must hold two positions " +
-                              "(x_start, x_end), got " + std::to_string(interval.size()));
-    }
-    const long long intnum = velmora::bind::host_index(a[intnum_val], kName, kParams[intnum_val]);
-    if (intnum < 0) {
-        throw py::value_error(std::string(kName) + "() argument 'intnum_val' must be non-negative, got " +
-                              std::to_string(intnum));
-    }
+    velmora::bind::check_length(static_cast<std::size_t>(interval.size()), 2,
+                                velmora::bind::argument_name(kName, "interval_x"));  // (x_start, x_end)
+    const std::size_t intnum =
+        velmora::bind::count_number(a[intnum_val], velmora::bind::argument_name(kName, kParams[intnum_val]));
 
     velmora::submodels::ParticleTemperatureInputs in;
     in.spec_heat_np = real(spec_heat_NP);
@@ -79,8 +63,8 @@ py::array_t<double> particle_temp(const py::args& args, const py::kwargs& kwargs
     in.xmwp_gas = real(xmwp_gas);  // xmwp_NP and avog are accepted and never read
     in.n_p = view(primaries);
     in.reactor_pressure = real(reactor_pressure);
-    in.intnum = static_cast<std::size_t>(intnum);
-    in.isec = velmora::bind::host_index(a[isec_val], kName, kParams[isec_val]);
+    in.intnum = intnum;
+    in.isec = velmora::bind::integer_number(a[isec_val], velmora::bind::argument_name(kName, kParams[isec_val]));
     in.flow_velocity = real(flow_velocity);
     in.x_start = interval.at(0);
     in.x_end = interval.at(1);
@@ -91,9 +75,7 @@ py::array_t<double> particle_temp(const py::args& args, const py::kwargs& kwargs
         in, explicit_step ? velmora::submodels::ParticleTemperatureScheme::explicit_euler
                           : velmora::submodels::ParticleTemperatureScheme::ode);
 
-    py::array_t<double> out(static_cast<py::ssize_t>(result.temperatures.size()));
-    std::copy(result.temperatures.begin(), result.temperatures.end(), out.mutable_data());
-    return out;
+    return velmora::bind::to_numpy(result.temperatures);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // scipy's griddata.
 #include <exception>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 
 namespace velmora::bind::sweep {

@@ -1,7 +1,7 @@
 // The module's fixed study (what running it as a program does): a 2 x 2 grid
 // of C2H2 mole fraction and temperature, its results file, and the contour map
 // written beside the file as PNG. `python -m velmora` calls main().
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 
 namespace velmora::bind::sweep {

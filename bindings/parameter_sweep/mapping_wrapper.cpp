@@ -3,7 +3,7 @@
 // configuration reads the attributes when a study starts.
 #include <array>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 
 namespace velmora::bind::sweep {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "study/wall_labels.hpp"
 

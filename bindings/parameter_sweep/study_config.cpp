@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "study/inlet_composition.hpp"
 #include "study/mapping_request.hpp"

@@ -10,7 +10,7 @@
 
 #include <exception>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "study/run_record.hpp"
 #include "study/study_parameters.hpp"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
 #include "study/checkpoint.hpp"

@@ -3,7 +3,7 @@
 // map with the phase boundary -> printed summary.
 #include <string>
 
-#include "parameter_sweep/plain_class.hpp"
+#include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "study/wall_labels.hpp"
 

@@ -17,7 +17,7 @@ void register_views(py::module_& m) {
     views.def(
         "map_feature1",
         [](py::handle X2, py::handle X1, py::handle poly_degree) {
-            return ml_ops::map_feature1(X2, X1, as_index(poly_degree));
+            return ml_ops::map_feature1(X2, X1, integer_number(poly_degree, "poly_degree"));
         },
         py::arg("X2"), py::arg("X1"), py::arg("poly_degree") = 12,
         "Monomials u^k .. v^k of degree 1..poly_degree, u = X2 and v = X1.");
@@ -40,7 +40,7 @@ void register_views(py::module_& m) {
         "(dj_db, dj_dw): gradient of the regularised cost, bias part first.");
 
     views.def(
-        "feature_count", [](py::handle poly_degree) { return ml::feature_count(as_index(poly_degree)); },
+        "feature_count", [](py::handle poly_degree) { return ml::feature_count(integer_number(poly_degree, "poly_degree")); },
         py::arg("poly_degree"), "Number of monomial features of total degree 1..poly_degree.");
 
     views.def(
@@ -51,7 +51,7 @@ void register_views(py::module_& m) {
             const auto wv = vector_view(wa, "w");
             ml::check_problem(Xv, Xv.rows, wv.size());
             std::vector<double> z(Xv.rows);
-            ml::linear_scores(Xv, wv, py::float_(py::reinterpret_borrow<py::object>(b)).cast<double>(), z);
+            ml::linear_scores(Xv, wv, real_number(b, "b"), z);
             return to_numpy(std::span<const double>(z));
         },
         py::arg("X"), py::arg("w"), py::arg("b"), "The logits X @ w + b of a feature matrix.");

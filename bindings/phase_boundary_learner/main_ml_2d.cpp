@@ -1,13 +1,14 @@
 // _Main_ML_2D: settings and fitted state live in the instance's attributes (so
 // users may read and replace them freely); every method reads the attributes
 // it needs at call time and runs the arithmetic in the core.
-#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 
 #include <array>
 #include <optional>
 
+#include "common/conversions.hpp"
 #include "common/errors.hpp"
+#include "common/plain_class.hpp"
 #include "ml/phase_classifier.hpp"
 #include "ml_common/arrays.hpp"
 #include "ml_common/descent_ops.hpp"
@@ -21,8 +22,6 @@ namespace {
 
 using namespace ml_arrays;
 using ml_native::resolves_native;
-
-double as_double(py::handle obj) { return py::float_(py::reinterpret_borrow<py::object>(obj)).cast<double>(); }
 
 void init_classifier(py::object self, py::dict kwargs) {
     const auto set = [&](const char* key, py::object fallback) {
@@ -54,13 +53,13 @@ py::object logistic_loss_reg(py::object self, py::handle X, py::handle y, py::ha
     }
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
     const double reg = ml::squared_norm(p.w);
-    return cost + py::float_((reg * as_double(lambda_)) / (2.0 * static_cast<double>(p.X.rows)));
+    return cost + py::float_((reg * real_number(lambda_, "lambda_")) / (2.0 * static_cast<double>(p.X.rows)));
 }
 
 py::tuple compute_gradient(py::object self, py::handle X, py::handle y, py::handle w, py::handle b,
                            py::handle lambda_) {
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
-    const double lambda = as_double(lambda_);
+    const double lambda = real_number(lambda_, "lambda_");
     if (resolves_native(self, "sigmoid1")) return ml_ops::compute_gradient(p, lambda);
     return ml_ops::compute_gradient_with(p, lambda, ml_ops::python_sigmoid(self, "sigmoid1"));
 }
@@ -86,9 +85,9 @@ py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle 
     } else {
         physical = self.attr("descale_inputs")(to_numpy(nodes), mean_vals, scale_vals);
     }
-    const long n_order = ml_ops::as_index(self.attr("n_order"));
+    const long n_order = static_cast<long>(integer_number(self.attr("n_order"), "n_order"));
     const DoubleArray wa = doubles(w);
-    const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), as_double(b), n_order);
+    const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), real_number(b, "b"), n_order);
     return grid_to_python(axes, physical, logit);
 }
 
@@ -135,9 +134,9 @@ std::optional<ml::ClassifierSettings> native_settings(py::handle self) {
     s.method = self.attr("method").cast<std::string>();
     s.lambda = *lambda;
     s.alpha = *alpha;
-    s.iterations = ml_ops::as_index(self.attr("iterations"));
-    s.poly_degree = ml_ops::as_index(self.attr("poly_degree"));
-    s.n_order = ml_ops::as_index(self.attr("n_order"));
+    s.iterations = integer_number(self.attr("iterations"), "iterations");
+    s.poly_degree = integer_number(self.attr("poly_degree"), "poly_degree");
+    s.n_order = integer_number(self.attr("n_order"), "n_order");
     return s;
 }
 
@@ -179,30 +178,15 @@ py::tuple train(py::object self, py::object X_raw, py::object y_train) {
 }  // namespace
 
 void register_main_ml_2d(py::module_& m) {
-    py::dict ns;
-    ns["__module__"] = m.attr("__name__");
-    ns["__qualname__"] = "_Main_ML_2D";
-    ns["__doc__"] =
+    py::object cls = make_plain_class(
+        m.attr("__name__"), "_Main_ML_2D", "_Main_ML_2D",
         "Two-input polynomial logistic classifier of a phase diagram.\n\n"
         "Keywords (stored as attributes): method='mean', lambda_=0.001, iterations=10000,\n"
         "alpha=1.5, poly_degree=12, n_order=12; w, b, mean_vals, scale_vals, X_train,\n"
-        "y_train, J_history start as None and are set by train().";
-    py::object type = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type));
-    py::object cls = type("_Main_ML_2D", py::tuple(), ns);
-
-    // A compiled function named __init__ would be taken for a constructor of a
-    // compiled type, so __init__ is a one-line Python function that forwards
-    // its keywords to the compiled initialiser.
-    py::dict scope;
-    scope["__name__"] = m.attr("__name__");
-    scope["_store_settings"] = py::cpp_function(&init_classifier, py::name("_store_settings"));
-    py::exec(R"(def __init__(self, **kwargs):
-    """Stores the thirteen settings as attributes; other keywords are ignored."""
-    _store_settings(self, kwargs)
-)",
-             scope);
-    scope["__init__"].attr("__qualname__") = "_Main_ML_2D.__init__";
-    py::setattr(cls, "__init__", scope["__init__"]);
+        "y_train, J_history start as None and are set by train().");
+    add_init(cls, m.attr("__name__"), "_Main_ML_2D", "**kwargs", "kwargs",
+             py::cpp_function(&init_classifier, py::name("_store_settings")),
+             "Stores the thirteen settings as attributes; other keywords are ignored.");
     add_method(
         cls, "sigmoid1", [](py::object, py::handle z) { return ml_ops::sigmoid(z); }, py::arg("z"),
         "1 / (1 + exp(-z)), element-wise.");
@@ -223,7 +207,7 @@ void register_main_ml_2d(py::module_& m) {
     add_method(
         cls, "map_feature1",
         [](py::object self, py::handle X2, py::handle X1) {
-            return ml_ops::map_feature1(X2, X1, ml_ops::as_index(self.attr("poly_degree")));
+            return ml_ops::map_feature1(X2, X1, integer_number(self.attr("poly_degree"), "poly_degree"));
         },
         py::arg("X2"), py::arg("X1"), "Monomials of degree 1..poly_degree; columns u^k, ..., v^k with u = X2.");
     add_method(

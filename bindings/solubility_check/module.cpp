@@ -44,7 +44,7 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
 
     double flag = std::numeric_limits<double>::quiet_NaN();  // a non-number selects no material
     try {
-        flag = velmora::bind::host_real(bound[4], "carbon_sat", kParams[4]).value;
+        flag = velmora::bind::host_real(bound[4], velmora::bind::argument_name("carbon_sat", kParams[4])).value;
     } catch (const py::type_error&) {
     }
     try {
@@ -53,7 +53,7 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
         raise_unbound_local(e.what());
     }
 
-    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], "carbon_sat", kParams[k]); };
+    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name("carbon_sat", kParams[k])); };
     const HostReal metal = real(0), carbon = real(1), temp = real(2), dp = real(3), kb = real(5);
     velmora::submodels::CarbonSaturationRules rules;
     rules.size_term = rule_for({kb, temp, dp}, false);

@@ -11,7 +11,7 @@ namespace velmora::model {
 double MovingSectionalModel::get_carbon_per_particle(long section_index) const {
     if (section_index < 0 || section_index >= intnum)
         throw IndexError("get_carbon_per_particle: section index " + std::to_string(section_index) +
-                         " is outside 0.." + std::to_string(intnum - 1));
+                         " is out of bounds for axis 0 with size " + std::to_string(intnum));
     const auto i = static_cast<std::size_t>(section_index);
     const auto carbon = static_cast<std::size_t>(int3num) + i;
     if (carbon >= y.size()) throw IndexError("get_carbon_per_particle: the state vector is shorter than 4*intnum+1");

@@ -23,7 +23,7 @@ constexpr double kPi = std::numbers::pi;
 double& at(std::vector<double>& array, long index) { return array[pbe::wrap_index(index, array.size())]; }
 
 [[noreturn]] void invalid_distribution_type(const std::string& type) {
-    throw ValueError("Invalid distribution_type: '" + type + "'. Must be 'lognormal' or 'normal'.");
+    throw ValueError(invalid_option_text("distribution_type", type, {"lognormal", "normal"}));
 }
 
 bool known_distribution_type(const std::string& type) { return type == "lognormal" || type == "normal"; }
@@ -93,8 +93,8 @@ std::vector<double> MovingSectionalModel::distribution_initializer() {
         low_PP_range_auto = low_range;
         high_PP_range_auto = high_range;
     } else {
-        throw ValueError("Invalid low_high_range_defined: '" + low_high_range_defined +
-                         "'. Must be 'Manual' or 'Auto'.");
+        throw ValueError(
+            invalid_option_text("low_high_range_defined", low_high_range_defined, {"Manual", "Auto"}));
     }
 
     // Geometric grid of volumes anchored at the lower diameter.

@@ -209,19 +209,29 @@ numerics::OdeResult PuretzkySurfaceKinetics::integrate(double temp_C, double t_s
 std::vector<SurfaceKineticsRun> PuretzkySurfaceKinetics::run_surface_kinetics_simulation(
     std::span<const double> temperatures_C, double t_start, double t_end,
     std::span<const std::string> labels, bool keep_steps) {
+    return run_surface_kinetics_simulation(
+        temperatures_C.size(),
+        [&](std::size_t i) { return i < labels.size() ? labels[i] : py_repr(temperatures_C[i]); },
+        [&](std::size_t i) { return temperatures_C[i]; }, t_start, t_end, keep_steps);
+}
+
+std::vector<SurfaceKineticsRun> PuretzkySurfaceKinetics::run_surface_kinetics_simulation(
+    std::size_t count, const std::function<std::string(std::size_t)>& label,
+    const std::function<double(std::size_t)>& temperature_C, double t_start, double t_end,
+    bool keep_steps) {
     std::vector<SurfaceKineticsRun> results;
-    for (std::size_t i = 0; i < temperatures_C.size(); ++i) {
-        const double temp_C = temperatures_C[i];
-        const std::string label = i < labels.size() ? labels[i] : py_repr(temp_C);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string text = label(i);
         try {
+            const double temp_C = temperature_C(i);
             numerics::OdeResult solution = integrate(temp_C, t_start, t_end, keep_steps);
             if (!solution.success) {
-                print_line(non_convergence_line(label, solution.message));
+                print_line(non_convergence_line(text, solution.message));
                 continue;
             }
             results.push_back({i, temp_C, std::move(solution)});
         } catch (const std::exception& e) {
-            print_line(simulation_error_line(label, e.what()));
+            print_line(simulation_error_line(text, e.what()));
         }
     }
     if (results.empty())
@@ -231,13 +241,21 @@ std::vector<SurfaceKineticsRun> PuretzkySurfaceKinetics::run_surface_kinetics_si
 
 PuretzkyFinalValues PuretzkySurfaceKinetics::get_final_values(
     const std::vector<SurfaceKineticsRun>& results) {
-    if (results.size() > 1)
+    return get_final_values(results.size(), [&results] {
+        const SurfaceKineticsRun& first = results.front();
+        const numerics::OdeResult& solution = first.solution;
+        if (solution.t.empty()) throw IndexError("index -1 is out of bounds for axis 0 with size 0");
+        return RunEnd{first.temp_C, solution.t.back(), solution.final_state()};
+    });
+}
+
+PuretzkyFinalValues PuretzkySurfaceKinetics::get_final_values(std::size_t run_count,
+                                                              const std::function<RunEnd()>& first_run) {
+    if (run_count > 1)
         print_line("Warning: Multiple temperatures found. Using only the first temperature.");
-    if (results.empty()) throw IndexError("list index out of range");
-    const SurfaceKineticsRun& first = results.front();
-    const numerics::OdeResult& solution = first.solution;
-    if (solution.t.empty()) throw IndexError("index -1 is out of bounds for axis 0 with size 0");
-    return get_final_values(first.temp_C, solution.t.back(), solution.final_state());
+    if (run_count == 0) throw IndexError("list index out of range");
+    const RunEnd end = first_run();
+    return get_final_values(end.temp_C, end.final_time, end.final_state);
 }
 
 PuretzkyFinalValues PuretzkySurfaceKinetics::get_final_values(double temp_C, double final_time,

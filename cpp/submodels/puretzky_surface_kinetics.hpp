@@ -7,6 +7,7 @@
 // then get_final_values(results).
 #pragma once
 #include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,14 @@ struct SurfaceKineticsRun {
     std::size_t index = 0;
     double temp_C = 0.0;
     numerics::OdeResult solution;  // times are absolute (the requested span)
+};
+
+// The end of one run as get_final_values reads it: temperature, last time,
+// state at that time (six entries).
+struct RunEnd {
+    double temp_C = 0.0;
+    double final_time = 0.0;
+    std::span<const double> final_state;
 };
 
 struct PuretzkyFinalValues {
@@ -89,11 +98,22 @@ public:
     std::vector<SurfaceKineticsRun> run_surface_kinetics_simulation(
         std::span<const double> temperatures_C, double t_start, double t_end,
         std::span<const std::string> labels = {}, bool keep_steps = true);
+    // The same loop over `count` temperatures that are read one at a time:
+    // `label(i)` is how temperature i is printed (asked first, outside the
+    // failure handling), `temperature_C(i)` reads its value. A throw from
+    // `temperature_C` is printed and skipped like a failed integration.
+    std::vector<SurfaceKineticsRun> run_surface_kinetics_simulation(
+        std::size_t count, const std::function<std::string(std::size_t)>& label,
+        const std::function<double(std::size_t)>& temperature_C, double t_start, double t_end,
+        bool keep_steps = true);
 
     // End state of the first run (warning printed when there are several).
     PuretzkyFinalValues get_final_values(const std::vector<SurfaceKineticsRun>& results);
-    // Same from an end state given directly (used when the results come from
-    // elsewhere, e.g. a host-side dictionary).
+    // Same for results held elsewhere (a host-side dictionary, say): `run_count`
+    // runs, of which `first_run()` reads the first one's end (called only when
+    // there is one).
+    PuretzkyFinalValues get_final_values(std::size_t run_count, const std::function<RunEnd()>& first_run);
+    // Same from an end state given directly.
     PuretzkyFinalValues get_final_values(double temp_C, double final_time,
                                          std::span<const double> final_state);
 

@@ -1,11 +1,11 @@
 // Plain Python classes whose methods are compiled functions.
 //
-// The study classes hold host objects only (DataFrames, dicts, bound methods,
-// figures) and are used the way plain classes are: attributes are read and
-// replaced freely, and the configuration keeps bound methods of itself in a
-// dict. Classes created with type() give exactly that (an instance __dict__
-// that the cycle collector sees), so the study types are built at import time
-// from compiled functions instead of wrapping a C++ struct.
+// Some classes (the study's classes, the phase-boundary classifier) hold host
+// objects only (DataFrames, dicts, bound methods, figures, fitted arrays) and
+// are used the way plain classes are: attributes are read and replaced freely.
+// Classes created with type() give exactly that (an instance __dict__ that the
+// cycle collector sees), so such types are built at import time from compiled
+// functions instead of wrapping a C++ struct.
 #pragma once
 #include <pybind11/eval.h>
 #include <pybind11/pybind11.h>
