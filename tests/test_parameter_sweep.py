@@ -241,6 +241,7 @@ def test_run_records_failures_and_summaries(scripted, capsys):
     assert out.startswith("Starting Automated Parametric Study...\n" + "=" * 60 + "\n")
     assert out.endswith(f"\nParametric Study Complete!\n  Total simulations: 4\n  Successful: 1\n"
                         f"  Failed: 3\n  Results saved to: {wrapper.last_generated_filename}\n")
+    assert wrapper.results_saved is True
 
     name = wrapper.last_generated_filename
     assert re.fullmatch(r"parametric_study_P&T_\d{8}_\d{6}\.csv", name)
@@ -276,7 +277,10 @@ def test_unwritable_directory_reports_and_returns(scripted, tmp_path, monkeypatc
     out = capsys.readouterr().out
     assert re.search(r"^Error saving results: .+$", out, re.M)
     assert len(results) == 1 and wrapper.last_generated_filename.startswith("parametric_study_P&T_")
-    assert "  Results saved to: " + wrapper.last_generated_filename in out
+    # the closing report never claims a file it did not write
+    assert "Results saved to" not in out and wrapper.results_saved is False
+    assert out.rstrip("\n").endswith("  Results NOT saved (the file could not be written): "
+                                      + wrapper.last_generated_filename)
 
     assert wrapper.save_results(results, str(tmp_path / "missing" / "x.csv")) is False
     assert wrapper.save_results(results, str(tmp_path / "ok.csv")) is True
