@@ -258,6 +258,21 @@ def test_index_past_the_arrays_is_a_failed_run(scripted, capsys):
     assert results[0]["error_message"] == "index 2 is out of bounds for axis 0 with size 2"
 
 
+def test_integration_failures_are_noted_beside_the_summaries(scripted, capsys):
+    good = solved([2.0, 3.0, 5.0] + [0.0] * 14, [4.0, 2.5, 9.0, 1.0])
+    failures = [(5, 0.0125, "step size underflow"), (9, 0.02, "too much work")]
+    scripted.script = [dict(good, integration_failures=failures), dict(good, integration_failures=[]),
+                       dict(solved([1.0] * 17, [1.0] * 4), integration_failures=failures[1:]), good]
+    records = Mapping_Wrapper(total_data_points=4).run_parametric_study()
+    # the run keeps its status and values; its message says where the integrator gave up
+    assert records[0]["status"] == 1 and records[0]["wall_number_avg"] == records[3]["wall_number_avg"]
+    assert records[0]["error_message"] == ("integration failed on 2 steps (first at step 5, z = 0.0125 m: "
+                                           "step size underflow)")
+    assert records[1]["error_message"] == "" and records[3]["error_message"] == ""  # none, or no such attribute
+    assert records[2]["status"] == 0 and records[2]["error_message"] == (
+        "No valid sections found; integration failed on 1 step (first at step 9, z = 0.02 m: too much work)")
+
+
 def test_interrupt_ends_the_study(scripted):
     scripted.script = [KeyboardInterrupt()]
     wrapper = Mapping_Wrapper(total_data_points=4)

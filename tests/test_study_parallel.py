@@ -1,6 +1,7 @@
 """Parallel, distributed and resumable studies: worker processes and a Dask
 cluster give the records and the results file of a sequential run; the
 checkpoint keeps every finished run through a SIGKILL and a resume repeats none."""
+import json
 import os
 import re
 import signal
@@ -200,6 +201,27 @@ def test_resume_refuses_another_study_and_bad_options(reference, tmp_path, monke
         run_in(tmp_path, resume=str(tmp_path / "broken.jsonl"))
     with pytest.raises(FileNotFoundError):
         run_in(tmp_path, resume=str(tmp_path / "missing.jsonl"))
+
+    # records a finished run cannot have written are refused, naming file and line
+    good = dict(reference[0][0], L_cnt_avg=float("nan"), wall_number_avg=float("inf"), dm_avg=None)
+    for change, why in [({"status": float("nan")}, "status must be 0 or 1"),
+                        ({"status": 2}, "status must be 0 or 1"),
+                        ({"T_parameter": float("inf")}, "T_parameter is infinite, not a finite number"),
+                        ({"L_parameter_constant": None}, "L_parameter_constant is missing, not a finite number"),
+                        ({"simulation_id": 1.0}, "simulation_id is a number, not a whole number"),
+                        ({"error_message": None}, "error_message is missing, not text"),
+                        ({"N_total": "many"}, "N_total is text, not a number")]:
+        bad = tmp_path / "bad.jsonl"
+        bad.write_text(json.dumps(good) + "\n" + json.dumps(dict(good, **change)) + "\n")
+        with pytest.raises(ValueError, match=re.escape(f"{bad}, line 2: recorded run 2 is not a finished run's "
+                                                       f"record: {why}")):
+            run_in(tmp_path, resume=str(bad))
+    missing = dict(good)
+    del missing["dm_avg"]
+    (tmp_path / "bad.jsonl").write_text("\n" + json.dumps(missing) + "\n")
+    with pytest.raises(ValueError, match="bad.jsonl, line 2: recorded run 1 does not have the columns of this study"):
+        run_in(tmp_path, resume=str(tmp_path / "bad.jsonl"))
+    assert not list(tmp_path.glob("parametric_study_P&T_*.csv"))  # refused before any run
     wrapper = Mapping_Wrapper(**STUDY)
     with pytest.raises(ValueError, match="either max_workers or executor"):
         wrapper.run_parametric_study(max_workers=2, executor=object())
