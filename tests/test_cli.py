@@ -11,7 +11,8 @@ import pandas as pd
 import pytest
 
 import velmora
-from velmora.cli import build_parser, parse_value
+import velmora.core.parameter_sweep as ps
+from velmora.cli import build_parser, main, parse_value
 
 
 def velmora_cmd(*args, cwd):
@@ -79,6 +80,20 @@ def test_run_writes_histories_and_summary(tmp_path):
     table = pd.read_csv(tmp_path / "one" / "short_histories.csv")
     assert "carbon_mass_balance_saved" in table and table.columns[0] == "entry"
     assert f"  N_total: {summary['N_total']!r}" in done.stdout
+    # the default profile ("custom") holds 873 K; the summary says which profile and what temperature
+    assert (summary["temperature_profile"], summary["temperature_min_K"], summary["temperature_max_K"]) == (
+        "custom", 873.0, 873.0)
+    assert "  Temperature: profile custom, 873.0 K\n" in done.stdout
+
+    # --temperature holds the reactor at one temperature, as a study holds its T
+    fixed = velmora_cmd("run", "--set", "intnum=8", "--set", "reactor_length=0.02", "--temperature", "1000",
+                        "--output", "one", "--name", "hot", cwd=tmp_path)
+    assert fixed.returncode == 0, fixed.stderr
+    hot = json.loads((tmp_path / "one" / "hot_summary.json").read_text())
+    assert (hot["temperature_profile"], hot["temperature_min_K"], hot["temperature_max_K"]) == ("fixed", 1000, 1000)
+    assert hot["temperature"] == 1000 and hot["Velmora_kwargs"] == {"intnum": 8, "reactor_length": 0.02}
+    assert "  Temperature: fixed at 1000.0 K (wrapper_mapping_temp)\n" in fixed.stdout
+    assert hot["status"] == 1 and hot["L_cnt_avg"] != summary["L_cnt_avg"]  # the hotter reactor grows differently
 
     # a run that fails is reported and summarised, and the command exits with 1
     failed = velmora_cmd("run", "--set", "kinetics_mechanism_type=NO_SUCH_MECHANISM", "--set", "intnum=8",
@@ -96,9 +111,10 @@ def test_mistyped_commands_get_clear_errors(tmp_path):
                           (["plot", "missing.csv"], "no such file: missing.csv")]:
         done = velmora_cmd(*args, cwd=tmp_path)
         assert done.returncode == 2 and message in done.stderr, (args, done.stderr)
-    # a bad map request is the study's own error, before any run
+    # a bad map request gets the study's own message, as a usage error before any run
     done = velmora_cmd("study", "--map", "P&P", "--points", "1", cwd=tmp_path)
-    assert done.returncode == 1 and "Cannot vary the same parameter twice: P" in done.stderr
+    assert done.returncode == 2 and "Cannot vary the same parameter twice: P" in done.stderr
+    assert "Traceback" not in done.stderr and "Simulation" not in done.stdout
 
 
 def test_set_values_are_python_literals_or_text():
@@ -108,3 +124,145 @@ def test_set_values_are_python_literals_or_text():
     args = build_parser().parse_args(["study", "--set", "temp=1000", "--set", "x=a=b", "--map", "t&d"])
     assert args.set == [("temp", 1000), ("x", "a=b")] and args.map == "t&d" and args.workers is None
     assert build_parser().parse_args([]).command is None  # no command: the fixed study
+
+
+def run_main(capsys, *args):
+    """The command line in this process: (exit code, stdout, stderr)."""
+    try:
+        code = main(list(args))
+    except SystemExit as stop:
+        code = stop.code
+    out, err = capsys.readouterr()
+    return code, out, err
+
+
+BAD_COMMANDS = [
+    (["study", "--points", "-4"], "argument --points: must be at least 1"),
+    (["study", "--points", "0"], "argument --points: must be at least 1"),
+    (["study", "--map", "X&Y"], "argument --map: Unknown parameter 'X'. Available: ['P', 'T', 'D', 'L']"),
+    (["study", "--map", "bogus"], "argument --map: Invalid map_requested format: bogus. Expected format: 'X&Y'"),
+    (["study", "--map", ""], "argument --map: Invalid map_requested format: . Expected format: 'X&Y'"),
+    (["study", "--map", "P&P"], "argument --map: Cannot vary the same parameter twice: P"),
+    (["study", "--range", "T", "nan", "900"], "T value 'nan' must be a finite number"),
+    (["study", "--range", "T", "800", "inf"], "T value 'inf' must be a finite number"),
+    (["study", "--range", "P", "0.001", "1.5"], "P value '1.5' must be a mole fraction in [0, 1]"),
+    (["study", "--constant", "L", "-1"], "L value '-1' must be a positive length in m"),
+    (["study", "--constant", "D", "0"], "D value '0' must be a positive diameter in m"),
+    (["study", "--range", "T", "-5", "900"], "T value '-5' must be a positive temperature in K"),
+    (["study", "--constant", "T", "hot"], "T value 'hot' is not a number"),
+    (["study", "--output", "/proc/velmora/runs"], "argument --output: cannot write into /proc/velmora/runs"),
+    (["study", "--output", "a_file"], "argument --output: a_file exists and is not a folder"),
+    (["study", "--resume", "missing.jsonl"], "argument --resume: no such file: missing.jsonl"),
+    (["study", "--resume", "."], "argument --resume: . is not a regular file"),
+    (["study", "--set", "intnm=8"], "unknown parameter 'intnm' (did you mean intnum"),
+    (["study", "--set", "iterations=0.5"], "iterations=0.5 must be a whole number of at least 1"),
+    (["study", "--set", "gas_initial_composition={'C2H2': 2}"], "must be a dict of mole fractions"),
+    (["run", "--set", "temp=abc"], "unknown parameter 'temp'"),
+    (["run", "--set", "temp=1000"], "to hold the reactor at one temperature use --temperature K"),
+    (["run", "--set", "intnum=abc"], "intnum='abc' must be a whole number of at least 1"),
+    (["run", "--set", "reactor_length=-0.1"], "reactor_length=-0.1 must be positive"),
+    (["run", "--set", "carb_struct_enabled=1"], "carb_struct_enabled=1 must be True or False"),
+    (["run", "--set", "catalsyt_element=7"], "catalsyt_element=7 must be text"),
+    (["run", "--set", "xdtube=nan"], "xdtube='nan' must be a finite number"),
+    (["run", "--temperature", "-3"], "argument --temperature: must be a positive number of kelvin"),
+    (["run", "--name", "a/b/c"], "argument --name: must be a plain file name without folders, got 'a/b/c'"),
+    (["run", "--name", ".."], "argument --name: must be a plain file name"),
+    (["plot", "/etc/passwd"], "/etc/passwd is not the results file of a P&T study (no column P_parameter"),
+    (["plot", "/dev/null"], "argument results: /dev/null is not a regular file"),
+    (["plot", "."], "argument results: . is not a regular file"),
+    (["plot", "a_file", "--set", "iteration=5"], "(did you mean iterations?)"),
+]
+
+
+def test_every_bad_option_is_one_usage_line_before_any_run(tmp_path, monkeypatch, capsys):
+    monkeypatch.chdir(tmp_path)
+    (tmp_path / "a_file").write_text("P_parameter,T_parameter,L_cnt_avg,wall_number_avg\n0.1,800,1e-6,3\n")
+    for args, message in BAD_COMMANDS:
+        code, out, err = run_main(capsys, *args)
+        assert code == 2, (args, code, err)
+        last = err.rstrip("\n").splitlines()[-1]
+        assert last.startswith(f"velmora {args[0]}: error: ") and message in last, (args, err)
+        assert err.startswith("usage: velmora " + args[0]) and "Traceback" not in err
+        assert "Simulation" not in out and "Starting" not in out, args
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["a_file"]  # nothing was run or written
+
+
+def test_unwritable_output_is_refused_before_any_run(tmp_path, capsys):
+    locked = tmp_path / "locked"
+    locked.mkdir()
+    locked.chmod(0o500)
+    try:
+        with open(locked / "probe", "w"):
+            pass
+        writable = True  # running as root: permissions do not stop a write, so use a folder of sysfs
+    except OSError:
+        writable = False
+    target = "/sys/kernel" if writable else str(locked)
+    if writable and os.access("/sys/kernel", os.F_OK) is False:
+        pytest.skip("no folder that cannot be written here")
+    done = velmora_cmd("study", "--points", "4", "--constant", "L", "0.02", "--set", "intnum=8", "--output", target,
+                       cwd=tmp_path)
+    assert done.returncode == 2 and done.stdout == ""
+    assert done.stderr.splitlines()[-1].startswith(f"velmora study: error: argument --output: cannot write into "
+                                                   f"{target}: ")
+    assert "Traceback" not in done.stderr
+
+
+class Scripted:
+    """Stands in for the reactor model: fails at 800 K, otherwise leaves a
+    solved state that gives a summary."""
+
+    def __init__(self, **kwargs):
+        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
+        self.intnum, self.isec = 4, 3
+
+    def solve(self):
+        if self.temp == 800:
+            raise RuntimeError("solver diverged")
+        y = np.array([1.0, 2.0, 3.0] + [0.0] * 14)
+        self.y_saved = [y, y]
+        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0])]
+        return np.zeros(2), np.zeros((2, 17))
+
+
+def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch, capsys):
+    monkeypatch.setattr(ps, "MovingSectionalModel", Scripted)
+    monkeypatch.chdir(tmp_path)
+
+    # two of four runs fail (T = 800): the tally names the message, the file has both kinds of rows
+    code, out, err = run_main(capsys, "study", "--points", "4", "--output", "half", "--no-progress")
+    assert code == 0 and err == ""
+    assert out.splitlines()[-2:] == [f"  Results saved to: {os.path.basename(next((tmp_path / 'half').glob('*.csv')))}",
+                                     "2 of 4 runs failed: 2 x 'solver diverged'"]
+    frame = pd.read_csv(next((tmp_path / "half").glob("*.csv")), keep_default_na=False)
+    assert frame["status"].tolist() == [0, 1, 0, 1]
+    assert frame["error_message"].tolist() == ["solver diverged", "", "solver diverged", ""]
+    walls = frame["wall_number_avg"].tolist()
+    assert walls[0] == walls[2] == "" and walls[1] == walls[3] == repr((2 * 1 + 3 * 2 + 4 * 3) / (1 + 2 + 3))
+
+    # every run fails: exit 1
+    code, out, _ = run_main(capsys, "study", "--points", "4", "--range", "T", "800", "800", "--output", "none")
+    assert code == 1 and out.splitlines()[-1] == "4 of 4 runs failed: 4 x 'solver diverged'"
+
+    # the results file cannot be written once the runs are done: exit 1, never "Results saved to"
+    def refuse(records, filename):
+        raise OSError(28, "No space left on device")
+
+    monkeypatch.setattr(ps._sweep_io, "write_results_csv", refuse)
+    code, out, err = run_main(capsys, "study", "--points", "4", "--range", "T", "900", "950", "--output", "full")
+    assert code == 1 and "Results saved to" not in out
+    assert "Error saving results: [Errno 28] No space left on device" in out
+    assert out.splitlines()[-2].startswith("  Results NOT saved (the file could not be written): parametric_study_")
+    assert err.startswith("velmora study: error: results file full") and "not written" in err
+    assert len((tmp_path / "full" / "parametric_study_P&T.checkpoint.jsonl").read_text().splitlines()) == 4
+    monkeypatch.undo()
+
+    # a checkpoint record a finished run cannot have written is refused, naming file and line
+    monkeypatch.setattr(ps, "MovingSectionalModel", Scripted)
+    checkpoint = tmp_path / "half" / "parametric_study_P&T.checkpoint.jsonl"
+    lines = checkpoint.read_text().splitlines()
+    checkpoint.write_text(lines[0] + "\n" + lines[1].replace('"status": 1', '"status": NaN') + "\n")
+    code, out, err = run_main(capsys, "study", "--points", "4", "--output", "again", "--resume", str(checkpoint))
+    assert code == 2 and "Simulation" not in out
+    assert err == (f"velmora study: error: {checkpoint}, line 2: recorded run 2 is not a finished run's record: "
+                   "status must be 0 or 1\n")

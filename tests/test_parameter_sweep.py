@@ -241,6 +241,7 @@ def test_run_records_failures_and_summaries(scripted, capsys):
     assert out.startswith("Starting Automated Parametric Study...\n" + "=" * 60 + "\n")
     assert out.endswith(f"\nParametric Study Complete!\n  Total simulations: 4\n  Successful: 1\n"
                         f"  Failed: 3\n  Results saved to: {wrapper.last_generated_filename}\n")
+    assert wrapper.results_saved is True
 
     name = wrapper.last_generated_filename
     assert re.fullmatch(r"parametric_study_P&T_\d{8}_\d{6}\.csv", name)
@@ -255,6 +256,21 @@ def test_index_past_the_arrays_is_a_failed_run(scripted, capsys):
     results = Mapping_Wrapper(total_data_points=1).run_parametric_study()
     assert results[0]["status"] == 0
     assert results[0]["error_message"] == "index 2 is out of bounds for axis 0 with size 2"
+
+
+def test_integration_failures_are_noted_beside_the_summaries(scripted, capsys):
+    good = solved([2.0, 3.0, 5.0] + [0.0] * 14, [4.0, 2.5, 9.0, 1.0])
+    failures = [(5, 0.0125, "step size underflow"), (9, 0.02, "too much work")]
+    scripted.script = [dict(good, integration_failures=failures), dict(good, integration_failures=[]),
+                       dict(solved([1.0] * 17, [1.0] * 4), integration_failures=failures[1:]), good]
+    records = Mapping_Wrapper(total_data_points=4).run_parametric_study()
+    # the run keeps its status and values; its message says where the integrator gave up
+    assert records[0]["status"] == 1 and records[0]["wall_number_avg"] == records[3]["wall_number_avg"]
+    assert records[0]["error_message"] == ("integration failed on 2 steps (first at step 5, z = 0.0125 m: "
+                                           "step size underflow)")
+    assert records[1]["error_message"] == "" and records[3]["error_message"] == ""  # none, or no such attribute
+    assert records[2]["status"] == 0 and records[2]["error_message"] == (
+        "No valid sections found; integration failed on 1 step (first at step 9, z = 0.02 m: too much work)")
 
 
 def test_interrupt_ends_the_study(scripted):
@@ -276,7 +292,10 @@ def test_unwritable_directory_reports_and_returns(scripted, tmp_path, monkeypatc
     out = capsys.readouterr().out
     assert re.search(r"^Error saving results: .+$", out, re.M)
     assert len(results) == 1 and wrapper.last_generated_filename.startswith("parametric_study_P&T_")
-    assert "  Results saved to: " + wrapper.last_generated_filename in out
+    # the closing report never claims a file it did not write
+    assert "Results saved to" not in out and wrapper.results_saved is False
+    assert out.rstrip("\n").endswith("  Results NOT saved (the file could not be written): "
+                                      + wrapper.last_generated_filename)
 
     assert wrapper.save_results(results, str(tmp_path / "missing" / "x.csv")) is False
     assert wrapper.save_results(results, str(tmp_path / "ok.csv")) is True

@@ -7,50 +7,29 @@ namespace py = pybind11;
 
 namespace {
 
-// The names the study module binds at import. Most are only imported (they
-// must load for this module to load); the study calls np, pd, plt, griddata,
-// copy, MovingSectionalModel and phase_boundary_learner through these names.
+// The study module binds at import only the names its code reads: np, pd,
+// plt, griddata, copy, os, MovingSectionalModel, phase_boundary_learner, and
+// its private module of library calls, _sweep_io. The learning package's
+// standalone functions and helper modules are imported too (this module does
+// not load without them) but not bound, as are the few library modules a
+// study never calls.
 void bind_imports(py::module_& m) {
     const auto from = [](const char* module, const char* name) { return py::module_::import(module).attr(name); };
     m.attr("np") = py::module_::import("numpy");
     m.attr("pd") = py::module_::import("pandas");
-    m.attr("datetime") = from("datetime", "datetime");
-    m.attr("traceback") = py::module_::import("traceback");
     m.attr("plt") = py::module_::import("matplotlib.pyplot");
-    m.attr("os") = py::module_::import("os");
     m.attr("griddata") = from("scipy.interpolate", "griddata");
-    m.attr("UnivariateSpline") = from("scipy.interpolate", "UnivariateSpline");
-    m.attr("interp1d") = from("scipy.interpolate", "interp1d");
-    m.attr("cdist") = from("scipy.spatial.distance", "cdist");
-    m.attr("ConvexHull") = from("scipy.spatial", "ConvexHull");
-    m.attr("Polygon") = from("matplotlib.patches", "Polygon");
-    m.attr("warnings") = py::module_::import("warnings");
-    m.attr("Normalize") = from("matplotlib.colors", "Normalize");
     m.attr("copy") = py::module_::import("copy");
-    m.attr("math") = py::module_::import("math");
-
+    m.attr("os") = py::module_::import("os");
     m.attr("MovingSectionalModel") = from("velmora.core.growth_simulator", "MovingSectionalModel");
     m.attr("phase_boundary_learner") = py::module_::import("velmora.ml.phase_boundary_learner");
-    m.attr("fit_weights") = from("velmora.ml.fit_weights", "fit_weights");
-    m.attr("logistic_loss") = from("velmora.ml.logistic_loss", "logistic_loss");
-    m.attr("scale_inputs") = from("velmora.ml.scale_inputs", "scale_inputs");
-    m.attr("descale_inputs") = from("velmora.ml.scale_inputs", "descale_inputs");
-    m.attr("logistic_loss_reg") = from("velmora.ml.logistic_loss_reg", "logistic_loss_reg");
-    m.attr("map_feature1") = from("velmora.ml.map_feature1", "map_feature1");
-    m.attr("compute_gradient") = from("velmora.ml.compute_gradient", "compute_gradient");
-    py::module_::import("velmora.ml.sigmoid1");
-    m.attr("sigmoid1") = from("velmora.ml", "sigmoid1");
+    m.attr("_sweep_io") = py::module_::import("velmora.core._sweep_io");
 
-    // Every public name of velmora.ml.utils, as a star import binds them.
-    py::module_ utils = py::module_::import("velmora.ml.utils");
-    if (py::hasattr(utils, "__all__")) {
-        for (py::handle name : utils.attr("__all__")) m.attr(name) = utils.attr(name);
-    } else {
-        for (auto item : utils.attr("__dict__").cast<py::dict>()) {
-            const std::string name = py::str(item.first);
-            if (!name.empty() && name[0] != '_') m.attr(item.first) = item.second;
-        }
-    }
+    for (const char* required : {"velmora.ml.fit_weights", "velmora.ml.logistic_loss", "velmora.ml.scale_inputs",
+                                 "velmora.ml.logistic_loss_reg", "velmora.ml.map_feature1",
+                                 "velmora.ml.compute_gradient", "velmora.ml.sigmoid1", "velmora.ml.utils",
+                                 "scipy.spatial", "matplotlib.patches", "matplotlib.colors"})
+        py::module_::import(required);
 }
 
 }  // namespace

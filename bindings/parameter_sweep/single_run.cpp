@@ -1,13 +1,17 @@
 // One simulation outside a study (the `velmora run` command): the model built
-// from a keyword bundle, solved, its histories written as NPZ (every history
-// as an array) and CSV (the scalar histories), and a JSON summary with
-// the same four number-weighted quantities a study records.
+// from a keyword bundle (optionally held at one fixed temperature), solved, its
+// histories written as NPZ and CSV (by _sweep_io) and a JSON summary (written
+// by the study's JSON writer) with the four number-weighted quantities a study
+// records and the temperature the run actually had.
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "common/output.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
+#include "study/checkpoint.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -16,43 +20,86 @@ namespace {
 constexpr const char* kSummaryKeys[] = {"status", "error_message", "N_total", "dm_avg", "L_cnt_avg",
                                         "wall_number_avg"};
 
-// The histories of a model as named arrays: a list of equal-shape arrays or
-// numbers becomes one stacked array, a list of dicts one array per key
-// ("<history>.<key>"); empty and ragged histories are listed as skipped.
-void collect_histories(py::handle model, py::dict arrays, py::list skipped) {
-    py::object np = py::module_::import("numpy");
-    for (py::handle name_obj : py::module_::import("builtins").attr("dir")(model)) {
-        const std::string name = text_of(name_obj);
-        if (name.size() < 6 || name.compare(name.size() - 6, 6, "_saved") != 0) continue;
-        py::object history = model.attr(name_obj);
-        if (!py::isinstance<py::list>(history) || py::len(history) == 0) continue;
+// A host value as a JSON value: numbers keep their kind, dicts and sequences
+// nest, arrays become lists, anything else is kept as its text.
+study::JsonValue json_of(py::handle value) {
+    study::JsonValue out;
+    if (value.is_none()) return out;
+    if (PyBool_Check(value.ptr())) {
+        out.value = value.cast<bool>();
+    } else if (py::isinstance<py::str>(value)) {
+        out.value = value.cast<std::string>();
+    } else if (PyLong_Check(value.ptr())) {
         try {
-            py::list entries = history;
-            if (py::isinstance<py::dict>(entries[0])) {
-                py::dict fields;  // all keys of a history or none of them
-                for (auto field : py::dict(entries[0])) {
-                    py::handle key = field.first;
-                    py::list values;
-                    for (py::handle entry : entries) values.append(entry[key]);
-                    fields[py::str(name + "." + text_of(key))] = np.attr("asarray")(values, py::arg("dtype") = "float64");
-                }
-                for (auto field : fields) arrays[field.first] = field.second;
-            } else {
-                arrays[py::str(name)] = np.attr("asarray")(entries, py::arg("dtype") = "float64");
-            }
-        } catch (py::error_already_set& e) {
-            if (!e.matches(PyExc_Exception)) throw;
-            skipped.append(py::str(name));
+            out.value = value.cast<long long>();
+        } catch (py::cast_error&) {
+            out.value = text_of(value);
         }
+    } else if (PyFloat_Check(value.ptr())) {
+        out.value = value.cast<double>();
+    } else if (py::isinstance<py::dict>(value)) {
+        study::JsonValue::Object members;
+        for (auto item : py::reinterpret_borrow<py::dict>(value)) members.emplace_back(text_of(item.first), json_of(item.second));
+        out.value = std::move(members);
+    } else if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
+        study::JsonValue::Array items;
+        for (py::handle item : value) items.push_back(json_of(item));
+        out.value = std::move(items);
+    } else if (py::hasattr(value, "tolist") && py::hasattr(value, "dtype")) {
+        return json_of(value.attr("tolist")());  // numpy arrays and scalars
+    } else {
+        out.value = text_of(value);
     }
+    return out;
 }
 
-py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::string name) {
-    py::object os_path = py::module_::import("os.path");
-    py::module_::import("os").attr("makedirs")(output_dir, py::arg("exist_ok") = true);
+// The temperature a run had: the profile that set it and its lowest and
+// highest value over the inlet and the end of every step (temp_vel evaluated
+// there once the run is over).
+struct TemperatureUse {
+    std::string profile;
+    std::optional<double> low, high;
+};
+
+TemperatureUse temperature_use(py::handle model, py::handle positions) {
+    TemperatureUse use;
+    if (model.is_none()) return use;
+    const bool fixed = !py::getattr(model, "wrapper_mapping_temp", py::none()).is_none();
+    use.profile = fixed ? "fixed" : text_of(model.attr("paper_name_for_temperature_history"));
+    std::vector<double> z{0.0};
+    if (!positions.is_none()) {
+        const auto steps = as_vector(positions, "z");
+        z.insert(z.end(), steps.begin(), steps.end());
+    }
+    try {
+        for (const double position : z) {
+            model.attr("temp_vel")(position);
+            const double t = as_double(model.attr("temp"), "temp");
+            use.low = use.low ? std::min(*use.low, t) : t;
+            use.high = use.high ? std::max(*use.high, t) : t;
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;  // a profile without a temperature leaves it unknown
+    }
+    return use;
+}
+
+std::string temperature_line(const TemperatureUse& use) {
+    if (!use.low) return "  Temperature: unknown (no model)";
+    const std::string range =
+        *use.low == *use.high ? py_repr(*use.low) + " K" : py_repr(*use.low) + " to " + py_repr(*use.high) + " K";
+    if (use.profile == "fixed") return "  Temperature: fixed at " + range + " (wrapper_mapping_temp)";
+    return "  Temperature: profile " + use.profile + ", " + range;
+}
+
+py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::string name, py::object temperature) {
+    py::object os_path = module_global("os").attr("path");
+    module_global("os").attr("makedirs")(output_dir, py::arg("exist_ok") = true);
     const auto path_of = [&](const std::string& suffix) {
         return text_of(os_path.attr("join")(output_dir, py::str(name + suffix)));
     };
+    if (!temperature.is_none() && !(as_double(temperature, "temperature") > 0.0))
+        throw py::value_error("temperature must be a positive number of kelvin");
 
     py::dict summary;
     summary["status"] = 0;
@@ -62,8 +109,12 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     py::object model = py::none(), solution = py::none();
     const auto start = std::chrono::steady_clock::now();
     run_into_record(summary, [&]() {
-        py::object kwargs = py::module_::import("copy").attr("copy")(velmora_kwargs);
+        py::object kwargs = module_global("copy").attr("copy")(velmora_kwargs);
         model = module_global("MovingSectionalModel")(**kwargs);
+        if (!temperature.is_none()) {  // as a study holds its temperature
+            model.attr("wrapper_mapping_temp") = temperature;
+            model.attr("temp") = temperature;
+        }
         solution = model.attr("solve")();
         return model;
     });
@@ -71,51 +122,44 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
 
     py::dict arrays;
     py::list skipped;
+    py::object positions = py::none();
     if (!solution.is_none()) {
         py::sequence pair = solution;
-        arrays["z"] = py::module_::import("numpy").attr("asarray")(pair[0], py::arg("dtype") = "float64");
-        arrays["states"] = py::module_::import("numpy").attr("asarray")(pair[1], py::arg("dtype") = "float64");
+        positions = module_global("np").attr("asarray")(pair[0], py::arg("dtype") = "float64");
+        arrays["z"] = positions;
+        arrays["states"] = module_global("np").attr("asarray")(pair[1], py::arg("dtype") = "float64");
     }
-    if (!model.is_none()) collect_histories(model, arrays, skipped);
+    if (!model.is_none()) {
+        py::tuple histories = sweep_io().attr("model_histories")(model);
+        for (auto item : py::dict(histories[0])) arrays[item.first] = item.second;
+        skipped = histories[1];
+    }
+    const TemperatureUse temperatures = temperature_use(model, positions);
 
     const std::string npz = path_of("_histories.npz"), csv = path_of("_histories.csv"), json = path_of("_summary.json");
-    py::module_::import("numpy").attr("savez_compressed")(npz, **arrays);
+    sweep_io().attr("write_histories")(npz, csv, arrays);
 
-    // Table of the scalar histories, one row per history entry (shorter
-    // histories end in empty fields); positions and states stay in the NPZ.
-    py::object pd = module_global("pd");
-    py::dict columns;
-    for (auto item : arrays) {
-        if (text_of(item.first) != "z" && py::int_(item.second.attr("ndim")).cast<int>() == 1)
-            columns[item.first] = pd.attr("Series")(item.second);
-    }
-    py::object table = pd.attr("DataFrame")(columns);
-    table.attr("index").attr("name") = "entry";
-    table.attr("to_csv")(csv);
-
+    const std::size_t steps = positions.is_none() ? 0 : py::len(positions);
+    py::object final_position = steps ? py::object(positions[py::int_(-1)].attr("item")()) : py::object(py::none());
     py::dict document;
     for (auto item : summary) document[item.first] = item.second;
-    const std::size_t steps = arrays.contains("z") ? py::len(arrays["z"]) : 0;
+    document["temperature_profile"] = temperatures.profile.empty() ? py::object(py::none()) : py::str(temperatures.profile);
+    document["temperature_min_K"] = temperatures.low ? py::object(py::float_(*temperatures.low)) : py::object(py::none());
+    document["temperature_max_K"] = temperatures.high ? py::object(py::float_(*temperatures.high)) : py::object(py::none());
     document["steps"] = steps;
-    document["final_position"] = steps ? py::object(arrays["z"][py::int_(-1)].attr("item")()) : py::object(py::none());
+    document["final_position"] = final_position;
     document["runtime_s"] = seconds;
     document["skipped_histories"] = skipped;
     document["Velmora_kwargs"] = velmora_kwargs;
-    py::object file = py::module_::import("builtins").attr("open")(json, "w");
-    try {
-        py::module_::import("json").attr("dump")(document, file, py::arg("indent") = 2,
-                                                 py::arg("default") = py::module_::import("builtins").attr("str"));
-        file.attr("write")("\n");
-    } catch (...) {
-        file.attr("close")();
-        throw;
-    }
-    file.attr("close")();
+    if (!temperature.is_none()) document["temperature"] = temperature;
+    sweep_io().attr("write_text")(json, study::json_document(json_of(document)) + "\n");
 
-    velmora::print_line(std::string(py::int_(summary["status"]).cast<int>() == 1 ? "Simulation finished" : "Simulation failed") +
-                        " in " + fmt_fixed(seconds, 2) + " s, " + std::to_string(steps) + " steps" +
-                        (steps ? " to z = " + text_of(document["final_position"]) + " m" : std::string()));
+    const bool ok = py::int_(summary["status"]).cast<int>() == 1;
+    velmora::print_line(std::string(ok ? "Simulation finished" : "Simulation failed") + " in " + fmt_fixed(seconds, 2) +
+                        " s, " + std::to_string(steps) + " steps" +
+                        (steps ? " to z = " + text_of(final_position) + " m" : std::string()));
     for (int k = 1; k < 6; ++k) velmora::print_line(std::string("  ") + kSummaryKeys[k] + ": " + text_of(summary[kSummaryKeys[k]]));
+    velmora::print_line(temperature_line(temperatures));
     velmora::print_line("  Histories: " + npz + ", " + csv);
     velmora::print_line("  Summary: " + json);
     document["histories_npz"] = npz;
@@ -128,11 +172,14 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
 
 void register_single_run(py::module_& m) {
     m.def("run_simulation", &run_simulation, py::arg("Velmora_kwargs"), py::arg("output_dir") = ".",
-          py::arg("name") = "simulation",
+          py::arg("name") = "simulation", py::kw_only(), py::arg("temperature") = py::none(),
           "Runs one MovingSectionalModel(**Velmora_kwargs) and writes <name>_histories.npz (positions, states and "
-          "every history as arrays), <name>_histories.csv (the scalar histories, one row per entry) and <name>_summary.json "
-          "(status, error_message, N_total, dm_avg, L_cnt_avg, wall_number_avg, steps, run time) into output_dir. "
-          "A failing run is reported, not raised. Returns the summary as a dict.");
+          "every history as arrays), <name>_histories.csv (the scalar histories, one row per entry) and "
+          "<name>_summary.json (status, error_message, N_total, dm_avg, L_cnt_avg, wall_number_avg, the temperature "
+          "profile with the lowest and highest temperature the run had, steps, run time) into output_dir. "
+          "temperature (K) holds the whole reactor at that temperature, as a study does (wrapper_mapping_temp). "
+          "A failing run is reported, not raised; integration failures the model reports are noted in "
+          "error_message. Returns the summary as a dict.");
 }
 
 }  // namespace velmora::bind::sweep

@@ -20,6 +20,10 @@ inline constexpr const char* kModuleName = "velmora.core.parameter_sweep";
 // would (so a replaced MovingSectionalModel, plt or griddata is honoured).
 inline py::object module_global(const char* name) { return py::module_::import(kModuleName).attr(name); }
 
+// The private Python module of library calls (pandas, tqdm, executors) the
+// study uses; bound as _sweep_io when this module is imported.
+inline py::object sweep_io() { return module_global("_sweep_io"); }
+
 // A nested study class, reached through the module-level name Mapping_Wrapper.
 inline py::object study_class(const char* name) { return module_global("Mapping_Wrapper").attr(name); }
 

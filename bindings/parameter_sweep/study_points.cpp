@@ -69,6 +69,15 @@ void summarize_solved_model(py::handle model, py::dict record) {
     record["status"] = 1;
 }
 
+// Adds the integration-failure note of a solved model to the record's message,
+// keeping its status and values.
+void note_integration_failures(py::handle model, py::dict record) {
+    const std::string note = integration_failures_of(model);
+    if (note.empty()) return;
+    const std::string message = text_of(record["error_message"]);
+    record["error_message"] = message.empty() ? note : message + "; " + note;
+}
+
 // Sets one study parameter on a model through the configuration's apply
 // method of that key. The methods use nothing of the configuration itself, so
 // a bare instance (no grids, nothing printed) stands in for it.
@@ -90,7 +99,7 @@ study::CellValue cell_of(py::handle value) {
             return text_of(value);  // beyond 64 bits: kept as its digits
         }
     }
-    if (py::isinstance(value, py::module_::import("numpy").attr("floating"))) return as_double(value, "value");
+    if (py::isinstance(value, module_global("np").attr("floating"))) return as_double(value, "value");
     return text_of(value);
 }
 
@@ -116,11 +125,20 @@ void run_into_record(py::dict record, const std::function<py::object()>& build_m
         py::object model = build_model();
         unpack_two(model.attr("solve")());
         summarize_solved_model(model, record);
+        note_integration_failures(model, record);
     } catch (...) {
         const std::string message = ordinary_exception_text(std::current_exception());
         record["error_message"] = message;
         velmora::print_line("    Failed: " + message);
     }
+}
+
+std::string integration_failures_of(py::handle model) {
+    py::object failures = py::getattr(model, "integration_failures", py::none());
+    if (failures.is_none() || py::len(failures) == 0) return {};
+    py::sequence first = py::reinterpret_borrow<py::sequence>(failures[py::int_(0)]);
+    return study::integration_failure_note(py::len(failures), as_index(first[0]), as_double(first[1], "position"),
+                                           text_of(first[2]));
 }
 
 study::FlatRecord flat_record_of(py::handle record) {
@@ -158,7 +176,7 @@ py::tuple run_study_point(py::dict point, py::dict velmora_kwargs) {
     redirect.attr("__enter__")();
     try {
         run_into_record(record, [&]() {
-            py::object kwargs = py::module_::import("copy").attr("copy")(velmora_kwargs);
+            py::object kwargs = module_global("copy").attr("copy")(velmora_kwargs);
             py::object model = module_global("MovingSectionalModel")(**kwargs);
             py::object config_cls = study_class("ParametricStudyConfig");
             py::object setter = config_cls.attr("__new__")(config_cls);

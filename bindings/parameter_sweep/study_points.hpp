@@ -21,6 +21,10 @@ py::dict new_run_record(const std::vector<std::string>& columns, py::object simu
 // an interrupt ends the study.
 void run_into_record(py::dict record, const std::function<py::object()>& build_model);
 
+// The integration failures a solved model reports (its integration_failures
+// list of (step, position, message), when it has one) as one note, or "".
+std::string integration_failures_of(py::handle model);
+
 // The record's fields as checkpoint cells (numpy numbers become plain ones;
 // a value of any other type is kept as its text), and back.
 study::FlatRecord flat_record_of(py::handle record);

@@ -8,18 +8,16 @@
 // With max_workers or an executor the points are handed to worker processes
 // as the module-level task _run_study_point; their records come back in
 // completion order and are put back in grid order before the file is written.
-#include <chrono>
 #include <exception>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/errors.hpp"
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
 #include "study/checkpoint.hpp"
-#include "study/progress_bar.hpp"
-#include "study/results_table.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
 
@@ -28,7 +26,7 @@ namespace velmora::bind::sweep {
 namespace {
 
 py::object create_model_with_parameters(py::object self, py::object config, py::object y_value, py::object x_value) {
-    py::object kwargs = py::module_::import("copy").attr("copy")(self.attr("Velmora_kwargs"));
+    py::object kwargs = module_global("copy").attr("copy")(self.attr("Velmora_kwargs"));
     py::object model = module_global("MovingSectionalModel")(**kwargs);
     py::object apply = config.attr("apply_parameter");
     apply(model, config.attr("Y_parameter"), y_value);
@@ -40,8 +38,7 @@ py::object create_model_with_parameters(py::object self, py::object config, py::
 
 bool save_results(py::object, py::object results, py::object filename) {
     try {
-        py::object frame = module_global("pd").attr("DataFrame")(results);
-        frame.attr("to_csv")(filename, py::arg("index") = false);
+        sweep_io().attr("write_results_csv")(results, filename);
         return true;
     } catch (...) {
         velmora::print_line("Error saving results: " + ordinary_exception_text(std::current_exception()));
@@ -49,41 +46,30 @@ bool save_results(py::object, py::object results, py::object filename) {
     }
 }
 
-// The progress bar on standard error: redrawn after each finished point and
-// cleared before the study prints a line, so the two never share a line.
+// The tqdm bar on standard error (none when off): cleared before the study
+// prints a line and drawn again after it, so the two never share a line.
 class ProgressDisplay {
 public:
     ProgressDisplay(bool on, std::size_t total, std::size_t done)
-        : on_(on), total_(total), done_(done), start_(std::chrono::steady_clock::now()) {}
-
-    void draw() const {
-        if (!on_) return;
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        write("\r" + study::progress_text(done_, total_, done_here_, elapsed) + "\x1b[K");
+        : bar_(on ? sweep_io().attr("progress_bar")(total, done) : py::none()) {}
+    ~ProgressDisplay() {
+        if (bar_.is_none()) return;
+        try {
+            bar_.attr("close")();
+        } catch (py::error_already_set&) {
+        }
     }
-    void clear() const {
-        if (on_) write("\r\x1b[K");
+    void print(const std::string& line) const {
+        if (!bar_.is_none()) bar_.attr("clear")();
+        velmora::print_line(line);
+        if (!bar_.is_none()) bar_.attr("refresh")();
     }
-    void advance() {
-        ++done_;
-        ++done_here_;
-    }
-    void finish() const {
-        if (!on_) return;
-        draw();
-        write("\n");
+    void advance() const {
+        if (!bar_.is_none()) bar_.attr("update")(1);
     }
 
 private:
-    bool on_;
-    std::size_t total_, done_, done_here_ = 0;
-    std::chrono::steady_clock::time_point start_;
-
-    static void write(const std::string& text) {
-        py::object err = py::module_::import("sys").attr("stderr");
-        err.attr("write")(py::str(text));
-        err.attr("flush")();
-    }
+    py::object bar_;
 };
 
 // Everything the runner knows about one grid point.
@@ -93,22 +79,36 @@ struct PlannedPoint {
     std::string line;  // "Simulation i/N: ..."
 };
 
+struct RecordedRuns {
+    std::vector<study::FlatRecord> records;
+    std::vector<study::RecordPlace> places;
+};
+
 // The records of a resume source: a checkpoint (lines of JSON objects, a torn
-// last line dropped) or a results file written by a study.
-std::vector<study::FlatRecord> load_recorded(const py::object& source) {
-    py::object file = py::module_::import("builtins").attr("open")(source, "rb");
-    py::object data;
-    try {
-        data = file.attr("read")();
-    } catch (...) {
-        file.attr("close")();
-        throw;
-    }
-    file.attr("close")();
-    const std::string text = data.cast<std::string>();
+// last line dropped) or a results file written by a study (read by pandas, as
+// it was written).
+RecordedRuns load_recorded(const py::object& source) {
+    const std::string name = text_of(source);
+    const std::string text = sweep_io().attr("read_text")(source).cast<std::string>();
+    RecordedRuns runs;
     const auto first = text.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && text[first] == '{') return study::read_checkpoint_text(text).records;
-    return study::records_from_csv(text);
+    if (first != std::string::npos && text[first] == '{') {
+        study::CheckpointContents contents;
+        try {
+            contents = study::read_checkpoint_text(text);
+        } catch (const ValueError& e) {
+            throw ValueError(name + ": " + e.what());
+        }
+        runs.records = std::move(contents.records);
+        for (const std::size_t line : contents.line_numbers) runs.places.push_back({name, "line " + std::to_string(line)});
+        return runs;
+    }
+    std::size_t row = 0;
+    for (py::handle record : sweep_io().attr("read_results_csv")(source)) {
+        runs.records.push_back(flat_record_of(record));
+        runs.places.push_back({name, "row " + std::to_string(++row)});
+    }
+    return runs;
 }
 
 void check_run_options(py::object max_workers, py::object executor) {
@@ -159,12 +159,12 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     std::vector<py::object> slots(points.size());
     std::vector<study::FlatRecord> recovered;
     if (!resume.is_none()) {
-        const std::vector<study::FlatRecord> recorded = load_recorded(resume);
-        const auto matched = study::match_recorded_points(grid, columns, map_text, recorded);
+        const RecordedRuns recorded = load_recorded(resume);
+        const auto matched = study::match_recorded_points(grid, columns, map_text, recorded.records, recorded.places);
         for (std::size_t k = 0; k < points.size(); ++k) {
             if (!matched[k]) continue;
-            slots[k] = record_of(recorded[*matched[k]]);
-            recovered.push_back(recorded[*matched[k]]);
+            slots[k] = record_of(recorded.records[*matched[k]]);
+            recovered.push_back(recorded.records[*matched[k]]);
         }
         velmora::print_line(study::resume_line(recovered.size(), total_sims, text_of(resume)));
     }
@@ -179,25 +179,19 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     } else
         velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
 
-    ProgressDisplay bar(progress, total_sims, recovered.size());
+    std::optional<ProgressDisplay> bar(std::in_place, progress, total_sims, recovered.size());
     const auto finish_point = [&](std::size_t k, py::object record) {
         slots[k] = record;
-        if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record))) {
-            bar.clear();
-            velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
-        }
-        bar.advance();
-        bar.draw();
+        if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record)))
+            bar->print("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+        bar->advance();
     };
-    bar.draw();
 
     if (max_workers.is_none() && executor.is_none()) {
         for (std::size_t k = 0; k < points.size(); ++k) {
             if (slots[k]) continue;
             const PlannedPoint& point = points[k];
-            bar.clear();
-            velmora::print_line(point.line);
-            bar.draw();
+            bar->print(point.line);
             py::dict record = new_run_record(columns, py::int_(point.simulation_id), map_type, point.y_value,
                                              point.x_value, constant_keys, constant_values);
             run_into_record(record, [&]() {
@@ -206,68 +200,54 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
             finish_point(k, record);
         }
     } else {
-        py::module_ futures_module = py::module_::import("concurrent.futures");
-        const bool own_pool = executor.is_none();
-        if (own_pool) executor = futures_module.attr("ProcessPoolExecutor")(py::arg("max_workers") = max_workers);
-        py::object task = module_global("_run_study_point");
+        // Each job: (grid position, (point description, copy of the keyword bundle)).
         py::list columns_list;
         for (const auto& column : columns) columns_list.append(py::str(column));
-        py::list submitted;
-        py::dict index_of;  // future -> position in the grid
-        try {
-            for (std::size_t k = 0; k < points.size(); ++k) {
-                if (slots[k]) continue;
-                py::dict description;
-                description["simulation_id"] = py::int_(points[k].simulation_id);
-                description["map_type"] = map_type;
-                description["columns"] = columns_list;
-                description["Y_parameter"] = py::str(y_key);
-                description["X_parameter"] = py::str(x_key);
-                description["y_value"] = points[k].y_value;
-                description["x_value"] = points[k].x_value;
-                description["constant_parameters"] = constant_keys;
-                description["constant_values"] = constant_values;
-                py::object kwargs = py::module_::import("copy").attr("copy")(self.attr("Velmora_kwargs"));
-                py::object future = executor.attr("submit")(task, description, kwargs);
-                submitted.append(future);
-                index_of[future] = py::int_(k);
-            }
-            for (py::handle future : futures_module.attr("as_completed")(submitted)) {
-                py::tuple outcome = future.attr("result")();
-                const auto k = static_cast<std::size_t>(as_index(index_of[future]));
-                bar.clear();
-                velmora::print_line(points[k].line);
-                py::str printed = outcome[1];
-                if (py::len(printed) > 0) py::module_::import("sys").attr("stdout").attr("write")(printed);
-                finish_point(k, outcome[0]);
-            }
-        } catch (...) {
-            bar.clear();
-            for (py::handle future : submitted) future.attr("cancel")();
-            if (own_pool) {
-                try {
-                    executor.attr("shutdown")(py::arg("wait") = false, py::arg("cancel_futures") = true);
-                } catch (py::error_already_set&) {
-                }
-            }
-            throw;
+        py::list jobs;
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            if (slots[k]) continue;
+            py::dict description;
+            description["simulation_id"] = py::int_(points[k].simulation_id);
+            description["map_type"] = map_type;
+            description["columns"] = columns_list;
+            description["Y_parameter"] = py::str(y_key);
+            description["X_parameter"] = py::str(x_key);
+            description["y_value"] = points[k].y_value;
+            description["x_value"] = points[k].x_value;
+            description["constant_parameters"] = constant_keys;
+            description["constant_values"] = constant_values;
+            py::object kwargs = module_global("copy").attr("copy")(self.attr("Velmora_kwargs"));
+            jobs.append(py::make_tuple(k, py::make_tuple(description, kwargs)));
         }
-        if (own_pool) executor.attr("shutdown")(py::arg("wait") = true);
+        const bool own_pool = executor.is_none();
+        if (own_pool) executor = sweep_io().attr("process_pool")(max_workers);
+        py::object outcomes =
+            sweep_io().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool);
+        for (py::handle item : outcomes) {
+            const auto k = static_cast<std::size_t>(as_index(item[py::int_(0)]));
+            py::tuple outcome = item[py::int_(1)];
+            std::string printed = text_of(outcome[1]);
+            if (!printed.empty() && printed.back() == '\n') printed.pop_back();
+            bar->print(points[k].line);
+            if (!printed.empty()) bar->print(printed);
+            finish_point(k, outcome[0]);
+        }
     }
-    bar.finish();
+    bar.reset();  // the finished bar stays on standard error above what follows
     checkpoint.close();
 
     py::list results;
     for (const auto& record : slots) results.append(record);
     const std::string final_filename = study::results_file_name(map_text, study::local_time_now());
-    self.attr("save_results")(results, final_filename);
+    const bool saved = py::bool_(self.attr("save_results")(results, final_filename));
     py::setattr(self, "last_generated_filename", py::str(final_filename));
     py::setattr(self, "results", results);
+    py::setattr(self, "results_saved", py::bool_(saved));
 
     std::size_t successful_sims = 0;
     for (py::handle record : results)
         if (py::object(record["status"]).equal(py::int_(1))) ++successful_sims;
-    print_lines(study::completion_lines(total_sims, successful_sims, final_filename));
+    print_lines(study::completion_lines(total_sims, successful_sims, final_filename, saved));
     return results;
 }
 
@@ -290,7 +270,10 @@ void register_study_runner(py::object wrapper_cls) {
                "concurrent.futures.Executor-compatible object (a Dask client's get_executor(), "
                "mpi4py.futures.MPIPoolExecutor, a ProcessPoolExecutor) instead. Records, file and summary are those "
                "of a sequential run, in grid order. resume names a checkpoint or results file of the same study: "
-               "the points it records are not run again. progress=True draws a progress bar on standard error.");
+               "the points it records are not run again; a record that a finished run cannot have written is refused "
+               "(ValueError naming the file and line). progress=True draws a tqdm progress bar on standard error. "
+               "results_saved tells whether the results file was written; when it was not, the last line says so "
+               "and the records are still returned.");
 }
 
 }  // namespace velmora::bind::sweep

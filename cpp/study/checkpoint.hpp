@@ -35,6 +35,7 @@ std::optional<FlatRecord> parse_checkpoint_line(std::string_view line);
 
 struct CheckpointContents {
     std::vector<FlatRecord> records;
+    std::vector<std::size_t> line_numbers;  // 1-based line of each record
     // Length of the text up to and including the last complete line; a torn
     // last line (killed mid-write) lies past it and is not a record.
     std::size_t complete_length = 0;
@@ -45,6 +46,19 @@ struct CheckpointContents {
 // does not parse (or has no newline yet) is a torn write and is dropped. Any
 // other line that does not parse throws ValueError naming its line number.
 CheckpointContents read_checkpoint_text(std::string_view text);
+
+// A JSON value of any shape, for documents beyond the flat checkpoint lines
+// (the summary of a single run). Objects keep their members in order.
+struct JsonValue {
+    using Object = std::vector<std::pair<std::string, JsonValue>>;
+    using Array = std::vector<JsonValue>;
+    std::variant<std::monostate, bool, long long, double, std::string, Array, Object> value;
+};
+
+// The value as JSON text indented by `indent` blanks per level (the layout of
+// the host's json.dump with indent), with the same number and text spellings
+// as the checkpoint lines.
+std::string json_document(const JsonValue& value, int indent = 2);
 
 // Appends lines to a checkpoint, flushing each one to the operating system
 // before returning, so a killed process loses at most the line being written.

@@ -1,5 +1,7 @@
 #include "study/run_record.hpp"
 
+#include "common/output.hpp"
+
 #include <cmath>
 #include <cstdio>
 
@@ -81,6 +83,12 @@ double number_weighted_mean(std::span<const double> values, long long offset, st
     return sum / total;
 }
 
+std::string integration_failure_note(std::size_t count, long long first_step, double first_position,
+                                     std::string_view first_message) {
+    return "integration failed on " + std::to_string(count) + (count == 1 ? " step" : " steps") + " (first at step " +
+           std::to_string(first_step) + ", z = " + py_repr(first_position) + " m: " + std::string(first_message) + ")";
+}
+
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local_time);
@@ -94,7 +102,8 @@ std::tm local_time_now() {
     return local;
 }
 
-std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name) {
+std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name,
+                                          bool saved) {
     const std::size_t failed = total >= successful ? total - successful : 0;
     return {
         "",
@@ -102,7 +111,8 @@ std::vector<std::string> completion_lines(std::size_t total, std::size_t success
         "  Total simulations: " + std::to_string(total),
         "  Successful: " + std::to_string(successful),
         "  Failed: " + std::to_string(failed),
-        "  Results saved to: " + std::string(file_name),
+        (saved ? "  Results saved to: " : "  Results NOT saved (the file could not be written): ") +
+            std::string(file_name),
     };
 }
 

@@ -54,11 +54,19 @@ double total_number(std::span<const double> final_y, const std::vector<std::size
 double number_weighted_mean(std::span<const double> values, long long offset, std::span<const double> final_y,
                             const std::vector<std::size_t>& sections, double total);
 
+// The note a run's error_message carries when the integrator gave up on some
+// outer steps but the run went on: "integration failed on 2 steps (first at
+// step 5, z = 0.012 m: <message>)".
+std::string integration_failure_note(std::size_t count, long long first_step, double first_position,
+                                     std::string_view first_message);
+
 // "parametric_study_" + map_requested + "_" + YYYYmmdd_HHMMSS + ".csv".
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time);
 std::tm local_time_now();
 
-// The closing report of a study, starting with an empty line.
-std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name);
+// The closing report of a study, starting with an empty line. Its last line
+// names the results file, as saved or as not written.
+std::vector<std::string> completion_lines(std::size_t total, std::size_t successful, std::string_view file_name,
+                                          bool saved = true);
 
 }  // namespace velmora::study

@@ -9,8 +9,12 @@ subcommand the main job of ``python -m velmora`` runs.
 import argparse
 import ast
 import contextlib
+import difflib
+import functools
+import math
 import os
 import sys
+import tempfile
 
 # Wrapper settings behind each study parameter key: (range min, range max, constant).
 STUDY_SETTINGS = {
@@ -19,6 +23,14 @@ STUDY_SETTINGS = {
     "D": ("dp_initial_premade_range_min", "dp_initial_premade_range_max", "dp_initial_premade_constant"),
     "L": ("reactor_length_range_min", "reactor_length_range_max", "reactor_length_range_constant"),
 }
+
+EXIT_CODES = """\
+exit codes:
+  0  success: the run, or at least one run of the study, succeeded and every file was written
+  1  the run (or every run of the study) failed, or the results could not be written
+  2  usage error: a bad option or value, an output folder that cannot be written, a bad input file;
+     nothing was run
+"""
 
 STUDY_EXAMPLES = """\
 examples:
@@ -36,10 +48,12 @@ with a results CSV) skips the runs it holds.
 RUN_EXAMPLES = """\
 examples:
   velmora run --set intnum=8 --set reactor_length=0.02 --output one_run/
-  velmora run --set catalsyt_element=Fe --set temp=1000 --name fe_1000K
+  velmora run --set catalsyt_element=Fe --temperature 1000 --name fe_1000K
 
 Writes <name>_histories.npz (positions z, states and every history), <name>_histories.csv
 (the scalar histories, one row per entry) and <name>_summary.json into the output folder.
+Without --temperature the reactor follows the model's profile (paper_name_for_temperature_history,
+873 K throughout for the default "custom"); the summary names the profile and the temperatures used.
 """
 
 PLOT_EXAMPLES = """\
@@ -55,7 +69,7 @@ def parse_value(text):
     """A --set value: a Python literal where it is one (numbers, True, None, dicts), else the text."""
     try:
         return ast.literal_eval(text)
-    except (ValueError, SyntaxError):
+    except (ValueError, SyntaxError, TypeError, MemoryError, RecursionError):
         return text
 
 
@@ -80,6 +94,180 @@ def positive_int(text):
     return value
 
 
+def map_request(text):
+    """--map: two of P, T, D, L joined by '&', checked as the study checks it (same messages)."""
+    parts = text.split("&")
+    if len(parts) != 2:
+        raise argparse.ArgumentTypeError(f"Invalid map_requested format: {text}. Expected format: 'X&Y'")
+    for part in parts:
+        if part.upper() not in STUDY_SETTINGS:
+            raise argparse.ArgumentTypeError(f"Unknown parameter '{part.upper()}'. Available: {list(STUDY_SETTINGS)}")
+    if parts[0].upper() == parts[1].upper():
+        raise argparse.ArgumentTypeError(f"Cannot vary the same parameter twice: {parts[0].upper()}")
+    return text
+
+
+def kelvin(text):
+    value = float(text)
+    if not (math.isfinite(value) and value > 0):
+        raise argparse.ArgumentTypeError(f"must be a positive number of kelvin, got {text!r}")
+    return value
+
+
+# What a value of each study key must be: P a mole fraction, the others positive.
+STUDY_VALUE_RULES = {
+    "P": (lambda v: 0 <= v <= 1, "a mole fraction in [0, 1]"),
+    "T": (lambda v: v > 0, "a positive temperature in K"),
+    "D": (lambda v: v > 0, "a positive diameter in m"),
+    "L": (lambda v: v > 0, "a positive length in m"),
+}
+
+
+def study_value(key, text):
+    """A grid end or constant of a study key: a finite number a run can use (ints stay ints)."""
+    value = parse_value(text)
+    if isinstance(value, str):
+        with contextlib.suppress(ValueError):
+            value = float(value)  # nan, inf: numbers, but no run can use them
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise ValueError(f"{key} value {text!r} is not a number")
+    allowed, meaning = STUDY_VALUE_RULES[key]
+    if not math.isfinite(value):
+        raise ValueError(f"{key} value {text!r} must be a finite number")
+    if not allowed(value):
+        raise ValueError(f"{key} value {text!r} must be {meaning}")
+    return value
+
+
+@functools.lru_cache(maxsize=None)
+def model_parameters():
+    """The construction keywords of MovingSectionalModel: name -> (kind, rule).
+
+    This is the one place the command line learns the model's parameter set.
+    The kinds come from the defaults of a model built once: "flag" (bool),
+    "text", "mapping" (mole fractions by species), "count" (a whole number of
+    at least 1) or "number"; rule is "positive" for lengths, diameters and
+    temperatures, which a run cannot use at or below zero.
+    """
+    from velmora.core.growth_simulator import MovingSectionalModel
+
+    names = [
+        "catalsyt_element", "reactor_length", "__xqtot", "xdtube", "total_pressure", "kinetics_mechanism_type",
+        "feedstock_gas_name_dominant_current", "gas_initial_composition", "surface_kinetics_type",
+        "surface_kinetics_solver_activated", "carb_struct_enabled", "deactivation_enabled", "plot_enabled",
+        "gas_NP_time_considered", "H2_STICKING_PROBABILITY", "intnum", "total_initial_concentration",
+        "dp_initial_premade", "initial_distribution", "geometric_std", "low_high_range_defined",
+        "distribution_type", "low_PP_range", "high_PP_range", "collision_type", "collision_diameter_update",
+        "regrid_condition", "bin_spacing", "elimination_spacing", "initial_fractal_dimension",
+        "numerical_approach_NP_temp_solver", "paper_name_for_temperature_history",
+        "sinterin_energy_release_activated", "min_temp", "ambient_temp", "CNT_wall_number", "fraction_cnt_gp",
+        "method_cnt", "critical_cnt_length", "initial_possible_d_cnt", "carbon_atoms_per_particle_initial",
+        "surf_dens_monolayer", "alpha_adjust", "__gp_thickness", "gase", "gaspre", "surfe", "surfpre",
+    ]
+    positive = {"reactor_length", "xdtube", "dp_initial_premade", "low_PP_range", "high_PP_range",
+                "critical_cnt_length", "initial_possible_d_cnt", "__gp_thickness", "min_temp", "ambient_temp",
+                "total_pressure", "__xqtot"}
+    model = MovingSectionalModel()
+    table = {}
+    for name in names:
+        default = getattr(model, "_MovingSectionalModel" + name if name.startswith("__") else name)
+        if isinstance(default, bool):
+            kind = "flag"
+        elif isinstance(default, str):
+            kind = "text"
+        elif isinstance(default, dict):
+            kind = "mapping"
+        elif name == "intnum":
+            kind = "count"
+        else:
+            kind = "number"
+        table[name] = (kind, "positive" if name in positive else None)
+    return table
+
+
+@functools.lru_cache(maxsize=None)
+def classifier_parameters():
+    """The keywords of the phase-boundary classifier a study's --set also reaches."""
+    return {"method": ("text", None), "lambda_": ("number", None), "iterations": ("count", None),
+            "alpha": ("number", "positive"), "poly_degree": ("count", None), "n_order": ("count", None)}
+
+
+KIND_WORDS = {"flag": "True or False", "text": "text", "mapping": "a dict of mole fractions, e.g. "
+              "\"{'C2H2': 0.01, 'H2': 0.01, 'N2': 0.98}\"", "count": "a whole number of at least 1",
+              "number": "a finite number"}
+
+
+def value_problem(kind, rule, value):
+    """Why a --set value does not fit its parameter, or None."""
+    if kind == "flag":
+        ok = isinstance(value, bool)
+    elif kind == "text":
+        ok = isinstance(value, str)
+    elif kind == "mapping":
+        ok = isinstance(value, dict) and bool(value) and all(
+            isinstance(k, str) and isinstance(v, (int, float)) and not isinstance(v, bool)
+            and math.isfinite(v) and 0 <= v <= 1 for k, v in value.items())
+    elif kind == "count":
+        ok = isinstance(value, int) and not isinstance(value, bool) and value >= 1
+    else:
+        ok = isinstance(value, (int, float)) and not isinstance(value, bool) and math.isfinite(value)
+        if ok and rule == "positive" and value <= 0:
+            return "must be positive"
+    return None if ok else "must be " + KIND_WORDS[kind]
+
+
+def check_settings(pairs, parameters, parser, command):
+    """Every --set key must be one of `parameters`, its value of that parameter's kind."""
+    for key, value in pairs:
+        if key not in parameters:
+            hint = ""
+            close = difflib.get_close_matches(key, list(parameters), n=3, cutoff=0.6)
+            if close:
+                hint = " (did you mean " + " or ".join(close) + "?)"
+            if command == "run" and key in ("temp", "temperature", "T"):
+                hint += "; to hold the reactor at one temperature use --temperature K"
+            parser.error(f"argument --set: unknown parameter {key!r}{hint}")
+        problem = value_problem(*parameters[key], value)
+        if problem:
+            parser.error(f"argument --set: {key}={value!r} {problem}")
+
+
+def writable_folder(path, parser):
+    """The output folder exists (or is created) and a file can be written there."""
+    if os.path.exists(path) and not os.path.isdir(path):
+        parser.error(f"argument --output: {path} exists and is not a folder")
+    try:
+        os.makedirs(path, exist_ok=True)
+        with tempfile.TemporaryFile(dir=path):
+            pass
+    except OSError as error:
+        parser.error(f"argument --output: cannot write into {path}: {error.strerror or error}")
+
+
+def readable_file(path, parser, option):
+    if not os.path.exists(path):
+        parser.error(f"{option}: no such file: {path}")
+    if not os.path.isfile(path):
+        parser.error(f"{option}: {path} is not a regular file")
+    try:
+        with open(path, "rb"):
+            pass
+    except OSError as error:
+        parser.error(f"{option}: cannot read {path}: {error.strerror or error}")
+
+
+def failure_tally(records):
+    """One line: how many runs failed, with each distinct message and its count."""
+    failed = [record["error_message"] for record in records if record["status"] != 1]
+    line = f"{len(failed)} of {len(records)} runs failed"
+    if failed:
+        counts = {}
+        for message in failed:
+            counts[message] = counts.get(message, 0) + 1
+        line += ": " + "; ".join(f"{count} x {message!r}" for message, count in counts.items())
+    return line
+
+
 def build_parser():
     parser = argparse.ArgumentParser(
         prog="velmora",
@@ -87,7 +275,7 @@ def build_parser():
         "Without a command, runs the main job: a 5 x 5 P&T study with its phase map and one run report, "
         "written into the current folder.",
         epilog="examples:\n  velmora study --help\n  velmora run --set intnum=8 --set reactor_length=0.02\n"
-        "  velmora plot results.csv -o map.png",
+        "  velmora plot results.csv -o map.png\n\n" + EXIT_CODES,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
     commands = parser.add_subparsers(dest="command", metavar="{study,run,plot}")
@@ -96,16 +284,19 @@ def build_parser():
         "study", help="run a parametric study over a grid of two parameters",
         description="Runs the reactor model over a grid of two of the parameters P, T, D, L, writes "
         "parametric_study_<map>_<time>.csv and a checkpoint of finished runs into the output folder.",
-        epilog=STUDY_EXAMPLES, formatter_class=argparse.RawDescriptionHelpFormatter)
-    study.add_argument("--map", default="P&T", help="the two varied keys, vertical&horizontal (default P&T)")
-    study.add_argument("--points", type=int, default=100,
+        epilog=STUDY_EXAMPLES + "\n" + EXIT_CODES, formatter_class=argparse.RawDescriptionHelpFormatter)
+    study.set_defaults(command_parser=study)
+    study.add_argument("--map", type=map_request, default="P&T", help="the two varied keys, vertical&horizontal (default P&T)")
+    study.add_argument("--points", type=positive_int, default=100,
                        help="requested number of runs; the grid has int(sqrt(points)) values per axis (default 100)")
     study.add_argument("--range", nargs=3, action="append", default=[], metavar=("KEY", "MIN", "MAX"),
                        help="grid ends of a varied parameter, e.g. --range T 800 1000 (repeatable)")
     study.add_argument("--constant", nargs=2, action="append", default=[], metavar=("KEY", "VALUE"),
                        help="value of a parameter held constant, e.g. --constant L 0.05 (repeatable)")
     study.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
-                       help="any model keyword, e.g. --set intnum=12 (repeatable; also reaches the classifier)")
+                       help="a model or classifier keyword, e.g. --set intnum=12 (repeatable; checked against "
+                       "the model's parameters, the classifier's method, lambda_, iterations, alpha, poly_degree, "
+                       "n_order)")
     study.add_argument("--workers", type=positive_int, default=None,
                        help="run the points in this many worker processes (default: one per CPU core)")
     study.add_argument("--dask", metavar="ADDRESS", default=None,
@@ -121,18 +312,24 @@ def build_parser():
     run = commands.add_parser(
         "run", help="run one simulation and write its histories",
         description="Runs one MovingSectionalModel with the given keywords (defaults otherwise).",
-        epilog=RUN_EXAMPLES, formatter_class=argparse.RawDescriptionHelpFormatter)
+        epilog=RUN_EXAMPLES + "\n" + EXIT_CODES, formatter_class=argparse.RawDescriptionHelpFormatter)
+    run.set_defaults(command_parser=run)
     run.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
-                     help="a model keyword, e.g. --set temp=1000 (repeatable)")
+                     help="a model keyword, e.g. --set intnum=12 (repeatable; checked against the model's "
+                     "parameters)")
+    run.add_argument("--temperature", type=kelvin, metavar="K", default=None,
+                     help="hold the whole reactor at this temperature in K, as a study holds its T (default: the "
+                     "profile paper_name_for_temperature_history, 873 K for \"custom\")")
     run.add_argument("--output", default=".", help="output folder (default .)")
-    run.add_argument("--name", default="simulation", help="base name of the written files (default simulation)")
+    run.add_argument("--name", type=plain_name, default="simulation", help="base name of the written files (default simulation)")
     run.add_argument("--plot", action="store_true", help="also write the run report figure <name>_report.png")
 
     plot = commands.add_parser(
         "plot", help="draw the contour map of a study's results file",
         description="Labels the runs by wall number, trains the phase-boundary classifier and writes the "
         "contour map of L_cnt_avg with the boundary to a file.",
-        epilog=PLOT_EXAMPLES, formatter_class=argparse.RawDescriptionHelpFormatter)
+        epilog=PLOT_EXAMPLES + "\n" + EXIT_CODES, formatter_class=argparse.RawDescriptionHelpFormatter)
+    plot.set_defaults(command_parser=plot)
     plot.add_argument("results", help="results CSV of a P&T study")
     plot.add_argument("-o", "--output", default=None,
                       help="figure file; the format follows the suffix (default: the CSV's name with .png)")
@@ -161,13 +358,16 @@ def working_directory(path):
 
 def study_settings(args, parser):
     settings = {"map_requested": args.map, "total_data_points": args.points}
-    for key, low, high in args.range:
-        key = study_key_or_exit(key, parser)
-        settings[STUDY_SETTINGS[key][0]] = parse_value(low)
-        settings[STUDY_SETTINGS[key][1]] = parse_value(high)
-    for key, value in args.constant:
-        key = study_key_or_exit(key, parser)
-        settings[STUDY_SETTINGS[key][2]] = parse_value(value)
+    try:
+        for key, low, high in args.range:
+            key = study_key_or_exit(key, parser)
+            settings[STUDY_SETTINGS[key][0]] = study_value(key, low)
+            settings[STUDY_SETTINGS[key][1]] = study_value(key, high)
+        for key, value in args.constant:
+            key = study_key_or_exit(key, parser)
+            settings[STUDY_SETTINGS[key][2]] = study_value(key, value)
+    except ValueError as error:
+        parser.error(f"argument --range/--constant: {error}")
     return settings
 
 
@@ -183,9 +383,15 @@ def run_study(args, parser):
 
     if args.workers is not None and args.dask is not None:
         parser.error("give --workers or --dask, not both")
+    settings = study_settings(args, parser)
+    check_settings(args.set, {**model_parameters(), **classifier_parameters()}, parser, "study")
     # The resume file is named relative to where the command was started.
-    resume = os.path.abspath(args.resume) if args.resume else None
-    wrapper = parameter_sweep.Mapping_Wrapper(**study_settings(args, parser), **dict(args.set))
+    resume = None
+    if args.resume:
+        readable_file(args.resume, parser, "argument --resume")
+        resume = os.path.abspath(args.resume)
+    writable_folder(args.output, parser)
+    wrapper = parameter_sweep.Mapping_Wrapper(**settings, **dict(args.set))
     progress = not args.no_progress and sys.stderr.isatty()
     with contextlib.ExitStack() as stack:
         executor = None
@@ -195,21 +401,44 @@ def run_study(args, parser):
             executor = stack.enter_context(Client(args.dask)).get_executor()
         stack.enter_context(working_directory(args.output))
         workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
-        wrapper.run_parametric_study(max_workers=workers, executor=executor, resume=resume,
-                                     progress=progress)
+        try:
+            records = wrapper.run_parametric_study(max_workers=workers, executor=executor, resume=resume,
+                                                   progress=progress)
+        except ValueError as error:  # a resume file that does not belong to this study; nothing was run
+            print(f"velmora study: error: {error}", file=sys.stderr)
+            return 2
+        print(failure_tally(records))
+        if not getattr(wrapper, "results_saved", False):
+            print(f"velmora study: error: results file {os.path.join(args.output, wrapper.last_generated_filename)} "
+                  "not written; the finished runs are in the checkpoint", file=sys.stderr)
+            return 1
         if args.plot:
             from velmora import plots
 
             figure = os.path.splitext(wrapper.last_generated_filename)[0] + ".png"
-            plots.phase_map(wrapper.last_generated_filename, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+            plots.phase_map(wrapper.last_generated_filename, figure, log=args.log, vmax=args.vmax,
+                            **{k: v for k, v in args.set if k in classifier_parameters()})
             print(f"Figure written to: {os.path.join(args.output, figure)}")
-    return 0
+    return 0 if any(record["status"] == 1 for record in records) else 1
 
 
-def run_one(args):
+def plain_name(text):
+    if not text or text in (".", "..") or "/" in text or (os.altsep and os.altsep in text) or "\0" in text:
+        raise argparse.ArgumentTypeError(f"must be a plain file name without folders, got {text!r}")
+    return text
+
+
+def run_one(args, parser):
     from velmora.core import parameter_sweep
 
-    summary = parameter_sweep.run_simulation(dict(args.set), output_dir=args.output, name=args.name)
+    check_settings(args.set, model_parameters(), parser, "run")
+    writable_folder(args.output, parser)
+    try:
+        summary = parameter_sweep.run_simulation(dict(args.set), output_dir=args.output, name=args.name,
+                                                 temperature=args.temperature)
+    except OSError as error:
+        print(f"velmora run: error: results not written: {error}", file=sys.stderr)
+        return 1
     if args.plot and summary.get("steps"):
         from velmora import plots
 
@@ -219,10 +448,24 @@ def run_one(args):
     return 0 if summary["status"] == 1 else 1
 
 
-def plot(args):
-    if not os.path.exists(args.results):
-        print(f"velmora plot: no such file: {args.results}", file=sys.stderr)
-        return 2
+RESULT_COLUMNS = ("P_parameter", "T_parameter", "L_cnt_avg", "wall_number_avg")
+
+
+def plot(args, parser):
+    from velmora.core import parameter_sweep
+
+    readable_file(args.results, parser, "argument results")
+    try:
+        import pandas
+
+        columns = list(pandas.read_csv(args.results, nrows=0).columns)
+    except (ValueError, pandas.errors.ParserError, pandas.errors.EmptyDataError) as error:
+        parser.error(f"argument results: {args.results} is not a CSV file: {str(error).splitlines()[0]}")
+    missing = [column for column in RESULT_COLUMNS if column not in columns]
+    if missing:
+        parser.error(f"argument results: {args.results} is not the results file of a P&T study "
+                     f"(no column {', '.join(missing)})")
+    check_settings(args.set, classifier_parameters(), parser, "plot")
     figure = args.output or os.path.splitext(args.results)[0] + ".png"
     from velmora import plots
 
@@ -244,11 +487,13 @@ def main(argv=None):
 
         main_job(".")
         return 0
+    # errors in a command's options are reported with that command's usage line
+    command_parser = args.command_parser
     if args.command == "study":
-        return run_study(args, parser)
+        return run_study(args, command_parser)
     if args.command == "run":
-        return run_one(args)
-    return plot(args)
+        return run_one(args, command_parser)
+    return plot(args, command_parser)
 
 
 if __name__ == "__main__":

@@ -9,29 +9,12 @@ import pandas
 np: ModuleType
 pd: ModuleType
 plt: ModuleType
-traceback: ModuleType
-os: ModuleType
-warnings: ModuleType
 copy: ModuleType
-math: ModuleType
+os: ModuleType
 phase_boundary_learner: ModuleType
-sigmoid1: ModuleType
-datetime: Any
+_sweep_io: ModuleType
 griddata: Any
-UnivariateSpline: Any
-interp1d: Any
-cdist: Any
-ConvexHull: Any
-Polygon: Any
-Normalize: Any
 MovingSectionalModel: Any
-fit_weights: Any
-logistic_loss: Any
-scale_inputs: Any
-descale_inputs: Any
-logistic_loss_reg: Any
-map_feature1: Any
-compute_gradient: Any
 
 def main(output_dir: Optional[str] = None) -> "Mapping_Wrapper":
     """Runs the fixed P&T study (2 x 2 grid) in output_dir: CSV, then the contour map saved beside it as PNG."""
@@ -41,7 +24,8 @@ def _run_study_point(point: dict[str, Any], Velmora_kwargs: dict[str, Any]) -> t
     """Worker task of parallel studies: (record, printed text) of one grid point."""
     ...
 
-def run_simulation(Velmora_kwargs: dict[str, Any], output_dir: str = ".", name: str = "simulation") -> dict[str, Any]:
+def run_simulation(Velmora_kwargs: dict[str, Any], output_dir: str = ".", name: str = "simulation", *,
+                   temperature: Optional[float] = None) -> dict[str, Any]:
     """One run: writes <name>_histories.npz, <name>_histories.csv and <name>_summary.json; returns the summary."""
     ...
 
@@ -65,6 +49,8 @@ class Mapping_Wrapper:
     Velmora_kwargs: dict
     last_generated_filename: Optional[str]
     results: Optional[list[dict]]
+    # set by run_parametric_study: whether its results file was written
+    results_saved: bool
 
     def __init__(
         self,
