@@ -108,14 +108,14 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
 
     py::object model = py::none(), solution = py::none();
     const auto start = std::chrono::steady_clock::now();
-    run_into_record(summary, [&]() {
+    // The record's runner solves the model once; its result gives the positions and states.
+    solution = run_into_record(summary, [&]() {
         py::object kwargs = module_global("copy").attr("copy")(velmora_kwargs);
         model = module_global("MovingSectionalModel")(**kwargs);
         if (!temperature.is_none()) {  // as a study holds its temperature
             model.attr("wrapper_mapping_temp") = temperature;
             model.attr("temp") = temperature;
         }
-        solution = model.attr("solve")();
         return model;
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -120,10 +120,12 @@ py::dict new_run_record(const std::vector<std::string>& columns, py::object simu
     return record;
 }
 
-void run_into_record(py::dict record, const std::function<py::object()>& build_model) {
+py::object run_into_record(py::dict record, const std::function<py::object()>& build_model) {
+    py::object solution = py::none();
     try {
         py::object model = build_model();
-        unpack_two(model.attr("solve")());
+        solution = model.attr("solve")();
+        unpack_two(solution);
         summarize_solved_model(model, record);
         note_integration_failures(model, record);
     } catch (...) {
@@ -131,6 +133,7 @@ void run_into_record(py::dict record, const std::function<py::object()>& build_m
         record["error_message"] = message;
         velmora::print_line("    Failed: " + message);
     }
+    return solution;
 }
 
 std::string integration_failures_of(py::handle model) {

@@ -18,8 +18,8 @@ py::dict new_run_record(const std::vector<std::string>& columns, py::object simu
 
 // Builds the model with `build_model`, solves it and writes the summaries into
 // the record. An ordinary exception is recorded (and "    Failed: " printed);
-// an interrupt ends the study.
-void run_into_record(py::dict record, const std::function<py::object()>& build_model);
+// an interrupt ends the study. Returns what solve() returned (None when it raised).
+py::object run_into_record(py::dict record, const std::function<py::object()>& build_model);
 
 // The integration failures a solved model reports (its integration_failures
 // list of (step, position, message), when it has one) as one note, or "".
