@@ -1,6 +1,7 @@
 """The model's field table: the attributes it lists, the constructor keywords it
 drives, the type stub generated from it and the command-line checks built on it."""
 
+import argparse
 import ast
 import os
 import shutil
@@ -8,7 +9,7 @@ import shutil
 import numpy as np
 import pytest
 
-from velmora import _parameters
+from velmora import _parameters, cli
 from velmora.core import growth_simulator
 from velmora.core.growth_simulator import MovingSectionalModel, get_mechanism_path
 
@@ -143,29 +144,45 @@ def test_write_stub_restores_a_stub_that_drifted(rows, tmp_path):
     assert stub_declarations(drifted) == stub_declarations(original)
 
 
-def test_keyword_check_accepts_model_keywords_and_named_extras():
-    _parameters.check_keywords([("intnum", 8), ("reactor_length", 0.02), ("total_pressure", 2e5),
-                                ("catalsyt_element", "Fe"), ("__xqtot", 3e-5), ("plot_enabled", False),
-                                ("gas_initial_composition", {"C2H2": 0.01, "N2": 0.99})])
-    _parameters.check_keywords({"iterations": 2000, "min_temp": 300}, extra=("iterations",))
+class RaisingParser(argparse.ArgumentParser):
+    def error(self, message):
+        raise ValueError(message)
+
+
+def check_set(pairs, parameters=None):
+    cli.check_settings(pairs, parameters or cli.model_parameters(), RaisingParser(), "run")
+
+
+def test_command_line_keyword_set_is_the_table(rows):
+    keywords = [row["keyword"] for row in rows if row["keyword"]]
+    assert list(cli.model_parameters()) == keywords
+    kinds = cli.model_parameters()
+    assert kinds["intnum"] == ("count", None) and kinds["reactor_length"] == ("number", "positive")
+    assert kinds["gas_initial_composition"][0] == "mapping" and kinds["plot_enabled"][0] == "flag"
+    assert kinds["min_temp"] == ("number", "positive") and kinds["fraction_cnt_gp"] == ("number", None)
+
+
+def test_keyword_check_accepts_model_keywords():
+    check_set([("intnum", 8), ("reactor_length", 0.02), ("total_pressure", 2e5),
+               ("catalsyt_element", "Fe"), ("__xqtot", 3e-5), ("plot_enabled", False),
+               ("gas_initial_composition", {"C2H2": 0.01, "N2": 0.99})])
 
 
 @pytest.mark.parametrize("pairs, texts", [
-    ([("temp", 1000)], ["unknown model keyword 'temp'", "did you mean 'min_temp'"]),
-    ([("reactor_lenght", 0.6)], ["unknown model keyword 'reactor_lenght'", "'reactor_length'"]),
-    ([("xqtot", 1e-5)], ["'__xqtot'"]),
-    ([("zzzz", 1)], ["unknown model keyword 'zzzz'. "]),
-    ([("intnum", 2.5)], ["intnum expects an integer, got 2.5"]),
-    ([("intnum", True)], ["intnum expects an integer"]),
-    ([("reactor_length", "0.6m")], ["reactor_length expects a number in m, got '0.6m'"]),
-    ([("catalsyt_element", 26)], ["catalsyt_element expects a text"]),
-    ([("plot_enabled", "yes")], ["plot_enabled expects True or False"]),
-    ([("gas_initial_composition", "N2")], ["gas_initial_composition expects a dict"]),
-    ([("temp", 1), ("intnum", "8")], ["'temp'", "intnum expects an integer", "--list-parameters"]),
+    ([("temp", 1000)], ["unknown parameter 'temp'", "min_temp", "--temperature"]),
+    ([("reactor_lenght", 0.6)], ["unknown parameter 'reactor_lenght'", "reactor_length"]),
+    ([("xqtot", 1e-5)], ["__xqtot"]),
+    ([("intnum", 2.5)], ["intnum=2.5 must be a whole number"]),
+    ([("intnum", True)], ["intnum=True must be a whole number"]),
+    ([("reactor_length", "0.6m")], ["reactor_length='0.6m' must be a finite number"]),
+    ([("reactor_length", -1.0)], ["reactor_length=-1.0 must be positive"]),
+    ([("catalsyt_element", 26)], ["catalsyt_element=26 must be text"]),
+    ([("plot_enabled", "yes")], ["plot_enabled='yes' must be True or False"]),
+    ([("gas_initial_composition", "N2")], ["gas_initial_composition='N2' must be a dict of mole fractions"]),
 ])
-def test_keyword_check_names_every_problem(pairs, texts):
+def test_keyword_check_names_the_problem(pairs, texts):
     with pytest.raises(ValueError) as caught:
-        _parameters.check_keywords(pairs)
+        check_set(pairs)
     for text in texts:
         assert text in str(caught.value)
 
@@ -173,7 +190,7 @@ def test_keyword_check_names_every_problem(pairs, texts):
 def test_values_the_check_refuses_are_refused_by_the_constructor_too():
     for key, value in [("intnum", 2.5), ("intnum", "8"), ("reactor_length", "0.6m"), ("total_pressure", None)]:
         with pytest.raises(ValueError):
-            _parameters.check_keywords([(key, value)])
+            check_set([(key, value)])
         with pytest.raises(TypeError, match=key):
             MovingSectionalModel(**{key: value})
 
@@ -197,18 +214,13 @@ def test_parameter_listing(rows, capsys):
     assert _parameters.main(["--bogus"]) == 2
 
 
-def test_study_settings_may_carry_wrapper_and_classifier_keywords():
-    from velmora.core import parameter_sweep
+def test_study_settings_may_carry_classifier_keywords():
     from velmora.ml.phase_boundary_learner import _Main_ML_2D
 
-    extra = _parameters.study_extra_keywords()
-    assert {"map_requested", "total_data_points", "pressure_range_min", "reactor_length_range_constant"} <= set(extra)
     # Every classifier keyword the check lets through is one the classifier stores.
-    for number, key in enumerate(_parameters.CLASSIFIER_KEYWORDS):
+    for number, key in enumerate(cli.classifier_parameters()):
         assert getattr(_Main_ML_2D(**{key: 1000 + number}), key) == 1000 + number
-    settings = {"iterations": 2000, "pressure_range_min": 0.002, "intnum": 8}
-    _parameters.check_keywords(settings, extra=extra)
-    wrapper = parameter_sweep.Mapping_Wrapper(**settings)
-    assert wrapper.pressure_range_min == 0.002 and wrapper.Velmora_kwargs == {"iterations": 2000, "intnum": 8}
-    with pytest.raises(ValueError, match="'iteration'.*'iterations'"):
-        _parameters.check_keywords({"iteration": 10}, extra=extra)
+    both = {**cli.model_parameters(), **cli.classifier_parameters()}
+    check_set([("iterations", 2000), ("intnum", 8)], both)
+    with pytest.raises(ValueError, match="'iteration'.*iterations"):
+        check_set([("iteration", 10)], both)

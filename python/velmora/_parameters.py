@@ -4,15 +4,13 @@ The rows come from ``velmora.core.growth_simulator.parameter_table()``, which
 the extension builds from the same field table as the constructor and the
 attribute bindings. This module only reads them:
 
-- ``check_keywords(pairs, extra)``: refuse a ``--set`` key the model does not know
-  (with the closest known names) or a value of the wrong kind, before any run
-  starts; a study passes ``extra=study_extra_keywords()``;
+- ``model_keywords()``: the constructor keywords with their rows, from which
+  the command line checks ``--set KEY=VALUE`` (velmora.cli.model_parameters);
 - ``format_parameters()``: the text of ``velmora run --list-parameters``;
 - ``write_stub(path)``: regenerate the attribute block of the class in
   ``growth_simulator.pyi`` (``python -m velmora._parameters --write-stub``).
 """
 
-import difflib
 import os
 import sys
 
@@ -28,10 +26,6 @@ PART_TITLES = {
 }
 
 
-# Keywords of the phase classifier (_Main_ML_2D(**kwargs)) that a study's keyword bundle may carry.
-CLASSIFIER_KEYWORDS = ("method", "lambda_", "iterations", "alpha", "poly_degree", "n_order")
-
-
 def parameter_table():
     """Rows of the model's table: dicts with name, keyword, part, kind, annotation, writable, default, unit, meaning."""
     from velmora.core import growth_simulator
@@ -43,75 +37,6 @@ def model_keywords(rows=None):
     """The constructor keywords, each mapped to its row, in table order."""
     rows = parameter_table() if rows is None else rows
     return {row["keyword"]: row for row in rows if row["keyword"] is not None}
-
-
-def study_extra_keywords():
-    """Keys a study's settings may hold besides the model's: Mapping_Wrapper's own and the classifier's."""
-    import inspect
-
-    from velmora.core import parameter_sweep
-
-    parameters = inspect.signature(parameter_sweep.Mapping_Wrapper.__init__).parameters.values()
-    wrapper = [p.name for p in parameters if p.kind is p.POSITIONAL_OR_KEYWORD and p.name != "self"]
-    return tuple(wrapper) + CLASSIFIER_KEYWORDS
-
-
-def _number(value):
-    return isinstance(value, (int, float)) and not isinstance(value, bool)
-
-
-def _value_problem(row, value):
-    """Why `value` cannot be the parameter of `row`, or None when it can."""
-    kind = row["kind"]
-    if row["annotation"] == "int":
-        if isinstance(value, int) and not isinstance(value, bool):
-            return None
-        expected = "an integer"
-    elif kind in ("int", "float"):
-        if _number(value):
-            return None
-        expected = "a number"
-    elif kind == "str":
-        if isinstance(value, str):
-            return None
-        expected = "a text"
-    elif kind == "bool":
-        if isinstance(value, bool):
-            return None
-        expected = "True or False"
-    elif kind == "dict":
-        if isinstance(value, dict) and all(isinstance(k, str) and _number(v) for k, v in value.items()):
-            return None
-        expected = "a dict of species names to numbers"
-    else:
-        return None
-    unit = f" in {row['unit']}" if row["unit"] and expected == "a number" else ""
-    return f"{row['keyword']} expects {expected}{unit}, got {value!r}"
-
-
-def check_keywords(pairs, extra=()):
-    """Check KEY=VALUE settings meant for MovingSectionalModel(**settings).
-
-    `pairs` is a mapping or a sequence of (key, value); `extra` names further
-    keys the caller accepts (for a study, the classifier's keywords). Raises
-    ValueError naming every unknown key (with the closest known names) and
-    every value of the wrong kind; returns None when all are acceptable.
-    """
-    items = pairs.items() if hasattr(pairs, "items") else pairs
-    keywords = model_keywords()
-    known = list(keywords) + list(extra)
-    problems = []
-    for key, value in items:
-        if key in keywords:
-            problem = _value_problem(keywords[key], value)
-            if problem:
-                problems.append(problem)
-        elif key not in extra:
-            close = difflib.get_close_matches(key, known, n=3, cutoff=0.6)
-            hint = f" (did you mean {' or '.join(repr(c) for c in close)}?)" if close else ""
-            problems.append(f"unknown model keyword {key!r}{hint}")
-    if problems:
-        raise ValueError("; ".join(problems) + ". `velmora run --list-parameters` lists the keywords.")
 
 
 def _float_text(value):

@@ -49,6 +49,7 @@ RUN_EXAMPLES = """\
 examples:
   velmora run --set intnum=8 --set reactor_length=0.02 --output one_run/
   velmora run --set catalsyt_element=Fe --temperature 1000 --name fe_1000K
+  velmora run --list-parameters
 
 Writes <name>_histories.npz (positions z, states and every history), <name>_histories.csv
 (the scalar histories, one row per entry) and <name>_summary.json into the output folder.
@@ -139,49 +140,28 @@ def study_value(key, text):
     return value
 
 
+# Units of the construction keywords that a run cannot use at or below zero:
+# lengths, diameters, temperatures, the pressure and the flow rate.
+POSITIVE_UNITS = ("m", "K", "Pa", "m^3/s")
+
+
 @functools.lru_cache(maxsize=None)
 def model_parameters():
     """The construction keywords of MovingSectionalModel: name -> (kind, rule).
 
-    This is the one place the command line learns the model's parameter set.
-    The kinds come from the defaults of a model built once: "flag" (bool),
-    "text", "mapping" (mole fractions by species), "count" (a whole number of
-    at least 1) or "number"; rule is "positive" for lengths, diameters and
-    temperatures, which a run cannot use at or below zero.
+    Read from the model's parameter table (velmora._parameters), the one list
+    the constructor, the attributes and the stub are made from. kind is "flag"
+    (bool), "text", "mapping" (mole fractions by species), "count" (a whole
+    number of at least 1) or "number"; rule is "positive" for the keywords
+    whose unit makes zero or less unusable (see POSITIVE_UNITS).
     """
-    from velmora.core.growth_simulator import MovingSectionalModel
+    from velmora import _parameters
 
-    names = [
-        "catalsyt_element", "reactor_length", "__xqtot", "xdtube", "total_pressure", "kinetics_mechanism_type",
-        "feedstock_gas_name_dominant_current", "gas_initial_composition", "surface_kinetics_type",
-        "surface_kinetics_solver_activated", "carb_struct_enabled", "deactivation_enabled", "plot_enabled",
-        "gas_NP_time_considered", "H2_STICKING_PROBABILITY", "intnum", "total_initial_concentration",
-        "dp_initial_premade", "initial_distribution", "geometric_std", "low_high_range_defined",
-        "distribution_type", "low_PP_range", "high_PP_range", "collision_type", "collision_diameter_update",
-        "regrid_condition", "bin_spacing", "elimination_spacing", "initial_fractal_dimension",
-        "numerical_approach_NP_temp_solver", "paper_name_for_temperature_history",
-        "sinterin_energy_release_activated", "min_temp", "ambient_temp", "CNT_wall_number", "fraction_cnt_gp",
-        "method_cnt", "critical_cnt_length", "initial_possible_d_cnt", "carbon_atoms_per_particle_initial",
-        "surf_dens_monolayer", "alpha_adjust", "__gp_thickness", "gase", "gaspre", "surfe", "surfpre",
-    ]
-    positive = {"reactor_length", "xdtube", "dp_initial_premade", "low_PP_range", "high_PP_range",
-                "critical_cnt_length", "initial_possible_d_cnt", "__gp_thickness", "min_temp", "ambient_temp",
-                "total_pressure", "__xqtot"}
-    model = MovingSectionalModel()
+    kinds = {"bool": "flag", "str": "text", "dict": "mapping"}
     table = {}
-    for name in names:
-        default = getattr(model, "_MovingSectionalModel" + name if name.startswith("__") else name)
-        if isinstance(default, bool):
-            kind = "flag"
-        elif isinstance(default, str):
-            kind = "text"
-        elif isinstance(default, dict):
-            kind = "mapping"
-        elif name == "intnum":
-            kind = "count"
-        else:
-            kind = "number"
-        table[name] = (kind, "positive" if name in positive else None)
+    for keyword, row in _parameters.model_keywords().items():
+        kind = "count" if row["annotation"] == "int" else kinds.get(row["kind"], "number")
+        table[keyword] = (kind, "positive" if row["unit"] in POSITIVE_UNITS else None)
     return table
 
 
@@ -320,6 +300,8 @@ def build_parser():
     run.add_argument("--temperature", type=kelvin, metavar="K", default=None,
                      help="hold the whole reactor at this temperature in K, as a study holds its T (default: the "
                      "profile paper_name_for_temperature_history, 873 K for \"custom\")")
+    run.add_argument("--list-parameters", action="store_true",
+                     help="list the model's keyword parameters (kind, default, unit, meaning) and exit")
     run.add_argument("--output", default=".", help="output folder (default .)")
     run.add_argument("--name", type=plain_name, default="simulation", help="base name of the written files (default simulation)")
     run.add_argument("--plot", action="store_true", help="also write the run report figure <name>_report.png")
@@ -431,6 +413,11 @@ def plain_name(text):
 def run_one(args, parser):
     from velmora.core import parameter_sweep
 
+    if args.list_parameters:
+        from velmora import _parameters
+
+        _parameters.list_parameters()
+        return 0
     check_settings(args.set, model_parameters(), parser, "run")
     writable_folder(args.output, parser)
     try:
