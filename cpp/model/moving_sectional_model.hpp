@@ -41,6 +41,15 @@ struct CarbonComposition {
     double cnt_percent = 0, gp_percent = 0, impurity_percent = 0, other_percent = 0;
 };
 
+// One outer step whose integration did not reach the step's end: the step
+// number (counter, from 1), the step's start position (m) and the solver's message.
+// solve() still continues from whatever state the integrator returned.
+struct IntegrationFailure {
+    long step = 0;
+    double position = 0.0;
+    std::string message;
+};
+
 // What solve() returns: end positions of the completed outer steps and the
 // bounded end-of-step states (one row of 4n+1 values per step).
 struct SolveResult {
@@ -103,7 +112,9 @@ public:
     SolveResult solve(double rtol = 1e-6, double atol = 1e-25);
 
     // ---- surface coupling and carbon bookkeeping (one outer step) ----
-    void couple_surface_kinetics(double t, double tend);
+    // start_vel: the gas velocity at the step's start position t (m/s); the
+    // surface models run over [t, tend] / start_vel.
+    void couple_surface_kinetics(double t, double tend, double start_vel);
     void update_gas_and_carbon();
 
     // ---- carbon accounting and time step ----
@@ -186,6 +197,8 @@ public:
     double xk = 1e-35, xks = 1e-35, xkg = 0, dyn = 0, dynx = 0;
     // driver
     long counter = 0;
+    // Outer steps whose integration failed in the latest solve() (cleared at its start).
+    std::vector<IntegrationFailure> integration_failures;
     std::vector<double> simulation_time;
     std::vector<std::vector<double>> y_saved;
     std::optional<gas::GasState> AA12;
@@ -216,6 +229,14 @@ public:
 
     // Live section count, checked against the capacity (ValueError "isec > intnum").
     std::size_t live_sections() const;
+
+    // Refuses parameters that can only yield NaN/inf results (temperatures that are
+    // not finite and positive, a zero wall-number divisor): ValueError naming them.
+    void check_physical_parameters() const;
+
+    // Most outer steps one solve() may take (a reactor of about 400 m at 4 mm per
+    // step); a longer reactor is refused before the march starts.
+    static constexpr long kMaxOuterSteps = 100000;
 
 private:
     void allocate_arrays();
