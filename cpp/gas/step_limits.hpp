@@ -4,6 +4,7 @@
 // can crash the library itself instead of raising.
 #pragma once
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace velmora::gas {
@@ -22,10 +23,13 @@ void check_gas_step(double temperature, double pressure_atm, double flow_velocit
                     const std::string& velocity_name = "flow_velocity",
                     const std::string& length_name = "lengthstep");
 
-// Round-trip text of a number for messages (%.17g).
+// Shortest of %.15g ... %.17g that reads back as the same number, for messages.
 inline std::string number_text(double value) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+        if (std::strtod(buffer, nullptr) == value) break;
+    }
     return buffer;
 }
 
