@@ -23,7 +23,7 @@ def outcome(call):
     try:
         result = call()
     except Exception as error:
-        print("RAISED", type(error).__name__, error)
+        print("RAISED", type(error).__name__, str(error).replace("\n", " "))
     else:
         print("RETURNED", repr(result)[:300])
 """
@@ -68,7 +68,6 @@ def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names)
     ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = 0.0", "wrapper_mapping_temp"),
     ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = -300.0",
      "wrapper_mapping_temp"),
-    ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.min_temp = 1e300", "min_temp"),
 ])
 def test_solve_refuses_what_was_set_after_construction(setup, names):
     line = run_child(setup + "\noutcome(m.solve)")
