@@ -14,7 +14,7 @@ import pytest
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MEMORY_CAP = 3 * 1024 ** 3
 
-PRELUDE = """
+PRELUDE = r"""
 import resource, sys
 resource.setrlimit(resource.RLIMIT_AS, ({cap}, {cap}))
 import numpy as np
