@@ -9,6 +9,9 @@
 
 #include "common/gas_convert.hpp"
 #include "gas/carbon_species.hpp"
+#include "gas/step_limits.hpp"
+
+#include <optional>
 
 namespace velmora::bind {
 
@@ -31,6 +34,17 @@ py::object make_isothermal_reactor(const py::module_& ct, const py::object& gas)
     return reactor;
 }
 
+// The value of a plain real number (Python or numpy scalar); nothing for
+// other objects, which Cantera or the arithmetic below judge themselves.
+std::optional<double> real_value(const py::handle& h) {
+    const bool scalar = PyFloat_Check(h.ptr()) || PyLong_Check(h.ptr()) ||
+                        (py::hasattr(h, "__float__") && py::hasattr(h, "ndim") && h.attr("ndim").cast<int>() == 0);
+    if (!scalar) return std::nullopt;
+    const double value = PyFloat_AsDouble(h.ptr());
+    if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+    return value;
+}
+
 py::object reactor_phase(const py::object& reactor) {
     return py::hasattr(reactor, "phase") ? reactor.attr("phase") : reactor.attr("thermo");
 }
@@ -47,6 +61,12 @@ py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::obj
 
     py::object pressure = reactor_pressure * ct.attr("one_atm");
     py::object length_step = reactor_data[py::str("lengthstep")];
+    {
+        // Never hand Cantera a request it cannot survive (a huge advance can crash it).
+        const auto T = real_value(chk_temp), P = real_value(reactor_pressure), u = real_value(flow_velocity),
+                   dx = real_value(length_step);
+        if (T && P && u && dx) gas::check_gas_step(*T, *P, *u, *dx, "chemical_kinetics");
+    }
     py::object timestep = length_step / flow_velocity;
     const long n_steps = 1;
 

@@ -20,13 +20,13 @@ void register_initial_state_methods(ModelClass& cls) {
         [](const PyModel& /*self*/, py::array_t<double> x, py::array_t<double> mu, py::array_t<double> sigma) {
             return py::vectorize(&model::MovingSectionalModel::lognormal_pdf)(std::move(x), std::move(mu), std::move(sigma));
         },
-        py::arg("x"), py::arg("mu"), py::arg("sigma"), "Lognormal density of x (element-wise).");
+        py::arg("x").none(false), py::arg("mu").none(false), py::arg("sigma").none(false), "Lognormal density of x (element-wise).");
     cls.def(
         "normal_pdf",
         [](const PyModel& /*self*/, py::array_t<double> x, py::array_t<double> mu, py::array_t<double> sigma) {
             return py::vectorize(&model::MovingSectionalModel::normal_pdf)(std::move(x), std::move(mu), std::move(sigma));
         },
-        py::arg("x"), py::arg("mu"), py::arg("sigma"), "Normal density of x (element-wise).");
+        py::arg("x").none(false), py::arg("mu").none(false), py::arg("sigma").none(false), "Normal density of x (element-wise).");
     cls.def(
         "integrate_bin_probability",
         [](const PyModel& self, double d_left, double d_right, const py::object& distribution_type) {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "common/output.hpp"
 #include "model/moving_sectional_model.hpp"
 #include "numerics/lsoda.hpp"
@@ -88,6 +89,16 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     const double tmax = reactor_length;
     // An infinite reactor would march (and grow the histories) without end.
     if (std::isinf(tmax) && tmax > 0) throw ValueError("reactor_length must be finite, got inf");
+    {
+        // Count the outer steps the reactor needs (same arithmetic as the march).
+        long steps = 0;
+        for (double position = 0.0; position < tmax; position = outer_step_end(position))
+            if (++steps > kMaxOuterSteps)
+                throw ValueError("reactor_length = " + gas::number_text(tmax) + " m needs more than " +
+                                 std::to_string(kMaxOuterSteps) +
+                                 " outer steps, the bound on one run (about 400 m of reactor)");
+    }
+    check_physical_parameters();
     initialize_conditions();
     const std::size_t width = y.size();
 
@@ -103,6 +114,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     SolveResult result;
     result.width = width;
     counter = 0;
+    integration_failures.clear();
     double t = 0.0;
 
     numerics::OdeOptions options;
@@ -120,6 +132,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         const double tend = outer_step_end(t);
         tend_current = tend;
         temp_vel(t);
+        const double start_vel = vel;
 
         ts_saved.push_back(ts);
         xdf_saved.push_back(xdf);
@@ -141,6 +154,10 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
                        fmt_fixed(tend, 4) + "s) > 4s");
             break;
         }
+
+        // The march goes on from whatever state the integrator reached, but the
+        // step is remembered so the run does not pass for a sound one.
+        if (!solution.success) integration_failures.push_back({counter, t, solution.message});
 
         const auto end_state = solution.final_state();
         y0.assign(end_state.begin(), end_state.end());
@@ -179,7 +196,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         avg_dp = positive ? std::exp(log_sum / static_cast<double>(positive)) : dp_initial_premade;
 
         if (surface_kinetics_solver_activated) {
-            if (counter >= 2) couple_surface_kinetics(t, tend);
+            if (counter >= 2) couple_surface_kinetics(t, tend, start_vel);
             update_gas_and_carbon();
         }
 

@@ -1,8 +1,10 @@
 // Construction of the reactor model: constants, catalyst data selected by
 // element, derived reactor quantities, zeroed arrays and the inlet gas step.
 #include <cmath>
+#include <string>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "model/moving_sectional_model.hpp"
 
 namespace velmora::model {
@@ -41,6 +43,10 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
     inlet.tube_diameter = xdtube;
     inlet.mechanism = kinetics_mechanism_type;
     if (!kinetics) throw ValueError("a gas-kinetics source is required to build the model");
+    check_physical_parameters();
+    gas::check_gas_step(inlet.temperature, inlet.pressure_atm, inlet.flow_velocity, inlet.length_step,
+                        "MovingSectionalModel: inlet gas step", "ambient_temp", "total_pressure / 101325",
+                        "inlet velocity 4*xqtot/(pi*xdtube^2)*ambient_temp/min_temp", "lengthstep");
     AA00 = kinetics->step(inlet);
 
     initial_N = total_initial_concentration / AA00.density();
@@ -49,6 +55,24 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
 
     for (const auto& [species, fraction] : gas_initial_composition)
         inlet_initial_partial_pressure.set(species, fraction * reactor_initial_pressure);
+}
+
+void MovingSectionalModel::check_physical_parameters() const {
+    auto temperature = [](double value, const char* name) {
+        if (!(std::isfinite(value) && value > 0))
+            throw ValueError(std::string(name) + " must be a finite temperature above 0 K, got " + gas::number_text(value));
+    };
+    temperature(ambient_temp, "ambient_temp");
+    temperature(min_temp, "min_temp");
+    if (wrapper_mapping_temp) temperature(*wrapper_mapping_temp, "wrapper_mapping_temp");
+    // Divisors of the wall-number estimate: zero (or NaN) can only give inf/NaN walls.
+    auto divisor = [](double value, const char* name) {
+        if (value == 0 || std::isnan(value))
+            throw ValueError(std::string(name) + " divides the CNT wall-number estimate and must be non-zero, got " +
+                             gas::number_text(value));
+    };
+    divisor(alpha_adjust, "alpha_adjust");
+    divisor(surf_dens_monolayer, "surf_dens_monolayer");
 }
 
 void MovingSectionalModel::select_element_data() {
@@ -96,6 +120,8 @@ void MovingSectionalModel::allocate_arrays() {
 gas::GasState MovingSectionalModel::run_gas_step(double flow_velocity, double temperature, double length_step,
                                                  const OrderedMap<double>& composition,
                                                  const std::string& dominant_species) {
+    gas::check_gas_step(temperature, total_pressure / 101325, flow_velocity, length_step, "MovingSectionalModel: gas step",
+                        "temp", "total_pressure / 101325", "vel", "tend - t");
     gas::GasStepRequest request;
     request.dominant_species = dominant_species;
     request.flow_velocity = flow_velocity;

@@ -32,6 +32,15 @@
 
 namespace velmora::model {
 
+// One outer step whose integration did not reach the step's end: the step
+// number (counter, from 1), the step's start position (m) and the solver's message.
+// solve() still continues from whatever state the integrator returned.
+struct IntegrationFailure {
+    long step = 0;
+    double position = 0.0;
+    std::string message;
+};
+
 // What solve() returns: end positions of the completed outer steps and the
 // bounded end-of-step states (one row of 4n+1 values per step).
 struct SolveResult {
@@ -100,7 +109,9 @@ public:
     SolveResult solve(double rtol = 1e-6, double atol = 1e-25);
 
     // ---- surface coupling and carbon bookkeeping (one outer step) ----
-    void couple_surface_kinetics(double t, double tend);
+    // start_vel: the gas velocity at the step's start position t (m/s); the
+    // surface models run over [t, tend] / start_vel.
+    void couple_surface_kinetics(double t, double tend, double start_vel);
     void update_gas_and_carbon();
 
     // ---- carbon accounting and time step ----
@@ -110,11 +121,23 @@ public:
     static double calculate_smooth_timestep(double t);
     double aerosol_ratio(long method, double prob, double uniform_draw) const;
 
+    // Outer steps whose integration failed in the latest solve() (cleared at its
+    // start); bound by hand, listed in the field table as a history.
+    std::vector<IntegrationFailure> integration_failures;
+
     // Section count n as a size.
     std::size_t n() const { return static_cast<std::size_t>(intnum); }
 
     // Live section count, checked against the capacity (ValueError "isec > intnum").
     std::size_t live_sections() const;
+
+    // Refuses parameters that can only yield NaN/inf results (temperatures that are
+    // not finite and positive, a zero wall-number divisor): ValueError naming them.
+    void check_physical_parameters() const;
+
+    // Most outer steps one solve() may take (a reactor of about 400 m at 4 mm per
+    // step); a longer reactor is refused before the march starts.
+    static constexpr long kMaxOuterSteps = 100000;
 
 private:
     void allocate_arrays();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "model/moving_sectional_model.hpp"
 
 namespace velmora::model {
@@ -32,6 +33,8 @@ void MovingSectionalModel::temp_vel(double position) {
     if (wrapper_mapping_temp) {
         // A study point fixes the temperature along the whole reactor.
         temp = *wrapper_mapping_temp;
+        if (!(std::isfinite(temp) && temp > 0))
+            throw ValueError("wrapper_mapping_temp must be a finite temperature above 0 K, got " + gas::number_text(temp));
     } else if (paper_name_for_temperature_history == "custom") {
         temp = 873;
     } else if (paper_name_for_temperature_history == "Celnik_2008") {

@@ -44,7 +44,7 @@ void MovingSectionalModel::update_section_averages() {
     L_cnt_avg = weighted_length / number;
 }
 
-void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
+void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double start_vel) {
     const std::size_t sections = n();
     if (!AA12) throw AttributeError("'MovingSectionalModel' object has no attribute 'AA12'");
 
@@ -105,7 +105,10 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend) {
         base.fra_cnt_gp = fraction_cnt_gp;
         base.gp_cove_rati = gp_coverage_ratio;
         base.current_H2_flux_coeff = current_H2_flux_coeff;
-        const double span_start = t / vel, span_end = tend / vel;
+        // The surface models run over the step's residence-time interval, taken with
+        // the velocity at the step's start; `vel` here is whatever the last
+        // right-hand-side evaluation left, which differs under a temperature profile.
+        const double span_start = t / start_vel, span_end = tend / start_vel;
         const double temperatures[1] = {temp_celsius};
 
         for (std::size_t j = 0; j < live; ++j) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "common/errors.hpp"
 #include "common/output.hpp"
@@ -41,6 +42,9 @@ double fractal_dimension(double primaries) {
 
 void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& work) {
     check_outputs(in, out);
+    // Thermal speeds and diffusivities go as sqrt(T): no collision rate exists at or below 0 K.
+    if (!(std::isfinite(in.temp) && in.temp > 0))
+        throw ValueError("temp must be a finite gas temperature above 0 K, got " + std::to_string(in.temp));
     const std::size_t n = out.x.size();
 
     if (out.y.data() != in.y.data()) std::copy(in.y.begin(), in.y.end(), out.y.begin());

@@ -15,7 +15,9 @@ constexpr double kSinteringActivation = 22324.99398604763;  // K
 constexpr double kShortestSinteringTime = 3.12e-12;     // s
 constexpr double kSmallParticleSinteringTime = 3.12e-10;  // s
 constexpr double kSmallParticleSize = 1.092e-9;         // m, in xnpr^0.45 * xdp
-constexpr double kEmptySintering = 1e-15;
+// A section without particles or area has nothing to sinter. (Any positive rate
+// here would keep removing area that is not there and drive A_i negative.)
+constexpr double kEmptySintering = 0.0;
 
 void require_at_least(std::int64_t available, std::int64_t needed, int axis = 0) {
     if (available < needed) throw_out_of_bounds(std::max<std::int64_t>(available, 0), available, axis);
@@ -121,7 +123,11 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
                     const double xm = (m < 0 || static_cast<std::size_t>(m) >= nx)
                                           ? x[wrap_index(m, nx)]
                                           : x[m];
-                    w = (xm - v) / (xm - x_i);
+                    // A collapsed neighbour (x_m == x_i, a zero-width split) cannot
+                    // share the product: it stays whole in node i, so the pair's
+                    // number is credited once and never as 0/0 or inf.
+                    const double width = xm - x_i;
+                    w = width != 0.0 ? (xm - v) / width : 1.0;
                 }
                 const double b = (j == k ? 0.5 : 1.0) * beta_row[j];
                 birth_N += w * b * N[j] * Nk;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <exception>
 #include <numbers>
 
@@ -160,6 +161,17 @@ ParticleTemperatureScheme particle_temperature_scheme(std::string_view numerical
 
 ParticleTemperatureResult particle_temperature(const ParticleTemperatureInputs& in,
                                                ParticleTemperatureScheme scheme) {
+    // Radiation (T^4) and the thermal speed (sqrt T) have no meaning at or below 0 K.
+    // (Non-finite start values keep their own handling: the solver refuses them
+    // and the previous temperatures come back.)
+    if (in.temp_gas <= 0)
+        throw ValueError("temp_gas_previous must be a gas temperature above 0 K, got " +
+                         std::to_string(in.temp_gas));
+    for (std::size_t i = 0; i < in.temp_np_previous.size(); ++i)
+        if (in.temp_np_previous[i] <= 0)
+            throw ValueError("temp_NP_previous[" + std::to_string(i) +
+                             "] must be a particle temperature above 0 K, got " +
+                             std::to_string(in.temp_np_previous[i]));
     if (scheme == ParticleTemperatureScheme::explicit_euler) return {explicit_step(in), {}, {}};
     return ode_step(in);
 }

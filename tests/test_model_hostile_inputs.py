@@ -1,0 +1,158 @@
+"""Hostile inputs to the reactor model and its sub-models end in a clear Python
+exception, never in a crash, an endless run, or NaN/inf reported as a result.
+
+Each case runs in its own child process under a memory cap and a time limit, so a
+crash or a hang fails its case instead of taking the test runner down.
+"""
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MEMORY_CAP = 3 * 1024 ** 3
+
+PRELUDE = r"""
+import resource, sys
+resource.setrlimit(resource.RLIMIT_AS, ({cap}, {cap}))
+import numpy as np
+from velmora.core.growth_simulator import MovingSectionalModel
+def outcome(call):
+    try:
+        result = call()
+    except Exception as error:
+        print("RAISED", type(error).__name__, str(error).replace("\n", " "))
+    else:
+        print("RETURNED", repr(result)[:300])
+"""
+
+
+def run_child(body, timeout=90):
+    code = PRELUDE.format(cap=MEMORY_CAP) + textwrap.dedent(body)
+    env = dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python") + os.pathsep + os.environ.get("PYTHONPATH", ""))
+    try:
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout, env=env)
+    except subprocess.TimeoutExpired:
+        pytest.fail(f"no answer within {timeout} s")
+    assert done.returncode == 0, f"child died with {done.returncode}: {done.stderr[-2000:]}"
+    return done.stdout.strip().splitlines()[-1]
+
+
+@pytest.mark.parametrize("kwargs, names", [
+    ("min_temp=1e300", "min_temp"),
+    ("min_temp=1e100", "min_temp"),
+    ("xdtube=1e60", "xdtube"),
+    ("min_temp=0.0", "min_temp"),
+    ("min_temp=-5.0", "min_temp"),
+    ("ambient_temp=0.0", "ambient_temp"),
+    ("ambient_temp=float('nan')", "ambient_temp"),
+    ("total_pressure=-1.0", "total_pressure"),
+    ("total_pressure=float('inf')", "total_pressure"),
+    ("alpha_adjust=0.0", "alpha_adjust"),
+    ("surf_dens_monolayer=0.0", "surf_dens_monolayer"),
+    ("alpha_adjust=float('nan')", "alpha_adjust"),
+])
+def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names):
+    line = run_child(f"outcome(lambda: MovingSectionalModel({kwargs}))")
+    assert line.startswith("RAISED ValueError") and names in line, line
+
+
+@pytest.mark.parametrize("setup, names", [
+    ("m = MovingSectionalModel(intnum=6); m.reactor_length = 1e30", "100000 outer steps"),
+    ("m = MovingSectionalModel(intnum=6); m.reactor_length = 1e308", "100000 outer steps"),
+    ("m = MovingSectionalModel(intnum=6); m.reactor_length = 401.0", "100000 outer steps"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.alpha_adjust = 0.0", "alpha_adjust"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.surf_dens_monolayer = 0", "surf_dens_monolayer"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = 0.0", "wrapper_mapping_temp"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = -300.0",
+     "wrapper_mapping_temp"),
+])
+def test_solve_refuses_what_was_set_after_construction(setup, names):
+    line = run_child(setup + "\noutcome(m.solve)")
+    assert line.startswith("RAISED ValueError") and names in line, line
+
+
+def test_unusual_but_sound_settings_still_run():
+    # A reactor of zero or negative length takes no step; a lower ambient temperature
+    # or a small wall-number divisor are unusual, not wrong.
+    body = """
+    for kwargs in (dict(reactor_length=0.0), dict(reactor_length=-1.0)):
+        m = MovingSectionalModel(intnum=6, **kwargs)
+        tp, sol = m.solve()
+        assert len(tp) == 0, kwargs
+    m = MovingSectionalModel(intnum=6, reactor_length=0.01, ambient_temp=250.0, alpha_adjust=1e-3)
+    tp, sol = m.solve()
+    assert np.all(np.isfinite(sol)) and np.isfinite(m.wall_number_avg) and np.isfinite(m.L_cnt_avg)
+    print("RETURNED ok", len(tp))
+    """
+    assert run_child(body, timeout=180).startswith("RETURNED ok")
+
+
+@pytest.mark.parametrize("call, names", [
+    ("chemical_kinetics(gas, chk_temp=1000.0, flow_velocity=1e-300)", "flow_velocity"),
+    ("chemical_kinetics(gas, chk_temp=1000.0, reactor_data={'lengthstep': 1e30})", "lengthstep"),
+    ("chemical_kinetics(gas, chk_temp=1000.0, reactor_data={'lengthstep': -1.0})", "lengthstep"),
+    ("chemical_kinetics(gas, chk_temp=0.0)", "chk_temp"),
+    ("chemical_kinetics(gas, chk_temp=float('nan'))", "chk_temp"),
+    ("chemical_kinetics(gas, reactor_pressure=0)", "reactor_pressure"),
+    ("chemical_kinetics(gas, flow_velocity=np.float64('inf'))", "flow_velocity"),
+])
+def test_gas_step_never_hands_cantera_an_impossible_request(call, names):
+    body = f"""
+    import cantera as ct
+    from velmora.core.growth_simulator import get_mechanism_path
+    from velmora.modules.gas_reactions import chemical_kinetics
+    gas = ct.Solution(get_mechanism_path("FFCM2"))
+    outcome(lambda: {call})
+    """
+    line = run_child(body)
+    assert line.startswith("RAISED ValueError") and names in line, line
+
+
+@pytest.mark.parametrize("call, expected", [
+    ("m.normal_pdf(1.0, 0.0, None)", "RAISED TypeError"),
+    ("m.lognormal_pdf(1.0, 0.0, None)", "RAISED TypeError"),
+    ("m.normal_pdf(None, 0.0, 1.0)", "RAISED TypeError"),
+    ("m.lognormal_pdf(1.0, None, 1.0)", "RAISED TypeError"),
+])
+def test_densities_refuse_none(call, expected):
+    line = run_child(f"m = MovingSectionalModel(intnum=6)\noutcome(lambda: {call})")
+    assert line.startswith(expected), line
+
+
+@pytest.mark.parametrize("temp", ["0.0", "-10.0", "float('nan')"])
+def test_collision_kernel_refuses_a_gas_temperature_at_or_below_zero(temp):
+    body = f"""
+    from velmora.core.fast_kernels import calculate_beta_matrix_kernel
+    n = 5
+    y = np.zeros(4 * n + 1); y[:3] = 1e12; y[n:n + 3] = [1e-26, 2e-26, 4e-26]; y[2 * n:2 * n + 3] = 1e-5
+    z = np.zeros(n)
+    outcome(lambda: calculate_beta_matrix_kernel(y, z.copy(), y.copy(), z.copy(), z.copy(), z.copy(), 3, n, 2 * n,
+                                                 3 * n, 0, {temp}, 4e-5, 1e-7, 7874.0, 3.1415926536, 1.38066e-23, True))
+    """
+    line = run_child(body)
+    assert line.startswith("RAISED ValueError") and "temp" in line, line
+
+
+@pytest.mark.parametrize("gas_temp, particle_temp, names", [
+    ("0.0", "1000.0", "temp_gas_previous"),
+    ("-1.0", "1000.0", "temp_gas_previous"),
+    ("1000.0", "0.0", "temp_NP_previous"),
+    ("1000.0", "-50.0", "temp_NP_previous"),
+])
+def test_particle_temperature_refuses_temperatures_at_or_below_zero(gas_temp, particle_temp, names):
+    body = f"""
+    from velmora.modules.np_thermal import particle_temp
+    n, isec = 5, 3
+    y = np.zeros(4 * n + 1); y[:isec] = 1e12; y[n:n + isec] = 1e-26; y[2 * n:2 * n + isec] = 1e-5
+    outcome(lambda: particle_temp(
+        spec_heat_NP=4e-23, spec_heat_gas=5e-26, surf_tension_NP=2.0, emissivity_NP=0.5,
+        temp_NP_previous=np.full(isec, {particle_temp}), temp_gas_previous={gas_temp}, taus_current=np.full(n, 1e-6),
+        particle_info_previous=y, area_NP_sph=np.full(isec, 1e-17), xmwp_NP=1e-25, xmwp_gas=4.6e-26, avog=6.022e23,
+        n_p=np.ones(n), reactor_pressure=101325.0, intnum_val=n, isec_val=isec, flow_velocity=0.1,
+        interval_x=np.array([0.0, 0.004]), numerical_approach="Implicit"))
+    """
+    line = run_child(body)
+    assert line.startswith("RAISED ValueError") and names in line, line
