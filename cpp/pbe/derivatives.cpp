@@ -15,7 +15,6 @@ constexpr double kSinteringActivation = 22324.99398604763;  // K
 constexpr double kShortestSinteringTime = 3.12e-12;     // s
 constexpr double kSmallParticleSinteringTime = 3.12e-10;  // s
 constexpr double kSmallParticleSize = 1.092e-9;         // m, in xnpr^0.45 * xdp
-constexpr double kEmptySintering = 1e-15;
 
 void require_at_least(std::int64_t available, std::int64_t needed, int axis = 0) {
     if (available < needed) throw_out_of_bounds(std::max<std::int64_t>(available, 0), available, axis);
@@ -121,7 +120,9 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
                     const double xm = (m < 0 || static_cast<std::size_t>(m) >= nx)
                                           ? x[wrap_index(m, nx)]
                                           : x[m];
-                    w = (xm - v) / (xm - x_i);
+                    // A collapsed neighbour (xm == x_i) leaves no width to split
+                    // over: the whole product stays with node i.
+                    w = xm == x_i ? 1.0 : (xm - v) / (xm - x_i);
                 }
                 const double b = (j == k ? 0.5 : 1.0) * beta_row[j];
                 birth_N += w * b * N[j] * Nk;
@@ -142,7 +143,8 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
 
         const bool populated = N[i] * A[i] > 0;
         double ts = 0.0;
-        double sintering = kEmptySintering;
+        // A section without particles or area has nothing to sinter.
+        double sintering = 0.0;
         if (i == 0) {
             // Nucleation of monomers into section 0 pulls its node towards v0;
             // section 0 gets no surface growth and no coagulation birth.
