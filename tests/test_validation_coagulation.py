@@ -213,3 +213,44 @@ def test_coagulation_keeps_particle_volume_and_removes_number(run, request):
     number = total_number(model, states)
     assert np.all(np.diff(number) < 0)
     assert np.all(np.isfinite(states))
+
+
+# ---------------------------------------------------------------- the figure of the README
+
+
+def load_figure_script():
+    import importlib.util
+    from pathlib import Path
+
+    path = Path(__file__).resolve().parents[1] / "tools" / "validation_figure.py"
+    spec = importlib.util.spec_from_file_location("validation_figure", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def test_validation_figure_shows_both_starts_and_the_asymptote(narrow_run, wide_run):
+    import matplotlib.pyplot as plt
+
+    script = load_figure_script()
+    runs = [script.histories(*narrow_run, 1.2, SPACING), script.histories(*wide_run, 1.8, SPACING)]
+    for run, (model, _, states) in zip(runs, (narrow_run, wide_run)):
+        assert run["sigma"][-1] == pytest.approx(geometric_std_of_diameter(model, states[-1]), rel=1e-12)
+        assert run["volume_change"] < 1e-12
+        assert script.late_slope(run) < 0
+    fig = script.make_figure(runs, [(2.0, 1.52), (1.6, runs[0]["sigma"][-1])])
+    try:
+        ax_sigma, ax_number, ax_grid = fig.axes
+        assert ax_sigma.get_xscale() == "log" and ax_sigma.xaxis_inverted()
+        assert "N / N" in ax_sigma.get_xlabel() and "sigma_g" in ax_sigma.get_ylabel()
+        assert len(ax_sigma.get_lines()) == 3  # two starts and the self-preserving value
+        assert ax_sigma.get_lines()[2].get_ydata()[0] == SELF_PRESERVING_SIGMA
+        assert ax_number.get_xscale() == "log" and ax_number.get_yscale() == "log"
+        assert "(s)" in ax_number.get_xlabel()
+        reference = ax_number.get_lines()[-1]
+        t, n = (np.asarray(v, dtype=float) for v in reference.get_data())
+        assert np.polyfit(np.log(t), np.log(n), 1)[0] == pytest.approx(-1.2, rel=1e-12)
+        assert "bin_spacing" in ax_grid.get_xlabel()
+        np.testing.assert_array_equal(ax_grid.get_lines()[0].get_xdata(), [2.0, 1.6])
+    finally:
+        plt.close(fig)
