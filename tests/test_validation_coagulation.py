@@ -223,9 +223,9 @@ def load_figure_script():
     from pathlib import Path
 
     path = Path(__file__).resolve().parents[1] / "tools" / "validation_figure.py"
-    spec = importlib.util.spec_from_file_location("validation_figure", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("validation_figure", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
