@@ -15,7 +15,7 @@ The child reports one outcome class over a pipe:
   nonfinite-from-input   NaN/inf in a result after a NaN/inf was injected (passed through)
   exc:<Type>             a Python exception (expected for bad input)
   crash:<SIGNAME>        the child died by a signal                                     (fault)
-  timeout                the child ran past the time limit                              (fault)
+  timeout                the child ran past its CPU-time limit (or ten times that in wall time)  (fault)
   lost                   the child exited without reporting                             (fault)
 Exceptions of the types in INTERNAL_ERRORS mean a C-API or binding fault and count as faults too.
 
@@ -36,6 +36,7 @@ Usage:
 from __future__ import annotations
 
 import argparse
+import faulthandler
 import collections
 import json
 import math
@@ -1136,7 +1137,9 @@ def run_in_child(case, ctx, timeout, mem_cap):
         try:
             os.close(rfd)
             _child_setup(mem_cap)
-            signal.alarm(max(1, int(math.ceil(timeout))))
+            signal.signal(signal.SIGXCPU, signal.SIG_DFL)
+            _limit_cpu(timeout)
+            signal.alarm(max(1, int(math.ceil(timeout * WALL_FACTOR))))
             outcome, detail = evaluate(case, ctx)
             os.write(wfd, json.dumps([outcome, detail]).encode())
         except BaseException as exc:  # noqa: BLE001
@@ -1148,7 +1151,7 @@ def run_in_child(case, ctx, timeout, mem_cap):
             os._exit(0)
     os.close(wfd)
     chunks = []
-    deadline = time.monotonic() + timeout + 2.0
+    deadline = time.monotonic() + timeout * WALL_FACTOR + 2.0
     timed_out = False
     while True:
         left = deadline - time.monotonic()
@@ -1170,8 +1173,8 @@ def run_in_child(case, ctx, timeout, mem_cap):
         return "timeout", f"no result after {timeout:g} s"
     if os.WIFSIGNALED(status):
         sig = os.WTERMSIG(status)
-        if sig == signal.SIGALRM:
-            return "timeout", f"no result after {timeout:g} s"
+        if _timeout_signal(sig):
+            return "timeout", f"no result after {timeout:g} s of CPU time"
         if sig == signal.SIGKILL:
             return "crash:SIGKILL", "killed (memory cap or outside)"
         return f"crash:{_signal_name(sig)}", ""
@@ -1182,16 +1185,43 @@ def run_in_child(case, ctx, timeout, mem_cap):
     return outcome, detail
 
 
+# The time limit of a case is CPU time (RLIMIT_CPU, SIGXCPU), so that a loaded machine does not
+# turn slow calls into timeouts; a wall-clock limit WALL_FACTOR times longer catches a child that
+# blocks without computing.
+WALL_FACTOR = 10.0
+
+
+def _cpu_used():
+    r = resource.getrusage(resource.RUSAGE_SELF)
+    return r.ru_utime + r.ru_stime
+
+
+def _limit_cpu(seconds):
+    """Allows this process `seconds` more CPU time from now."""
+    hard = resource.getrlimit(resource.RLIMIT_CPU)[1]
+    soft = int(math.ceil(_cpu_used() + seconds))
+    if hard != resource.RLIM_INFINITY:
+        soft = min(soft, hard)
+    resource.setrlimit(resource.RLIMIT_CPU, (soft, hard))
+
+
+def _timeout_signal(sig):
+    return sig in (signal.SIGXCPU, signal.SIGALRM)
+
+
 def _child_setup(mem_cap):
     devnull = os.open(os.devnull, os.O_RDWR)
     os.dup2(devnull, 0)
     os.dup2(devnull, 1)
     os.dup2(devnull, 2)
-    # a test runner may have replaced the Python-level streams by its own capture files
+    # a test runner may have replaced the Python-level streams by its own capture files, and may
+    # have armed faulthandler on a descriptor of its own: a crash is reported by the parent
     sys.stdout = sys.stderr = open(os.devnull, "w")
+    faulthandler.disable()
     resource.setrlimit(resource.RLIMIT_AS, (mem_cap, mem_cap))
     resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
     signal.signal(signal.SIGALRM, signal.SIG_DFL)
+    signal.signal(signal.SIGXCPU, signal.SIG_DFL)
     signal.signal(signal.SIGINT, signal.SIG_DFL)
 
 
@@ -1212,7 +1242,9 @@ def run_batch(cases, ctx, timeout, mem_cap):
                 _child_setup(mem_cap)
                 for j in range(pos, len(cases)):
                     os.write(wfd, f"S {j}\n".encode())
-                    signal.alarm(max(1, int(math.ceil(cases[j].target.timeout or timeout))))
+                    limit = cases[j].target.timeout or timeout
+                    _limit_cpu(limit)
+                    signal.alarm(max(1, int(math.ceil(limit * WALL_FACTOR))))
                     outcome, detail = evaluate(cases[j], ctx)
                     signal.alarm(0)
                     os.write(wfd, ("R " + json.dumps([j, outcome, detail]) + "\n").encode())
@@ -1222,7 +1254,7 @@ def run_batch(cases, ctx, timeout, mem_cap):
         buf = b""
         started = None
         timed_out = False
-        deadline = time.monotonic() + timeout + 2.0
+        deadline = time.monotonic() + timeout * WALL_FACTOR + 2.0
         while True:
             left = deadline - time.monotonic()
             if left <= 0:
@@ -1240,7 +1272,7 @@ def run_batch(cases, ctx, timeout, mem_cap):
                 if line.startswith(b"S "):
                     started = int(line[2:])
                     t = cases[started].target.timeout or timeout
-                    deadline = time.monotonic() + t + 2.0
+                    deadline = time.monotonic() + t * WALL_FACTOR + 2.0
                 else:
                     j, outcome, detail = json.loads(line[2:].decode())
                     started = None
@@ -1256,7 +1288,7 @@ def run_batch(cases, ctx, timeout, mem_cap):
             outcome, detail = "timeout", "no result in time"
         elif os.WIFSIGNALED(status):
             sig = os.WTERMSIG(status)
-            outcome, detail = ("timeout", "no result in time") if sig == signal.SIGALRM else (
+            outcome, detail = ("timeout", "no result in time") if _timeout_signal(sig) else (
                 f"crash:{_signal_name(sig)}", "")
         else:
             outcome, detail = "lost", f"exit status {os.WEXITSTATUS(status)} without a report"
@@ -1376,7 +1408,8 @@ def main(argv=None):
     ap.add_argument("--cases", type=int, default=2000)
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--start", type=int, default=0, help="first case index")
-    ap.add_argument("--timeout", type=float, default=5.0, help="seconds per case")
+    ap.add_argument("--timeout", type=float, default=5.0,
+                    help="CPU seconds per case (the wall-clock limit is ten times longer)")
     ap.add_argument("--memory", type=float, default=2.0, help="GiB a child may allocate beyond the parent")
     ap.add_argument("--target", action="append", help="restrict to entry points whose name contains this")
     ap.add_argument("--replay", help="SEED:INDEX: print and run one case in this process")
@@ -1408,18 +1441,22 @@ def main(argv=None):
     t0 = time.time()
     chunk = max(args.batch, 1) * 10
     done = 0
-    for first in range(args.start, args.start + args.cases, chunk):
-        last = min(first + chunk, args.start + args.cases)
-        cases = [make_case(c.targets, c.ctx, args.seed, i) for i in range(first, last)]
-        for _ in c.run_cases(cases, args.batch):
-            done += 1
-            if args.progress and done % args.progress == 0 and done < args.cases:
-                faults = sum(n for o, n in c.by_outcome.items() if is_fault(o))
-                print(f"... {done} cases, {time.time() - t0:.0f} s, faults {faults}, distinct {len(c.faults)}",
-                      flush=True)
-    if args.batch > 1:
-        c.confirm_faults()
-    print_report(c, args.cases, time.time() - t0)
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
+    try:
+        for first in range(args.start, args.start + args.cases, chunk):
+            last = min(first + chunk, args.start + args.cases)
+            cases = [make_case(c.targets, c.ctx, args.seed, i) for i in range(first, last)]
+            for _ in c.run_cases(cases, args.batch):
+                done += 1
+                if args.progress and done % args.progress == 0 and done < args.cases:
+                    faults = sum(n for o, n in c.by_outcome.items() if is_fault(o))
+                    print(f"... {done} cases, {time.time() - t0:.0f} s, faults {faults}, distinct {len(c.faults)}",
+                          flush=True)
+        if args.batch > 1:
+            c.confirm_faults()
+    except KeyboardInterrupt:
+        print(f"interrupted after {done} cases; the counts below cover those", flush=True)
+    print_report(c, done, time.time() - t0)
     return 1 if c.faults else 0
 
 
