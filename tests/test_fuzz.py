@@ -69,8 +69,14 @@ def _at_least(case, limit, *names):
     return False
 
 
-def _zero(case, *names):
-    return any(_changed(case, n) and _number(_value(case, n)) == 0.0 for n in names)
+def _vanishing(case, *names):
+    """Zero, or so small in magnitude that dividing by it overflows."""
+    for n in names:
+        if _changed(case, n):
+            v = _number(_value(case, n))
+            if v is not None and abs(v) < 1e-100:
+                return True
+    return False
 
 
 _BASE = {}
@@ -106,8 +112,8 @@ KNOWN_OPEN = {
         lambda c: c.target.name in MODEL and (_at_least(c, 1e30, "min_temp") or _non_positive(c, "min_temp")),
     "a reactor_length of 1e30 or more gives an endless run":
         lambda c: c.target.name in MODEL and _at_least(c, 1e6, "reactor_length"),
-    "alpha_adjust = 0 or surf_dens_monolayer = 0 report an infinite wall number":
-        lambda c: c.target.name in MODEL and _zero(c, "alpha_adjust", "surf_dens_monolayer"),
+    "alpha_adjust or surf_dens_monolayer of 0 (or small enough to overflow) report an infinite wall number":
+        lambda c: c.target.name in MODEL and _vanishing(c, "alpha_adjust", "surf_dens_monolayer"),
     "a gas or particle temperature <= 0 K gives NaN collision matrices and particle temperatures":
         lambda c: (_non_positive(c, "temp", "wrapper_mapping_temp", "ambient_temp", "temp_gas_previous",
                                  "temp_NP_previous", "chk_temp")

@@ -514,7 +514,7 @@ def _attrs_and_solve(ctx, kw):
     return _solve_result(m, m.solve())
 
 
-def _method(name, args, finite=True, weight=0.3, attrs=()):
+def _method(name, args, finite=True, weight=0.12, attrs=()):
     """A method of the prepared small model with its arguments."""
     kinds = {k: kind for k, (kind, _) in args.items()}
 
@@ -701,10 +701,10 @@ def build_targets():
         _method("temp_vel", {"t": ("f", 0.001)}, attrs=("temp", "vel")),
         _method("props", {}, attrs=("rhog", "eta", "xlm")),
         _method("_calculate_beta_matrix", {}, attrs=("betafu",)),
-        _method("fcn", {"t": ("f", 0.0), "yy": ("a", m_state)}, weight=0.6),
+        _method("fcn", {"t": ("f", 0.0), "yy": ("a", m_state)}, weight=0.3),
         _method("calculate_derivatives", {"t": ("f", 0.0)}),
         _method("_benchmark_fcn", {"t": ("f", 0.0), "yy": ("a", m_state), "repeats": ("i", 2)}),
-        _method("regrid", {"y": ("a", m_state)}, weight=0.6),
+        _method("regrid", {"y": ("a", m_state)}, weight=0.3),
         _method("mass_calculator", {"dpp": ("f", 1.5e-8), "rho_NP": ("f", 8908.0), "rho_CNT": ("f", 1800.0),
                                     "cnt_length": ("f", 1e-7), "cnt_thickness": ("f", 3.4e-10), "npp": ("f", 1.0),
                                     "wall_number": ("f", 5.0)}),
@@ -731,7 +731,7 @@ def build_targets():
     T.append(Target("gas_reactions.chemical_kinetics", "gas_reactions", gas_base,
                     lambda ctx, kw: _lazy("velmora.modules.gas_reactions", "chemical_kinetics")(ctx)(**kw),
                     {"gas": "o", "dominant_species": "s", "flow_velocity": "f", "chk_temp": "f",
-                     "reactor_pressure": "f", "inlet_composition": "d", "reactor_data": "rd"}, weight=0.5,
+                     "reactor_pressure": "f", "inlet_composition": "d", "reactor_data": "rd"}, weight=0.25,
                     shared=True))
     T.append(_plain("gas_reactions.count_carbon_atoms", "gas_reactions",
                     _lazy("velmora.modules.gas_reactions", "count_carbon_atoms"), {"formula": ("s", "C2H2")},
@@ -839,13 +839,14 @@ def build_targets():
         kw = dict(kw)
         dp = kw.pop("dp")
         if kw.get("AA12_internal_use") is None:
-            kw["AA12_internal_use"] = _model(ctx).AA00
+            import copy
+            kw["AA12_internal_use"] = copy.deepcopy(_model(ctx).AA00)
         m = Mk(**kw)
         m._dp = dp
         return (m.main_calculate(), m.CNT_wall_number, m.carbon_atoms_flux)
     T.append(Target("acetylene_growth.Surface_Kinetics_Ma_etal_2005(...).main_calculate", "acetylene_growth",
                     lambda ctx: {k: _copy(v) for k, (_, v) in ma_ctor.items()}, ma_run,
-                    {k: kind for k, (kind, _) in ma_ctor.items()}, weight=2.0, shared=True))
+                    {k: kind for k, (kind, _) in ma_ctor.items()}, weight=2.0))
 
     # ---------------- ml
     def ml_call(meth, args, weight=1.0, finite=True, ctor=None):
