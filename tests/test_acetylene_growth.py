@@ -187,6 +187,23 @@ def test_rate_constants_and_length():
         m.calculate_length(1.0)
 
 
+def test_temperatures_below_absolute_zero_are_refused(capsys):
+    m = puretzky()
+    for kelvin in (-1.0, -1e-12, float("nan")):
+        with pytest.raises(ValueError, match="calculate_k_sb: temperature_kelvin is below absolute zero"):
+            m.calculate_k_sb(kelvin)
+    with pytest.raises(ZeroDivisionError):  # absolute zero itself divides by zero, as written
+        m.calculate_k_sb(0.0)
+    state = np.array([1e3, 10.0, 10.0, 1e2, 1e2, 0.0])
+    with pytest.raises(ValueError, match=r"temp_C \+ 273.15 is below absolute zero or not a number: -26.85000000000002\d* K"):
+        m.ode_system(0.0, state, -300.0)
+    assert all(np.isfinite(m.ode_system(0.0, state, -273.0)))  # just above absolute zero: finite rates
+    # inside a run the refusal is one temperature's error line; the others still run
+    results = m.run_surface_kinetics_simulation([-300.0, 600.0], (0, 1e-3))
+    assert list(results) == [600.0]
+    assert capsys.readouterr().out.startswith("Error in simulation at -300.0°C: temp_C + 273.15 is below absolute zero")
+
+
 @pytest.mark.parametrize("temp_C", [500.0, 700.0, 950.0])
 @pytest.mark.parametrize("state", [[0, 0, 0, 0, 0, 0], [3e3, 50.0, 20.0, 1e4, 5e5, 7.0], [1e2, 7e3, 1e3, 0, 0, 0]])
 def test_ode_system_matches_written_out_equations(temp_C, state):

@@ -365,3 +365,21 @@ class TestDerivatives:
             derivatives(y, x, ones, ones, betafu, jmin, jmax, n, isec)
         yp = derivatives(y, np.append(x, 0.0), ones, ones, betafu, jmin, jmax, n, isec)[0]
         assert np.isfinite(yp).all()
+
+
+class TestUnrepresentableGas:
+    """A gas state whose collision matrix overflows is refused instead of returned as inf/NaN."""
+
+    @pytest.mark.parametrize("kw", [dict(eta=5e-324), dict(temp=float("nan")), dict(xlm=float("inf"))])
+    def test_non_finite_collision_matrix_raises(self, kw):
+        n = 4
+        y = make_state(n, [1e10, 1e10], [1e-24, 2e-24], [5e-16, 8e-16])
+        with pytest.raises(ValueError, match="calculate_beta_matrix_kernel: the collision matrix is not finite"):
+            beta(y, n, 2, **kw)
+
+    def test_ordinary_gas_states_pass(self):
+        n = 4
+        y = make_state(n, [1e10, 1e10], [1e-24, 2e-24], [5e-16, 8e-16])
+        for temp, eta, xlm in [(300.0, 1.8e-5, 6.5e-8), (1500.0, 5e-5, 3e-7), (1000.0, 1e-3, 1e-10)]:
+            betafu = beta(y, n, 2, temp=temp, eta=eta, xlm=xlm)[8]
+            assert np.isfinite(betafu).all() and betafu[0, 0] > 0

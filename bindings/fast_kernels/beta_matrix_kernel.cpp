@@ -1,3 +1,5 @@
+#include <cmath>
+#include <string>
 #include <tuple>
 
 #include "fast_kernels/kernel_arrays.hpp"
@@ -57,6 +59,17 @@ py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, c
 
     thread_local pbe::BetaWorkspace work;
     pbe::compute_beta_matrix(in, out, work);
+    // A gas state the kernel cannot represent (a viscosity or mean free path so small that the
+    // diffusivity overflows, and the like) must not come back as a matrix of inf/NaN.
+    for (double b : out.betafu.data) {
+        if (!std::isfinite(b))
+            throw py::value_error("calculate_beta_matrix_kernel: the collision matrix is not finite for temp=" +
+                                  py::repr(py::float_(temp)).cast<std::string>() +
+                                  ", eta=" + py::repr(py::float_(eta)).cast<std::string>() +
+                                  ", xlm=" + py::repr(py::float_(xlm)).cast<std::string>() +
+                                  ", rhop=" + py::repr(py::float_(rhop)).cast<std::string>() +
+                                  " and the given sections");
+    }
 
     return py::make_tuple(y_out, x_out, xdp_out, xdp_backup_out, xnpr_out,
                           out.last_fractal_dimension, x1_out, xkn1_out, betafu_out, xdf_out);

@@ -77,7 +77,17 @@ void PuretzkySurfaceKinetics::set_dp(double dp_current) {
     S_0 = uncovered * parameters.npr * kPi * (dp * dp);
 }
 
+// Below absolute zero the Arrhenius factors turn into exp(+large) and overflow; absolute zero
+// itself stays the division by zero it is.
+static double require_absolute_temperature(double kelvin, const char* name) {
+    if (std::isnan(kelvin) || kelvin < 0.0)
+        throw ValueError(std::string(name) + " is below absolute zero or not a number: " + py_repr(kelvin) +
+                         " K");
+    return kelvin;
+}
+
 double PuretzkySurfaceKinetics::calculate_k_sb(double temperature_kelvin) const {
+    require_absolute_temperature(temperature_kelvin, "calculate_k_sb: temperature_kelvin");
     return B * std::exp(checked_div(-E_sb, kBoltzmannEv * temperature_kelvin));
 }
 
@@ -111,7 +121,7 @@ void PuretzkySurfaceKinetics::concentrations(std::span<const double> y, double& 
 
 PuretzkySurfaceKinetics::RateTerms PuretzkySurfaceKinetics::rate_terms(double temp_C) const {
     RateTerms r;
-    const double temp = temp_C + 273.15;
+    const double temp = require_absolute_temperature(temp_C + 273.15, "temp_C + 273.15");
     const double A_etching = 1.1516666666666666e-08 * std::exp(checked_div(-8672.119316815011, temp));
     const double B_etching = 3.5e-12 * std::exp(checked_div(-14204.955496752465, temp));
 
