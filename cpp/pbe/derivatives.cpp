@@ -123,11 +123,15 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
                     const double xm = (m < 0 || static_cast<std::size_t>(m) >= nx)
                                           ? x[wrap_index(m, nx)]
                                           : x[m];
-                    // A collapsed neighbour (x_m == x_i, a zero-width split) cannot
-                    // share the product: it stays whole in node i, so the pair's
-                    // number is credited once and never as 0/0 or inf.
+                    // A neighbour that does not bracket the product cannot share it:
+                    // a collapsed node (x_m == x_i, a zero-width split) or an emptied
+                    // one whose node volume reads 0 would give 0/0, inf or a weight
+                    // above 1 (number and volume created). The product then stays
+                    // whole in node i: the pair's number is credited once. A
+                    // bracketing neighbour always gives a weight in [0, 1].
                     const double width = xm - x_i;
                     w = width != 0.0 ? (xm - v) / width : 1.0;
+                    if (!(w >= 0.0 && w <= 1.0)) w = 1.0;
                 }
                 const double b = (j == k ? 0.5 : 1.0) * beta_row[j];
                 birth_N += w * b * N[j] * Nk;
