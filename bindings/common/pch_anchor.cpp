@@ -1,0 +1,1 @@
+// Anchor of the precompiled pybind11 header shared by the extension modules.
