@@ -370,11 +370,15 @@ class TestDerivatives:
 class TestUnrepresentableGas:
     """A gas state whose collision matrix overflows is refused instead of returned as inf/NaN."""
 
-    @pytest.mark.parametrize("kw", [dict(eta=5e-324), dict(temp=float("nan")), dict(xlm=float("inf"))])
-    def test_non_finite_collision_matrix_raises(self, kw):
+    @pytest.mark.parametrize("kw, message", [
+        (dict(eta=5e-324), "calculate_beta_matrix_kernel: the collision matrix is not finite"),
+        (dict(temp=float("nan")), "temp must be a finite gas temperature above 0 K"),  # refused at entry
+        (dict(xlm=float("inf")), "calculate_beta_matrix_kernel: the collision matrix is not finite"),
+    ])
+    def test_non_finite_collision_matrix_raises(self, kw, message):
         n = 4
         y = make_state(n, [1e10, 1e10], [1e-24, 2e-24], [5e-16, 8e-16])
-        with pytest.raises(ValueError, match="calculate_beta_matrix_kernel: the collision matrix is not finite"):
+        with pytest.raises(ValueError, match=message):
             beta(y, n, 2, **kw)
 
     def test_ordinary_gas_states_pass(self):

@@ -675,6 +675,10 @@ def build_targets():
     T.append(_plain("growth_simulator.get_mechanism_path", "growth_simulator",
                     _lazy("velmora.core.growth_simulator", "get_mechanism_path"),
                     {"mechanism_type": ("s", "FFCM2")}, weight=0.5))
+    # The parameter table takes no arguments: the case only checks that reading it never crashes.
+    T.append(_plain("growth_simulator.MovingSectionalModel.parameter_table", "growth_simulator",
+                    lambda ctx: _lazy("velmora.core.growth_simulator", "MovingSectionalModel")(ctx).parameter_table,
+                    {}, finite=False, weight=0.1))
 
     def ctor_base(ctx):
         return {k: _copy(v) for k, (_, v) in MODEL_KWARGS.items()}
