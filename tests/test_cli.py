@@ -3,24 +3,15 @@ a small parallel study with its map, one simulation with its files, a plot, and
 the errors a mistyped command gets."""
 import json
 import os
-import subprocess
-import sys
 
 import numpy as np
 import pandas as pd
 import pytest
 
-import velmora
 import velmora.core.parameter_sweep as ps
 from velmora.cli import build_parser, main, parse_value
 
-
-def velmora_cmd(*args, cwd):
-    env = dict(os.environ, MPLBACKEND="Agg")
-    package_root = os.path.dirname(os.path.dirname(velmora.__file__))
-    env["PYTHONPATH"] = os.pathsep.join(p for p in [package_root, env.get("PYTHONPATH")] if p)
-    return subprocess.run([sys.executable, "-m", "velmora", *args], cwd=cwd, env=env, capture_output=True,
-                          text=True, timeout=300)
+from conftest import velmora_cmd
 
 
 def test_help_of_every_command(tmp_path):

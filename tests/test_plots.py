@@ -1,8 +1,6 @@
 """Figures of runs and studies, checked through matplotlib's objects: labels,
 scales, colour limits, artists and the boundary contour, never pixels."""
 import os
-import subprocess
-import sys
 
 import numpy as np
 import pandas as pd
@@ -11,10 +9,11 @@ from matplotlib.collections import PolyCollection
 from matplotlib.colors import LogNorm
 from matplotlib.contour import ContourSet
 
-import velmora
 from velmora import plots
 from velmora.__main__ import main_job, representative_point
 from velmora.core.growth_simulator import MovingSectionalModel
+
+from conftest import velmora_cmd
 
 
 def solved(**kwargs):
@@ -290,14 +289,6 @@ def test_phase_map_without_a_successful_run_and_bad_input(tmp_path):
 # ----------------------------------------------------------------------------
 # Command line and main job
 # ----------------------------------------------------------------------------
-
-
-def velmora_cmd(*args, cwd):
-    env = dict(os.environ, MPLBACKEND="Agg")
-    package_root = os.path.dirname(os.path.dirname(velmora.__file__))
-    env["PYTHONPATH"] = os.pathsep.join(p for p in [package_root, env.get("PYTHONPATH")] if p)
-    return subprocess.run([sys.executable, "-m", "velmora", *args], cwd=cwd, env=env, capture_output=True,
-                          text=True, timeout=300)
 
 
 def test_plot_command_options_and_run_report_command(tmp_path):

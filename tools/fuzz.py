@@ -1132,6 +1132,17 @@ def evaluate(case, ctx):
     return "ok", ""
 
 
+
+def _read_chunk(rfd, deadline):
+    """The next data on a child's pipe: bytes, b"" at its end, None once the monotonic `deadline` has passed."""
+    while True:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            return None
+        ready, _, _ = select.select([rfd], [], [], left)
+        if ready:
+            return os.read(rfd, 65536)
+
 def run_in_child(case, ctx, timeout, mem_cap):
     """Forks; the child evaluates the case under an address-space cap and an alarm."""
     rfd, wfd = os.pipe()
@@ -1159,14 +1170,10 @@ def run_in_child(case, ctx, timeout, mem_cap):
     deadline = time.monotonic() + timeout * WALL_FACTOR + 2.0
     timed_out = False
     while True:
-        left = deadline - time.monotonic()
-        if left <= 0:
+        data = _read_chunk(rfd, deadline)
+        if data is None:
             timed_out = True
             break
-        ready, _, _ = select.select([rfd], [], [], left)
-        if not ready:
-            continue
-        data = os.read(rfd, 65536)
         if not data:
             break
         chunks.append(data)
@@ -1261,14 +1268,10 @@ def run_batch(cases, ctx, timeout, mem_cap):
         timed_out = False
         deadline = time.monotonic() + timeout * WALL_FACTOR + 2.0
         while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
+            data = _read_chunk(rfd, deadline)
+            if data is None:
                 timed_out = True
                 break
-            ready, _, _ = select.select([rfd], [], [], left)
-            if not ready:
-                continue
-            data = os.read(rfd, 65536)
             if not data:
                 break
             buf += data
