@@ -11,7 +11,10 @@ import textwrap
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+import velmora
+
+# The children import the same velmora as this process (an installed package or a dev tree).
+PACKAGE_ROOT = os.path.dirname(os.path.dirname(os.path.abspath(velmora.__file__)))
 MEMORY_CAP = 3 * 1024 ** 3
 
 PRELUDE = r"""
@@ -31,7 +34,7 @@ def outcome(call):
 
 def run_child(body, timeout=90):
     code = PRELUDE.format(cap=MEMORY_CAP) + textwrap.dedent(body)
-    env = dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python") + os.pathsep + os.environ.get("PYTHONPATH", ""))
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT + os.pathsep + os.environ.get("PYTHONPATH", ""))
     try:
         done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout, env=env)
     except subprocess.TimeoutExpired:
