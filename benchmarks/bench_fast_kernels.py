@@ -94,13 +94,16 @@ def derivatives_baseline(y, x, xdp, xnpr, betafu, jmin, jmax, temp, vel, rhog, v
                     w = 1.0
                 else:
                     m = i + 1 if v >= x[i] else i - 1
-                    w = (x[m] - v) / (x[m] - x[i])
+                    width = x[m] - x[i]
+                    w = (x[m] - v) / width if width != 0 else 1.0
+                    if not 0.0 <= w <= 1.0:  # a neighbour that does not bracket the product
+                        w = 1.0
                 b = (0.5 if j == k else 1.0) * betafu[k, j]
                 bN += w * b * N[j] * N[k]
                 bA += (N[k] * A[j] + N[j] * A[k]) * b * w
                 bC += (cpp[k] + cpp[j]) * b * N[j] * N[k] * w
         yp[3 * n + i] = (bC - S[i] * C[i]) * rhog / vel
-        sint = 1e-15
+        sint = 0.0  # an empty section has nothing to sinter
         if N[i] * A[i] > 0:
             small = i > 0 and xnpr[i] ** 0.45 * xdp[i] <= 1.092e-9
             ts[i] = max(3.12e-10 if small else 1.12e20 * xdp[i] ** 4 * math.exp(22324.99398604763 / temp), 3.12e-12)
