@@ -15,7 +15,7 @@ namespace {
 std::vector<double> column_values(py::handle frame, const char* column) {
     py::object as_float = py::module_::import("builtins").attr("float");
     py::object values = frame[py::str(column)].attr("to_numpy")(py::arg("dtype") = as_float);
-    return as_vector(values, column);
+    return real_vector(values, column);
 }
 
 // ---- DataLoader ----------------------------------------------------------
@@ -55,7 +55,7 @@ void init_processor(py::object self, py::object dataframe) {
 py::tuple filter_data(py::object self, py::object wall_threshold) {
     py::object df = self.attr("df");
     const std::vector<bool> below =
-        study::below_wall_threshold(column_values(df, "wall_number_avg"), as_double(wall_threshold, "wall_threshold"));
+        study::below_wall_threshold(column_values(df, "wall_number_avg"), real_number(wall_threshold, "wall_threshold"));
 
     py::array_t<bool> flags(static_cast<py::ssize_t>(below.size()));
     for (std::size_t i = 0; i < below.size(); ++i) flags.mutable_data()[i] = below[i];

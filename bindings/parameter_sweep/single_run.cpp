@@ -68,13 +68,13 @@ TemperatureUse temperature_use(py::handle model, py::handle positions) {
     use.profile = fixed ? "fixed" : text_of(model.attr("paper_name_for_temperature_history"));
     std::vector<double> z{0.0};
     if (!positions.is_none()) {
-        const auto steps = as_vector(positions, "z");
+        const auto steps = real_vector(positions, "z");
         z.insert(z.end(), steps.begin(), steps.end());
     }
     try {
         for (const double position : z) {
             model.attr("temp_vel")(position);
-            const double t = as_double(model.attr("temp"), "temp");
+            const double t = real_number(model.attr("temp"), "temp");
             use.low = use.low ? std::min(*use.low, t) : t;
             use.high = use.high ? std::max(*use.high, t) : t;
         }
@@ -98,7 +98,7 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     const auto path_of = [&](const std::string& suffix) {
         return text_of(os_path.attr("join")(output_dir, py::str(name + suffix)));
     };
-    if (!temperature.is_none() && !(as_double(temperature, "temperature") > 0.0))
+    if (!temperature.is_none() && !(real_number(temperature, "temperature") > 0.0))
         throw py::value_error("temperature must be a positive number of kelvin");
 
     py::dict summary;

@@ -1,6 +1,7 @@
 // Shared pieces of the velmora.core.parameter_sweep bindings: registration of
 // each study class, and the conversions between host objects and the core.
 #pragma once
+
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/conversions.hpp"
 #include "common/output.hpp"
 
 namespace velmora::bind::sweep {
@@ -33,16 +35,9 @@ inline void print_lines(const std::vector<std::string>& lines) {
 
 inline std::string text_of(py::handle obj) { return py::str(obj).cast<std::string>(); }
 
-// A host number as a double; strings and other non-numbers raise TypeError.
-double as_double(py::handle obj, const char* what);
-
-// A host integer (int, numpy integer, anything with __index__) as long long.
-long long as_index(py::handle obj);
-
-// A 1-D float copy of an array-like; anything else raises TypeError/ValueError.
-std::vector<double> as_vector(py::handle obj, const char* what);
-
-py::array_t<double> to_numpy(const std::vector<double>& values);
+// A host integer used as a position or count (int, numpy integer, anything with
+// __index__), with the shared conversion texts.
+inline long long index_number(py::handle obj) { return integer_number(obj, "index"); }
 
 // The text a study records for an ordinary exception caught around one run or
 // one save: str() of a host exception, what() of a core one. Host exceptions

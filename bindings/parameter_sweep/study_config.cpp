@@ -17,7 +17,7 @@ namespace velmora::bind::sweep {
 namespace {
 
 std::size_t grid_size_of(py::handle total_data_points) {
-    return study::grid_size_for(as_double(total_data_points, "total_data_points"));
+    return study::grid_size_for(real_number(total_data_points, "total_data_points"));
 }
 
 void build_config(py::object self, py::object wrapper) {
@@ -30,8 +30,8 @@ void build_config(py::object self, py::object wrapper) {
     py::dict definitions;
     for (const auto& p : study::study_parameters()) {
         const std::string key(p.key);
-        const double lower = as_double(wrapper.attr(std::string(p.range_min).c_str()), std::string(p.range_min).c_str());
-        const double upper = as_double(wrapper.attr(std::string(p.range_max).c_str()), std::string(p.range_max).c_str());
+        const double lower = real_number(wrapper.attr(std::string(p.range_min).c_str()), std::string(p.range_min).c_str());
+        const double upper = real_number(wrapper.attr(std::string(p.range_max).c_str()), std::string(p.range_max).c_str());
         py::dict entry;
         entry["name"] = py::str(std::string(p.name));
         entry["range"] = to_numpy(study::linspace(lower, upper, grid_size));
@@ -71,7 +71,7 @@ void parse_mapping(py::object self) {
         constant_values[py::str(key)] = definitions[py::str(key)]["constant_value"];
     py::setattr(self, "constant_values", constant_values);
 
-    const auto grid_size = static_cast<std::size_t>(as_index(self.attr("grid_size")));
+    const auto grid_size = static_cast<std::size_t>(index_number(self.attr("grid_size")));
     print_lines(study::configuration_lines(axes, grid_size, text_of(self.attr("total_data_points"))));
 }
 
@@ -82,10 +82,10 @@ void apply_parameter(py::object self, py::object model, py::object param_key, py
 
 void apply_c2h2_concentration(py::object, py::object model, py::object value) {
     py::setattr(model, "wrapper_mapping_phi", value);
-    const double fraction = as_double(value, "value");
+    const double fraction = real_number(value, "value");
     py::object composition = model.attr("gas_initial_composition");
-    const double h2 = as_double(composition[py::str("H2")], "H2 mole fraction");
-    const double n2 = as_double(composition[py::str("N2")], "N2 mole fraction");
+    const double h2 = real_number(composition[py::str("H2")], "H2 mole fraction");
+    const double n2 = real_number(composition[py::str("N2")], "N2 mole fraction");
     const OrderedMap<double> updated = study::c2h2_inlet_composition(fraction, h2, n2);
     py::dict out;
     for (const auto& [species, x] : updated) out[py::str(species)] = species == "C2H2" ? value : py::float_(x);

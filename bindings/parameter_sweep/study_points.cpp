@@ -38,7 +38,7 @@ bool has_entries(py::handle model, const char* name, std::size_t at_least) {
 
 std::vector<double> last_entry(py::handle model, const char* name) {
     py::object history = model.attr(name);
-    return as_vector(history[py::int_(-1)], name);
+    return real_vector(history[py::int_(-1)], name);
 }
 
 // Number-weighted summaries of the final state over the sections that grew
@@ -51,7 +51,7 @@ void summarize_solved_model(py::handle model, py::dict record) {
     }
     const std::vector<double> final_y = last_entry(model, "y_saved");
     const std::vector<double> final_walls = last_entry(model, "wall_number_section_saved");
-    const auto sections = study::valid_sections(final_walls, as_index(model.attr("isec")));
+    const auto sections = study::valid_sections(final_walls, index_number(model.attr("isec")));
     if (sections.empty()) {
         record["error_message"] = study::kNoValidSections;
         return;
@@ -61,7 +61,7 @@ void summarize_solved_model(py::handle model, py::dict record) {
     if (has_entries(model, "xdm_saved", 1))
         record["dm_avg"] = study::number_weighted_mean(last_entry(model, "xdm_saved"), 0, final_y, sections, total);
     if (has_entries(model, "carbon_data_saved", 1)) {
-        const long long intnum = as_index(model.attr("intnum"));
+        const long long intnum = index_number(model.attr("intnum"));
         record["L_cnt_avg"] =
             study::number_weighted_mean(last_entry(model, "carbon_data_saved"), intnum, final_y, sections, total);
     }
@@ -94,12 +94,12 @@ study::CellValue cell_of(py::handle value) {
     if (PyFloat_Check(value.ptr())) return value.cast<double>();
     if (PyIndex_Check(value.ptr())) {
         try {
-            return as_index(value);
+            return index_number(value);
         } catch (py::error_already_set&) {
             return text_of(value);  // beyond 64 bits: kept as its digits
         }
     }
-    if (py::isinstance(value, module_global("np").attr("floating"))) return as_double(value, "value");
+    if (py::isinstance(value, module_global("np").attr("floating"))) return real_number(value, "value");
     return text_of(value);
 }
 
@@ -140,7 +140,7 @@ std::string integration_failures_of(py::handle model) {
     py::object failures = py::getattr(model, "integration_failures", py::none());
     if (failures.is_none() || py::len(failures) == 0) return {};
     py::sequence first = py::reinterpret_borrow<py::sequence>(failures[py::int_(0)]);
-    return study::integration_failure_note(py::len(failures), as_index(first[0]), as_double(first[1], "position"),
+    return study::integration_failure_note(py::len(failures), index_number(first[0]), real_number(first[1], "position"),
                                            text_of(first[2]));
 }
 

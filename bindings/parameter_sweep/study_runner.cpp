@@ -114,7 +114,7 @@ RecordedRuns load_recorded(const py::object& source) {
 void check_run_options(py::object max_workers, py::object executor) {
     if (!max_workers.is_none() && !executor.is_none())
         throw py::value_error("give either max_workers or executor, not both");
-    if (!max_workers.is_none() && as_index(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
+    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
 }
 
 py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
@@ -146,7 +146,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
             point.simulation_id = points.size() + 1;
             point.y_value = py::reinterpret_borrow<py::object>(y_value);
             point.x_value = py::reinterpret_borrow<py::object>(x_value);
-            const double y = as_double(y_value, "Y value"), x = as_double(x_value, "X value");
+            const double y = real_number(y_value, "Y value"), x = real_number(x_value, "X value");
             point.line = study::simulation_line(point.simulation_id, total_sims,
                                                 study::point_description(y_key, y, y_unit),
                                                 study::point_description(x_key, x, x_unit));
@@ -224,7 +224,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
         py::object outcomes =
             sweep_io().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool);
         for (py::handle item : outcomes) {
-            const auto k = static_cast<std::size_t>(as_index(item[py::int_(0)]));
+            const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
             py::tuple outcome = item[py::int_(1)];
             std::string printed = text_of(outcome[1]);
             if (!printed.empty() && printed.back() == '\n') printed.pop_back();

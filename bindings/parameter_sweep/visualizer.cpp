@@ -85,8 +85,8 @@ void display_results(py::object self, py::object df, py::object x, py::object y,
     s.p_max = text_of(x.attr("max")());
     s.t_min = text_of(y.attr("min")());
     s.t_max = text_of(y.attr("max")());
-    s.length_min = as_double(z.attr("min")(), "L_cnt_avg minimum");
-    s.length_max = as_double(z.attr("max")(), "L_cnt_avg maximum");
+    s.length_min = real_number(z.attr("min")(), "L_cnt_avg minimum");
+    s.length_max = real_number(z.attr("max")(), "L_cnt_avg maximum");
     print_lines(study::map_summary_lines(s));
 }
 
