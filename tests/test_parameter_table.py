@@ -3,7 +3,6 @@ drives, the type stub generated from it and the command-line checks built on it.
 
 import argparse
 import ast
-import os
 import shutil
 
 import numpy as np

@@ -33,7 +33,6 @@ def _independent_last_step(paper):
     t, tend = full.simulation_time[-1], time_points[-1]
     assert before_points[-1] == t and len(time_points) == len(before_points) + 1
 
-    n = full.intnum
     live = full.isec
     temp = full.temp                           # the gas temperature the surface models saw
     x_h2 = full.H2_cons_current * 8.314 * temp / (full.total_pressure * 6.022e23)

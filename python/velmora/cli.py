@@ -439,8 +439,6 @@ RESULT_COLUMNS = ("P_parameter", "T_parameter", "L_cnt_avg", "wall_number_avg")
 
 
 def plot(args, parser):
-    from velmora.core import parameter_sweep
-
     readable_file(args.results, parser, "argument results")
     try:
         import pandas
