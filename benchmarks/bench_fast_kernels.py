@@ -104,7 +104,7 @@ def derivatives_baseline(y, x, xdp, xnpr, betafu, jmin, jmax, temp, vel, rhog, v
                 bC += (cpp[k] + cpp[j]) * b * N[j] * N[k] * w
         yp[3 * n + i] = (bC - S[i] * C[i]) * rhog / vel
         sint = 0.0  # an empty section has nothing to sinter
-        if N[i] * A[i] > 0:
+        if N[i] > 1e-20:  # a section holding particles (see cpp/pbe/section_occupancy.hpp)
             small = i > 0 and xnpr[i] ** 0.45 * xdp[i] <= 1.092e-9
             ts[i] = max(3.12e-10 if small else 1.12e20 * xdp[i] ** 4 * math.exp(22324.99398604763 / temp), 3.12e-12)
             sint = (A[i] - vpi * (6 / vpi * V[i]) ** (2 / 3) * N[i]) / ts[i]

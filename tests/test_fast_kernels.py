@@ -136,17 +136,21 @@ class TestBetaMatrix:
         n = self.n
         v = 1e-25
         sphere_area = VPI * sphere_diameter(v) ** 2
-        # Section 1 has particles but no area; section 4 is beyond isec.
-        y = make_state(n, [1e12, 1e12, 1e12, 0.0, 1e12], [v, v, 2 * v, 3 * v, v],
-                       [1e12 * sphere_area, 0.0, 2e12 * sphere_area, 0.0, 1e12 * sphere_area])
+        # Section 1 has particles but no area; section 3 holds 1e-21 per unit gas
+        # density, no more than integrator noise; sections 4 and 5 are beyond isec.
+        y = make_state(n, [1e12, 1e12, 1e12, 1e-21, 1e12], [v, v, 2 * v, 3 * v, v],
+                       [1e12 * sphere_area, 0.0, 2e12 * sphere_area, 1e-40, 1e12 * sphere_area])
         y_before = y.copy()
         out = beta(y, n, 4)
         y_out, x_out, xdp, _, xnpr, _, x1, xkn1, betafu, xdf = out
         np.testing.assert_array_equal(y, y_before)
         np.testing.assert_array_equal(y_out, y)
-        for empty in (1, 3, 4, 5):
+        for empty in (3, 4, 5):
             assert x_out[empty] == xdp[empty] == xnpr[empty] == x1[empty] == xkn1[empty] == 0.0
             assert not betafu[empty].any() and not betafu[:, empty].any()
+        # Particles without area are compact spheres of their volume, and collide.
+        assert xnpr[1] == 1.0 and xdp[1] == pytest.approx(sphere_diameter(v), rel=1e-12)
+        assert betafu[1, 0] == pytest.approx(betafu[0, 0], rel=1e-12)
         assert x_out[0] == v and x_out[2] == 2 * v
         np.testing.assert_array_equal(betafu, betafu.T)
         assert betafu[0, 2] > 0 and betafu[0, 0] > 0 and betafu[2, 2] > 0

@@ -321,9 +321,15 @@ def test_collision_kernel_morphology_and_failures():
     assert np.all(m.x1[m.isec:] == 0) and np.all(m.xdp[m.isec:] == 0)
     np.testing.assert_array_equal(m.betafu, m.betafu.T)
     assert len(m.xdp_updated) == 8  # created on first use
-    # An empty section: no morphology, no collisions.
+    # Particles without area: compact spheres of the node volume, colliding.
     y = m.y
     y[2 * 8 + 2] = 0
+    m.y = y
+    m._calculate_beta_matrix()
+    assert m.xnpr[2] == 1 and m.xdp[2] == pytest.approx(np.cbrt(6 * y[8 + 2] / m.vpi), rel=1e-12)
+    assert np.all(m.betafu[2, :m.isec] > 0)
+    # An empty section: no morphology, no collisions.
+    y[2] = 0
     m.y = y
     m._calculate_beta_matrix()
     assert m.x1[2] == 0 and m.xdp[2] == 0 and m.x[2] == 0 and m.xnpr[2] == 1

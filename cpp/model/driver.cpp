@@ -114,6 +114,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     SolveResult result;
     result.width = width;
     counter = 0;
+    rhs_evaluations = 0;
     integration_failures.clear();
     double t = 0.0;
 
@@ -122,6 +123,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     options.atol = atol;
     options.keep_steps = false;
     const numerics::OdeRhs rhs = [this](double position, std::span<const double> state, std::span<double> dydt) {
+        ++rhs_evaluations;
         fcn(position, state);
         std::copy(yp.begin(), yp.end(), dydt.begin());
     };

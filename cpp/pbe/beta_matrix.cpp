@@ -7,6 +7,7 @@
 #include "common/errors.hpp"
 #include "common/output.hpp"
 #include "pbe/checked_index.hpp"
+#include "pbe/section_occupancy.hpp"
 
 namespace velmora::pbe {
 namespace {
@@ -70,8 +71,8 @@ void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& 
     for (std::int64_t i = 0; i < in.isec; ++i) {
         const double N = y[wrap_index(i, ny)];
         const double A = y[wrap_index(in.int2num + i, ny)];
-        if (!(N * A > 0)) {
-            // Empty section (also N > 0 with A = 0): no morphology, no collisions.
+        if (!holds_particles(N)) {
+            // Empty section: no morphology, no collisions.
             const std::size_t s = wrap_index(i, n);
             out.xdp[s] = 0.0;
             out.xnpr[s] = 0.0;
@@ -87,24 +88,31 @@ void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& 
         const double x = y[vol];
         out.x[s] = x;
 
-        // Primary diameter from the volume-to-surface ratio.
-        double xdp = float_div(x * 6 * N, A);
-        out.xdp[s] = xdp;
-        out.xdp_backup[wrap_index(i, out.xdp_backup.size())] = xdp;
-
-        double primary_volume = std::pow(xdp, 3) * (vpi / 6);
-        if (primary_volume <= 0) {
-            print_line("HIHI11");
-            primary_volume = 1e-30;
-        }
-        const double particle_volume = x;
-        double xnpr = float_div(particle_volume, primary_volume);
-        if (xnpr < 1) {
-            // Less surface than one sphere of this volume: treat it as one sphere.
-            xnpr = 1;
-            xdp = std::pow(float_div(6, vpi) * x, 1.0 / 3.0);
+        // Primary diameter from the volume-to-surface ratio. Less surface than one
+        // sphere of this volume per particle, or an area too small to be resolved
+        // (see section_occupancy.hpp), reads as one compact sphere.
+        double xnpr = 1;
+        bool compact = true;
+        if (area_gives_shape(N, A)) {
+            double xdp = float_div(x * 6 * N, A);
             out.xdp[s] = xdp;
+            out.xdp_backup[wrap_index(i, out.xdp_backup.size())] = xdp;
+
+            double primary_volume = std::pow(xdp, 3) * (vpi / 6);
+            if (primary_volume <= 0) {
+                print_line("HIHI11");
+                primary_volume = 1e-30;
+            }
+            const double particle_volume = x;
+            xnpr = float_div(particle_volume, primary_volume);
+            compact = xnpr < 1;
         }
+        if (compact) {
+            xnpr = 1;
+            out.xdp[s] = std::pow(float_div(6, vpi) * x, 1.0 / 3.0);
+        }
+        const double xdp = out.xdp[s];
+        const double particle_volume = x;
         out.xnpr[s] = xnpr;
 
         const double Df = fractal_dimension(xnpr);

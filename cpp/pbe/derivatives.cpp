@@ -6,6 +6,7 @@
 
 #include "common/errors.hpp"
 #include "pbe/checked_index.hpp"
+#include "pbe/section_occupancy.hpp"
 
 namespace velmora::pbe {
 namespace {
@@ -15,8 +16,11 @@ constexpr double kSinteringActivation = 22324.99398604763;  // K
 constexpr double kShortestSinteringTime = 3.12e-12;     // s
 constexpr double kSmallParticleSinteringTime = 3.12e-10;  // s
 constexpr double kSmallParticleSize = 1.092e-9;         // m, in xnpr^0.45 * xdp
-// A section without particles or area has nothing to sinter. (Any positive rate
-// here would keep removing area that is not there and drive A_i negative.)
+// A section without particles has nothing to sinter. (Any rate here would move
+// area that no particle carries.) A section with particles relaxes its area
+// towards that of compact spheres of its node volume whatever the sign of the
+// area: an unresolved area at or below zero is pulled back up, never further
+// down (see section_occupancy.hpp for when an area counts as unresolved).
 constexpr double kEmptySintering = 0.0;
 
 void require_at_least(std::int64_t available, std::int64_t needed, int axis = 0) {
@@ -150,7 +154,7 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
 
         yp[in.int3num + i] = birth_C * rhog / vel - death_C;
 
-        const bool populated = N[i] * A[i] > 0;
+        const bool populated = holds_particles(N[i]);
         double ts = 0.0;
         double sintering = kEmptySintering;
         if (i == 0) {

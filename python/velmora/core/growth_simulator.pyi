@@ -151,6 +151,7 @@ class MovingSectionalModel:
     dyn: float
     dynx: float
     counter: int
+    rhs_evaluations: int
     AA12: tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]
     AA12_initial: dict[str, float]
     current_total_N: float
