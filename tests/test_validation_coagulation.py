@@ -137,7 +137,7 @@ STARTS = {
 # Numbers per unit gas density are about 1e19 here. The wide start empties its
 # sub-nanometre sections within milliseconds; with the default absolute tolerance
 # (1e-25) the integrator follows their exponential decay through some forty decades
-# and the run takes several times longer. 1e-20 is still 1e-39 of the total number.
+# and the run takes about twice as long. 1e-20 is still 1e-39 of the total number.
 SOLVER = {"wide": dict(atol=1e-20)}
 
 

@@ -47,7 +47,7 @@ def coagulation_run(geometric_std, spacing, reactor_length=REACTOR_LENGTH):
     model.wrapper_mapping_temp = TEMPERATURE
     # The wide start empties its sub-nanometre sections early; with the default
     # absolute tolerance the integrator follows their decay through some forty
-    # decades and the run takes several times longer (numbers are ~1e19 here).
+    # decades and the run takes about twice as long (numbers are ~1e19 here).
     time_points, states = model.solve(**({"atol": 1e-20} if geometric_std == 1.8 else {}))
     return histories(model, time_points, states, geometric_std, spacing)
 
