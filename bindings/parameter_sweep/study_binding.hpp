@@ -51,6 +51,7 @@ void register_study_config(py::object wrapper_cls);
 void register_study_runner(py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
+void register_run_outcomes(py::module_& m);
 void register_result_analysis(py::object wrapper_cls);
 void register_contour_plotter(py::object wrapper_cls);
 void register_visualizer(py::object wrapper_cls);

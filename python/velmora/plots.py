@@ -453,87 +453,197 @@ class _SavedRun:
 
 NO_VALID = "No valid sections found"
 
+# What each study key is, as the axes and titles name it: (name, unit).
+STUDY_KEYS = {
+    "P": ("inlet C2H2 mole fraction P", "-"),
+    "T": ("temperature T", "K"),
+    "D": ("initial particle diameter D", "m"),
+    "L": ("reactor length L", "m"),
+}
 
-def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, dpi=110, **classifier_kwargs):
-    """Map of the mean CNT length of a P&T study, following its data.
+# The colour scale turns logarithmic by itself when the coloured quantity
+# spans more than this many decades (a linear scale then shows one colour
+# over most of the map).
+AUTO_LOG_DECADES = 2.0
 
-    ``results`` is a results CSV (or its DataFrame).  The colour scale runs
-    from the smallest to the largest L_cnt_avg of the successful runs (linear,
-    or logarithmic with ``log``); ``vmax`` caps it.  Every grid point is
-    marked: successful runs by their wall-number class, "No valid sections
-    found" runs and other failures by their own markers.  The classifier
-    (keyword arguments as for ``_Main_ML_2D``) is trained on the successful
+# Seed of the classifier's initial weights on a map, so that the same call
+# draws the same boundary; the caller's numpy random state is left as it was.
+CLASSIFIER_SEED = 20240601
+
+
+def study_axes(frame):
+    """The two varied keys of a results table, in column order (first drawn horizontally)."""
+    keys = [c[: -len("_parameter")] for c in frame.columns
+            if c.endswith("_parameter") and c[: -len("_parameter")] in STUDY_KEYS]
+    if len(keys) != 2:
+        found = ", ".join(c for c in frame.columns if c.endswith("_parameter")) or "none"
+        raise ValueError("a results file of a study has two varied columns among P_parameter, T_parameter, "
+                         f"D_parameter and L_parameter; found {found}")
+    return keys
+
+
+def study_constants(frame):
+    """'L = 0.1 m' for each <key>_parameter_constant column (its first value)."""
+    held = []
+    for column in frame.columns:
+        key = column[: -len("_parameter_constant")] if column.endswith("_parameter_constant") else None
+        if key in STUDY_KEYS and len(frame[column]):
+            value = frame[column].iloc[0]
+            unit = STUDY_KEYS[key][1]
+            held.append(f"{key} = {value:.4g}" + ("" if unit == "-" else f" {unit}"))
+    return held
+
+
+def model_conditions(kwargs):
+    """The run conditions a figure names, from the keywords the runs were built with.
+
+    The catalyst and the surface model always (their defaults when not given),
+    then every other keyword that was given, as key=value.
+    """
+    from velmora import _parameters
+
+    defaults = {name: row["default"] for name, row in _parameters.model_keywords().items()}
+    kwargs = dict(kwargs or {})
+    known = {k: v for k, v in kwargs.items() if k in defaults}
+    element = known.pop("catalsyt_element", defaults.get("catalsyt_element"))
+    surface = known.pop("surface_kinetics_type", defaults.get("surface_kinetics_type"))
+    words = [f"{element} catalyst", _surface_model_name(surface)]
+    words += [f"{k}={v:.4g}" if isinstance(v, float) else f"{k}={v}" for k, v in known.items()]
+    return words
+
+
+def _surface_model_name(name):
+    name = str(name)
+    if name.startswith("Surface_Kinetics_"):
+        parts = name[len("Surface_Kinetics_"):].split("_")
+        if len(parts) >= 3 and parts[1] == "etal":
+            return f"surface model {parts[0]} et al. {parts[2]}"
+    return f"surface model {name}"
+
+
+def _colour_scale(values, scale):
+    """'log' or 'linear': 'auto' is logarithmic when the positive values span more than AUTO_LOG_DECADES."""
+    if scale in ("log", "linear"):
+        return scale
+    positive = values[np.isfinite(values) & (values > 0)]
+    if len(positive) >= 2 and np.all(values[np.isfinite(values)] > 0):
+        if math.log10(float(np.max(positive)) / float(np.min(positive))) > AUTO_LOG_DECADES:
+            return "log"
+    return "linear"
+
+
+def _decade_ticks(low, high):
+    """Ticks of a logarithmic colour bar: every decade inside [low, high]; with fewer
+    than two decades inside, also 2 and 5 times each decade."""
+    decades = [10.0 ** k for k in range(math.floor(math.log10(low)) - 1, math.ceil(math.log10(high)) + 2)]
+    ticks = [v for v in decades if low * (1 - 1e-9) <= v <= high * (1 + 1e-9)]
+    if len(ticks) < 2:
+        ticks = sorted(m * v for v in decades for m in (1, 2, 5) if low * (1 - 1e-9) <= m * v <= high * (1 + 1e-9))
+    return ticks or [low, high]
+
+
+def phase_map(results, path=None, *, log=None, vmax=None, wall_threshold=2.0, dpi=110, conditions=None,
+              seed=CLASSIFIER_SEED, **classifier_kwargs):
+    """Map of the mean CNT length of a study over its two varied parameters, following its data.
+
+    ``results`` is a results CSV (or its DataFrame) of any pair of P, T, D, L;
+    the first varied column is drawn horizontally.  The colour scale runs from
+    the smallest to the largest L_cnt_avg of the successful runs; ``log`` True
+    or False forces a logarithmic or linear scale, None (the default) takes the
+    logarithmic one when the lengths span more than two decades.  ``vmax``
+    caps it.  Every grid point is marked: successful runs by their wall-number
+    class, single-walled runs ("No valid sections found", every section at
+    wall number 1) as runs below the threshold, failures by their own marker.
+    The classifier (keyword arguments as for ``_Main_ML_2D``, its initial
+    weights drawn from ``seed``) is trained on the successful and single-walled
     runs, labelled 1 below ``wall_threshold``, and its boundary is drawn when
-    both classes occur; otherwise the title says why there is none.
-    Returns the Figure.
+    both classes occur.  The title names the constants of the study (columns
+    <key>_parameter_constant) and ``conditions`` (a list of words, e.g. from
+    ``model_conditions``).  Returns the Figure.
     """
     import pandas as pd
 
+    from velmora.core.parameter_sweep import outcome_label, run_outcome
+
     frame = results if isinstance(results, pd.DataFrame) else pd.read_csv(results)
-    needed = ["P_parameter", "T_parameter", "L_cnt_avg", "wall_number_avg"]
-    missing = [c for c in needed if c not in frame.columns]
+    missing = [c for c in ("status", "L_cnt_avg", "wall_number_avg") if c not in frame.columns]
     if missing:
-        raise ValueError(f"the phase map needs a P&T results file; missing columns: {', '.join(missing)}")
+        raise ValueError(f"the map needs a study's results file; missing columns: {', '.join(missing)}")
+    x_key, y_key = study_axes(frame)
     if vmax is not None and not (vmax > 0):
         raise ValueError(f"vmax must be positive, got {vmax}")
-    p = frame["P_parameter"].to_numpy(float)
-    t = frame["T_parameter"].to_numpy(float)
+    x = frame[f"{x_key}_parameter"].to_numpy(float)
+    y = frame[f"{y_key}_parameter"].to_numpy(float)
     length = pd.to_numeric(frame["L_cnt_avg"], errors="coerce").to_numpy(float)
     walls = pd.to_numeric(frame["wall_number_avg"], errors="coerce").to_numpy(float)
-    column = frame["error_message"] if "error_message" in frame else [None] * len(frame)
-    messages = np.array(["" if m is None or (isinstance(m, float) and math.isnan(m)) else str(m) for m in column])
-    ok = np.isfinite(length) & np.isfinite(walls)
-    coloured = ok & (length > 0) if log else ok  # a logarithmic scale has no place for zero lengths
-    no_valid = ~ok & (messages == NO_VALID)
-    failed = ~ok & ~no_valid
+    records = [{"status": row.get("status"), "error_message": row.get("error_message"),
+                "wall_number_avg": None if not np.isfinite(w) else float(w)}
+               for row, w in zip(frame.to_dict("records"), walls)]
+    outcomes = np.array([run_outcome(r) for r in records])
+    labels = np.array([outcome_label(r, wall_threshold) for r in records], dtype=int)
+    ok = (outcomes == "succeeded") & np.isfinite(length) & np.isfinite(walls)
+    single = outcomes == "single-walled"
+    failed = ~ok & ~single
 
-    fig = Figure(figsize=(9, 7), layout="constrained")
+    scale = _colour_scale(length[ok], "log" if log is True else "linear" if log is False else "auto")
+    coloured = ok & (length > 0) if scale == "log" else ok  # a logarithmic scale has no place for zero lengths
+
+    fig = Figure(figsize=(9, 7.5), layout="constrained")
     ax = fig.add_subplot()
-    ax.set_xlabel("inlet C2H2 mole fraction P (-)")
-    ax.set_ylabel("temperature T (K)")
+    ax.set_xlabel(_axis_label(x_key))
+    ax.set_ylabel(_axis_label(y_key))
 
-    norm = None
     if np.any(coloured):
         low, high = float(np.min(length[coloured])), float(np.max(length[coloured]))
         if vmax is not None:
             high = float(vmax)
-            low = min(low, high / 10 if log else 0.0) if low >= high else low
+            low = min(low, high / 10 if scale == "log" else 0.0) if low >= high else low
         if high <= low:  # one value: widen so the scale has an extent
-            low, high = (low / 2, low * 2) if log else (low - abs(low) * 0.5 - 1e-30, high + abs(high) * 0.5 + 1e-30)
-        norm = LogNorm(vmin=low, vmax=high) if log else Normalize(vmin=low, vmax=high)
+            low, high = (low / 2, low * 2) if scale == "log" else (low - abs(low) * 0.5 - 1e-30,
+                                                                  high + abs(high) * 0.5 + 1e-30)
+        norm = LogNorm(vmin=low, vmax=high) if scale == "log" else Normalize(vmin=low, vmax=high)
         extend = "max" if vmax is not None and np.max(length[coloured]) > vmax else "neither"
-        mappable = _filled_map(ax, p[coloured], t[coloured], length[coloured], norm, log, extend)
+        mappable = _filled_map(ax, x[coloured], y[coloured], length[coloured], norm, scale == "log", extend)
         bar = fig.colorbar(mappable, ax=ax, extend=extend)
-        bar.set_label("mean CNT length L_cnt_avg (m)")
-        if log:
-            decades = range(math.ceil(math.log10(norm.vmin)), math.floor(math.log10(norm.vmax)) + 1)
-            bar.set_ticks([10.0 ** k for k in decades] or [norm.vmin, norm.vmax])
-            bar.ax.yaxis.set_major_formatter(LogFormatterSciNotation())
+        bar.set_label("mean CNT length L_cnt_avg (m)" + (", logarithmic scale" if scale == "log" else ""))
+        if scale == "log":
+            bar.set_ticks(_decade_ticks(norm.vmin, norm.vmax))
+            bar.ax.yaxis.set_major_formatter(LogFormatterSciNotation(labelOnlyBase=False))
             bar.ax.yaxis.set_minor_formatter(NullFormatter())
 
     below = ok & (walls < wall_threshold)
     above = ok & ~below
     marks = [
         (below, dict(marker="o", facecolor="cyan", edgecolor="black"), f"wall number < {wall_threshold:g}"),
+        (single, dict(marker="v", facecolor="deepskyblue", edgecolor="black"),
+         "single-walled: every section at wall number 1"),
         (above, dict(marker="^", facecolor="white", edgecolor="black"), f"wall number >= {wall_threshold:g}"),
-        (no_valid, dict(marker="X", facecolor="red", edgecolor="black"), NO_VALID),
         (failed, dict(marker="D", facecolor="magenta", edgecolor="black"), "failed run"),
     ]
     for chosen, style, label in marks:
         if np.any(chosen):
-            ax.scatter(p[chosen], t[chosen], s=60, linewidths=1.0, zorder=4,
+            ax.scatter(x[chosen], y[chosen], s=60, linewidths=1.0, zorder=4,
                        label=f"{label} ({int(np.sum(chosen))})", **style)
 
-    title = _boundary(ax, p, t, ok, below, above, wall_threshold, classifier_kwargs)
-    ax.set_title(title, fontsize=11)
-    ax.legend(loc="upper left", bbox_to_anchor=(0.0, -0.1), ncol=3, fontsize=9, frameon=False)
-    pad_x = 0.03 * (np.ptp(p) or abs(p[0]) or 1.0)
-    pad_y = 0.03 * (np.ptp(t) or abs(t[0]) or 1.0)
-    ax.set_xlim(np.min(p) - pad_x, np.max(p) + pad_x)
-    ax.set_ylim(np.min(t) - pad_y, np.max(t) + pad_y)
+    trained = labels >= 0
+    title = _boundary(ax, x[trained], y[trained], labels[trained], wall_threshold, classifier_kwargs, seed)
+    held = study_constants(frame)
+    condition_line = "; ".join(filter(None, [", ".join(held) and "held at " + ", ".join(held),
+                                              ", ".join(conditions or [])]))
+    ax.set_title(title + ("\n" + condition_line if condition_line else ""), fontsize=11)
+    ax.legend(loc="upper left", bbox_to_anchor=(0.0, -0.1), ncol=2, fontsize=9, frameon=False)
+    pad_x = 0.03 * (np.ptp(x) or abs(x[0]) or 1.0)
+    pad_y = 0.03 * (np.ptp(y) or abs(y[0]) or 1.0)
+    ax.set_xlim(np.min(x) - pad_x, np.max(x) + pad_x)
+    ax.set_ylim(np.min(y) - pad_y, np.max(y) + pad_y)
     if path is not None:
         fig.savefig(path, dpi=dpi)
     return fig
+
+
+def _axis_label(key):
+    name, unit = STUDY_KEYS[key]
+    return f"{name} ({unit})"
 
 
 def _filled_map(ax, p, t, value, norm, log, extend):
@@ -544,7 +654,10 @@ def _filled_map(ax, p, t, value, norm, log, extend):
 
         pi, ti = np.meshgrid(np.linspace(p.min(), p.max(), 120), np.linspace(t.min(), t.max(), 120))
         try:
-            zi = griddata((p, t), field, (pi, ti), method="linear")
+            # Interpolate in coordinates scaled to the grid, so that parameters of
+            # very different magnitude (1e-8 m against 1000 K) triangulate evenly.
+            zi = griddata(((p - p.min()) / np.ptp(p), (t - t.min()) / np.ptp(t)), field,
+                          ((pi - p.min()) / np.ptp(p), (ti - t.min()) / np.ptp(t)), method="linear")
         except Exception:  # collinear points: no triangulation
             zi = None
         if zi is not None and np.any(np.isfinite(zi)):
@@ -557,21 +670,30 @@ def _filled_map(ax, p, t, value, norm, log, extend):
     return ax.scatter(p, t, c=value, norm=norm, cmap="inferno", s=200, marker="s", zorder=2)
 
 
-def _boundary(ax, p, t, ok, below, above, threshold, classifier_kwargs):
-    """Draws the learned boundary when both classes occur; returns the title."""
-    runs = int(np.sum(ok))
-    head = "mean CNT length"
-    if runs == 0:
-        return f"{head}: no successful run, no phase boundary"
-    if not np.any(below):
-        return f"{head}: no phase boundary (all {runs} successful runs have wall number >= {threshold:g})"
-    if not np.any(above):
-        return f"{head}: no phase boundary (all {runs} successful runs have wall number < {threshold:g})"
+def train_seeded(X, y, seed=CLASSIFIER_SEED, **classifier_kwargs):
+    """``_Main_ML_2D(**classifier_kwargs).train(X, y)`` with its initial weights drawn
+    from numpy's generator seeded with ``seed``; the caller's random state is restored."""
     from velmora.ml.phase_boundary_learner import _Main_ML_2D
 
-    X = np.column_stack((p[ok], t[ok]))
-    y = below[ok].astype(int)
-    X1, X2, P = _Main_ML_2D(**classifier_kwargs).train(X, y)
+    state = np.random.get_state()
+    np.random.seed(seed)
+    try:
+        return _Main_ML_2D(**classifier_kwargs).train(X, y)
+    finally:
+        np.random.set_state(state)
+
+
+def _boundary(ax, x, y, labels, threshold, classifier_kwargs, seed):
+    """Draws the learned boundary when both classes occur; returns the title."""
+    runs = len(labels)
+    head = "mean CNT length"
+    if runs == 0:
+        return f"{head}: no successful or single-walled run, no phase boundary"
+    if not np.any(labels == 1):
+        return f"{head}: no phase boundary (all {runs} runs have wall number >= {threshold:g})"
+    if not np.any(labels == 0):
+        return f"{head}: no phase boundary (all {runs} runs have wall number < {threshold:g})"
+    X1, X2, P = train_seeded(np.column_stack((x, y)), labels, seed, **classifier_kwargs)
     P = np.asarray(P, dtype=float)
     if not (np.nanmin(P) < 0 < np.nanmax(P)):
         return f"{head}: classifier found no boundary between the wall-number classes"
