@@ -168,9 +168,10 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     // Each number with its unit and what it averages, as the run report draws it.
     for (const auto& quantity : study::kSummaryQuantities) {
         py::object value = summary[quantity.key];
+        const bool unit = !value.is_none() && std::string_view(quantity.unit) != "-";
         velmora::print_line(std::string("  ") + quantity.key + ": " + text_of(value) +
-                            (value.is_none() ? std::string() : std::string(" ") + quantity.unit) + "  (" +
-                            quantity.meaning + ")");
+                            (unit ? std::string(" ") + quantity.unit : std::string()) + "  [" + quantity.meaning +
+                            "]");
     }
     velmora::print_line(temperature_line(temperatures));
     velmora::print_line("  Histories: " + npz + ", " + csv);

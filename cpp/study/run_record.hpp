@@ -35,7 +35,7 @@ struct SummaryQuantity {
     const char* meaning;
 };
 inline constexpr SummaryQuantity kSummaryQuantities[] = {
-    {"N_total", "1/kg gas", "particles in the sections with CNTs (wall number > 1)"},
+    {"N_total", "1/kg gas", "particles in the sections with CNTs, wall number > 1"},
     {"dm_avg", "m", "number-weighted mean mobility diameter over those sections"},
     {"L_cnt_avg", "m", "number-weighted mean CNT length over those sections"},
     {"wall_number_avg", "-", "number-weighted mean CNT wall number over those sections"},

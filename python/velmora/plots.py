@@ -75,12 +75,21 @@ class RunHistories:
         self.ends = positions[:steps]
         self.starts = np.concatenate(([0.0], self.ends[:-1]))
         self.reactor_length = float(model.reactor_length)
+        # Live sections: n - 2 once a run is initialised (a model rebuilt from
+        # saved files has not been, and reads 0).
+        self.isec = int(model.isec) or max(self.n - 2, 0)
         self.surface_kinetics = bool(model.surface_kinetics_solver_activated)
         self.surface_kinetics_type = str(getattr(model, "surface_kinetics_type", ""))
         self.walls = self._aligned(model.wall_number_section_saved)
         self.carbon_data = self._aligned(model.carbon_data_saved)
+        self.mobility_diameters = self._aligned(model.xdm_saved) if _has(model, "xdm_saved") else []
         self.composition = self._aligned(model.carbon_composition_saved)
+        self.fixed_temperature = getattr(model, "wrapper_mapping_temp", None)
+        self.conditions = _run_conditions(model, self.fixed_temperature)
         self.gas_temperature = self._gas_temperature(model)
+        # One entry per step of the last solve (older saved runs have none).
+        gas = list(getattr(model, "gas_composition_saved", []) or [])
+        self.gas_history = gas[-steps:] if len(gas) >= steps else []
         self.inlet_gas = _gas_dict(getattr(model, "AA00", None))
         first = getattr(model, "AA12_initial", None) if _has(model, "AA12_initial") else None
         if isinstance(first, dict) and first and self.inlet_gas is not None:
@@ -111,6 +120,10 @@ class RunHistories:
         recorded = list(model.temp_gas_saved)
         if len(recorded) >= len(self.states):
             return np.asarray(recorded[: len(self.states)], dtype=float), "recorded"
+        if self.fixed_temperature is not None:
+            # A study's T (or `velmora run --temperature`) holds the whole reactor there.
+            return (np.full(len(self.states), float(self.fixed_temperature)),
+                    f"fixed at {float(self.fixed_temperature):.6g} K, wrapper_mapping_temp")
         # The temperature profile is a function of position alone; evaluate it
         # where each step began (the temperature the step was integrated at)
         # and put the model's own temperature and velocity back afterwards.
@@ -170,6 +183,36 @@ class RunHistories:
             mean.append(float(np.sum(number[counted] * diameter[counted]) / n_sum) if n_sum > 0 else np.nan)
         return np.array(total), np.array(mean)
 
+    def record_summaries(self):
+        """The four summaries of a study's record, computed at every step that has wall numbers.
+
+        As the record takes them from the final state: over the sections
+        0 .. isec-1 whose wall number is above 1, N_total is their number
+        (1/kg gas) and dm_avg, L_cnt_avg, wall_number_avg are averages weighted
+        by it.  Returns {key: (step indices, values)}; the last value of each is
+        the record's.
+        """
+        carbon = dict(self.carbon_data)
+        mobility = dict(self.mobility_diameters)
+        out = {key: ([], []) for key in ("N_total", "dm_avg", "L_cnt_avg", "wall_number_avg")}
+        for k, walls in self.walls:
+            walls = np.asarray(walls, dtype=float)
+            live = min(self.isec, len(walls), self.n)
+            valid = np.flatnonzero(walls[:live] > 1.0)
+            if len(valid) == 0:
+                continue
+            number = self.states[k][valid]
+            total = float(np.sum(number))
+            values = {"N_total": total, "wall_number_avg": float(np.sum(walls[valid] * number)) / total}
+            if k in carbon:
+                values["L_cnt_avg"] = float(np.sum(np.asarray(carbon[k], float)[self.n + valid] * number)) / total
+            if k in mobility:
+                values["dm_avg"] = float(np.sum(np.asarray(mobility[k], float)[valid] * number)) / total
+            for key, value in values.items():
+                out[key][0].append(k)
+                out[key][1].append(value)
+        return {key: (np.array(steps, dtype=int), np.array(values)) for key, (steps, values) in out.items()}
+
     def section_average(self, history, offset=0):
         """Number-weighted average over sections holding more than one agglomerate, per recorded step."""
         steps, values = [], []
@@ -194,6 +237,31 @@ def _has(obj, name):
         return False
 
 
+def _run_conditions(model, fixed_temperature):
+    """The conditions a run used, as short phrases for a title."""
+    words = []
+    element = getattr(model, "catalsyt_element", None)
+    if element:
+        words.append(f"{element} catalyst")
+    if fixed_temperature is not None:
+        words.append(f"T fixed at {float(fixed_temperature):.6g} K")
+    elif _has(model, "paper_name_for_temperature_history"):
+        words.append(f"temperature profile {model.paper_name_for_temperature_history}")
+    feed = str(getattr(model, "feedstock_gas_name_dominant_current", "C2H2"))
+    first = getattr(model, "AA12_initial", None) if _has(model, "AA12_initial") else None
+    inlet = first if isinstance(first, dict) and feed in first else getattr(model, "gas_initial_composition", {})
+    if isinstance(inlet, dict) and feed in inlet:
+        words.append(f"inlet {feed} {float(inlet[feed]):.3g}")
+    words.append(f"reactor {float(model.reactor_length):.4g} m")
+    if _has(model, "dp_initial_premade"):
+        words.append(f"initial d {float(model.dp_initial_premade):.3g} m")
+    if bool(model.surface_kinetics_solver_activated):
+        words.append(_surface_model_name(getattr(model, "surface_kinetics_type", "")))
+    else:
+        words.append("surface kinetics off")
+    return words
+
+
 def _gas_dict(result):
     """(mole fractions, largest carbon species) of a gas-kinetics result, or None."""
     if result is None:
@@ -215,7 +283,7 @@ def _not_computed(ax, text):
     ax.set_yticks([])
 
 
-def run_report(model, path=None, *, positions=None, title=None, dpi=110):
+def run_report(model, path=None, *, positions=None, title=None, reason=None, dpi=110):
     """Draws one figure of a solved model and writes it to ``path`` (format by extension).
 
     Panels, all over the position along the reactor (m): the particle size
@@ -225,7 +293,10 @@ def run_report(model, path=None, *, positions=None, title=None, dpi=110):
     the main species' mole fractions.  Panels that need surface kinetics say
     "not computed" when they were off.  ``positions`` are the step end
     positions returned by ``solve()``; by default they are read from the
-    model's histories.  Returns the Figure.
+    model's histories.  The title names the conditions the run used (catalyst,
+    temperature, inlet feedstock, reactor length, initial diameter, surface
+    model) unless ``title`` replaces it; ``reason`` adds a line saying why this
+    run is shown.  Returns the Figure.
     """
     run = model if isinstance(model, RunHistories) else RunHistories(model, positions)
     fig = Figure(figsize=(13, 13), layout="constrained")
@@ -251,39 +322,61 @@ def run_report(model, path=None, *, positions=None, title=None, dpi=110):
     else:
         _not_computed(ax_psd, "no populated section")
 
-    # Totals.
+    # Totals: every section, and the sections the run's summary counts.
     total, mean_d = run.totals()
+    summaries = run.record_summaries()
     ax_totals.set_title("population")
-    ax_totals.plot(run.ends, total, color="C0")
+    ax_totals.plot(run.ends, total, color="C0", label=f"all agglomerates ({NUMBER_UNIT})")
+    steps_n, n_total = summaries["N_total"]
+    if len(steps_n):
+        ax_totals.plot(run.ends[steps_n], n_total, color="C0", ls="--",
+                       label=f"N_total: sections with wall number > 1 ({NUMBER_UNIT})")
     ax_totals.set_yscale("log")
-    ax_totals.set_ylabel(f"total number N ({NUMBER_UNIT})", color="C0")
+    ax_totals.set_ylabel(f"number of agglomerates ({NUMBER_UNIT})", color="C0")
     ax_mean_d = ax_totals.twinx()
-    ax_mean_d.plot(run.ends, mean_d, color="C3")
-    ax_mean_d.set_ylabel("number-mean diameter (m)", color="C3")
-    _flat_limits(ax_totals, total, log=True)
-    _flat_limits(ax_mean_d, mean_d)
-    ax_totals.legend([Line2D([], [], color="C0"), Line2D([], [], color="C3")],
-                     ["total number", "number-mean diameter"], loc="best", fontsize=9)
+    ax_mean_d.plot(run.ends, mean_d, color="C3", label="number-mean volume-equivalent diameter, all (m)")
+    steps_d, dm_avg = summaries["dm_avg"]
+    if len(steps_d):
+        ax_mean_d.plot(run.ends[steps_d], dm_avg, color="C3", ls="--",
+                       label="dm_avg: mean mobility diameter, wall number > 1 (m)")
+    ax_mean_d.set_ylabel("diameter (m)", color="C3")
+    _flat_limits(ax_totals, total if not len(steps_n) else np.concatenate((total, n_total)), log=True)
+    diameters = np.concatenate((mean_d, dm_avg)) if len(steps_d) else mean_d
+    positive = diameters[np.isfinite(diameters) & (diameters > 0)]
+    if len(positive) and np.max(positive) > 10 * np.min(positive):
+        ax_mean_d.set_yscale("log")  # mobility diameters of large agglomerates lie decades above
+    else:
+        _flat_limits(ax_mean_d, diameters)
+    handles = ax_totals.get_lines() + ax_mean_d.get_lines()
+    ax_totals.legend(handles, [h.get_label() for h in handles], loc="best", fontsize=8)
 
     off = "not computed: surface kinetics off" if not run.surface_kinetics else "not recorded"
 
-    # CNT growth.
-    ax_cnt.set_title("CNT growth (sections with more than one agglomerate)")
-    steps_w, walls = run.section_average(run.walls)
-    steps_l, lengths = run.section_average(run.carbon_data, offset=run.n)
+    # CNT growth: the summaries a study records, at every step.
+    ax_cnt.set_title("CNT growth: number-weighted over sections with wall number > 1")
+    steps_w, walls = summaries["wall_number_avg"]
+    steps_l, lengths = summaries["L_cnt_avg"]
     if len(steps_w) or len(steps_l):
-        ax_cnt.plot(run.ends[steps_l], lengths, color="C2")
-        ax_cnt.set_ylabel("mean CNT length (m)", color="C2")
+        ax_cnt.plot(run.ends[steps_l], lengths, color="C2", label="L_cnt_avg, mean CNT length (m)")
+        ax_cnt.set_ylabel("L_cnt_avg, mean CNT length (m)", color="C2")
         ax_walls = ax_cnt.twinx()
-        ax_walls.plot(run.ends[steps_w], walls, color="C1")
-        ax_walls.axhline(2.0, color="C1", lw=0.8, ls=":")
-        ax_walls.set_ylabel("mean wall number (-)", color="C1")
-        ax_cnt.legend([Line2D([], [], color="C2"), Line2D([], [], color="C1"),
-                       Line2D([], [], color="C1", ls=":", lw=0.8)],
-                      ["mean CNT length", "mean wall number", "wall number 2"], loc="best", fontsize=9)
+        ax_walls.plot(run.ends[steps_w], walls, color="C1", label="wall_number_avg, mean wall number (-)")
+        ax_walls.axhline(2.0, color="C1", lw=0.8, ls=":", label="wall number 2")
+        ax_walls.set_ylabel("wall_number_avg, mean wall number (-)", color="C1")
+        handles = ax_cnt.get_lines() + ax_walls.get_lines()
+        ax_cnt.legend(handles, [h.get_label() for h in handles], loc="best", fontsize=9)
+        ends = [f"{key} = {values[-1]:.4g} {unit}".rstrip(" -") for key, unit in
+                (("L_cnt_avg", "m"), ("wall_number_avg", "-"), ("N_total", NUMBER_UNIT), ("dm_avg", "m"))
+                for values in [summaries[key][1]] if len(values)]
+        ax_cnt.text(0.98, 0.03, "at the outlet (as summarised):\n" + ",\n".join(ends), transform=ax_cnt.transAxes,
+                    ha="right", va="bottom", fontsize=8, color="0.2",
+                    bbox=dict(facecolor="white", edgecolor="0.7", alpha=0.85))
     else:
-        ax_cnt.set_ylabel("mean CNT length (m)")
-        _not_computed(ax_cnt, off)
+        ax_cnt.set_ylabel("L_cnt_avg, mean CNT length (m)")
+        if run.walls:
+            _not_computed(ax_cnt, "single-walled: no section above wall number 1")
+        else:
+            _not_computed(ax_cnt, off)
 
     # Carbon budget.
     ax_carbon.set_title("carbon fractions")
@@ -318,21 +411,22 @@ def run_report(model, path=None, *, positions=None, title=None, dpi=110):
         ax.set_xlim(0.0, z_end)
 
     if title is None:
-        title = "run report"
-        if run.surface_kinetics_type and run.surface_kinetics:
-            title += f" - {run.surface_kinetics_type}"
-        if not run.surface_kinetics:
-            title += " - surface kinetics off"
+        title = "run report: " + ", ".join(run.conditions)
+    if reason:
+        title += f"\n{reason}"
     if z_end < run.reactor_length:
         title += f"\nstopped early at z = {z_end:.4g} m of reactor_length = {run.reactor_length:.4g} m"
     fig.suptitle(title)
     if path is not None:
-        fig.savefig(path, dpi=dpi)
+        save_figure(fig, path, dpi)
     return fig
 
 
 def _draw_species(ax, run, z_end):
     ax.set_yscale("log")
+    if run.gas_history:
+        _draw_species_history(ax, run)
+        return
     inlet, outlet = run.inlet_gas, run.outlet_gas
     if inlet is None and outlet is None:
         ax.set_title("gas composition")
@@ -368,6 +462,48 @@ def _draw_species(ax, run, z_end):
         ax.legend(*zip(*handles), loc="best", fontsize=9, ncol=2)
 
 
+# Mole fractions this far below the largest one are left out of the gas panel.
+GAS_DECADES = 12
+
+
+def _draw_species_history(ax, run):
+    """The main species' mole fractions at the end of every step (gas_composition_saved)."""
+    names = list(run.gas_history[0])
+    values = {name: np.array([float(entry.get(name, np.nan)) for entry in run.gas_history]) for name in names}
+    top = max((float(np.nanmax(v)) for v in values.values() if np.any(v > 0)), default=0.0)
+    note = "" if run.surface_kinetics else " (not advanced without surface kinetics)"
+    ax.set_title("gas composition along the reactor" + note)
+    if top <= 0:
+        _not_computed(ax, "no species above zero")
+        return
+    floor = top * 10.0 ** -GAS_DECADES
+    shown = []
+    for c, name in enumerate(names):
+        v = values[name]
+        if np.nanmax(v) >= floor:
+            ax.plot(run.ends, np.where(v > 0, v, np.nan), color=f"C{c % 10}", label=name,
+                    ls="-" if c < 10 else "--")
+            shown.append(v[v > 0])
+    low = max(min(float(np.min(v)) for v in shown if len(v)), floor)
+    ax.set_ylim(low / 3, top * 3)
+    ax.legend(loc="best", fontsize=8, ncol=2)
+
+
+# Metadata keys that would stamp the time of writing into a file of that format.
+_DATE_KEYS = {"pdf": "CreationDate", "svg": "Date", "svgz": "Date", "ps": "CreationDate", "eps": "CreationDate"}
+
+
+def save_figure(fig, path, dpi):
+    """Writes the figure (format by extension) without a time stamp, so the same
+    call writes the same file."""
+    import matplotlib
+
+    key = _DATE_KEYS.get(os.path.splitext(str(path))[1].lstrip(".").lower())
+    # A fixed salt makes the SVG element ids the same from call to call.
+    with matplotlib.rc_context({"svg.hashsalt": "velmora"}):
+        fig.savefig(path, dpi=dpi, **({"metadata": {key: None}} if key else {}))
+
+
 def _flat_limits(ax, values, log=False):
     """Keeps a quantity that hardly changes drawn flat instead of magnifying its last digits."""
     values = np.asarray(values, dtype=float)
@@ -390,8 +526,9 @@ def run_report_from_files(npz_path, path=None, summary_path=None):
 
     The histories and positions come from the NPZ; the model rebuilt from the
     summary's keywords supplies what a run does not store (section count,
-    surface-kinetics switch, temperature profile, inlet gas).  The outlet gas
-    is not stored, so the composition panel shows the inlet only.
+    surface-kinetics switch, temperature profile or the fixed temperature the
+    run was held at, inlet gas).  The gas composition comes from the run's
+    per-step record.
     """
     if summary_path is None:
         base = npz_path[: -len("_histories.npz")] if npz_path.endswith("_histories.npz") else os.path.splitext(npz_path)[0]
@@ -401,6 +538,10 @@ def run_report_from_files(npz_path, path=None, summary_path=None):
     from velmora.core.growth_simulator import MovingSectionalModel
 
     model = MovingSectionalModel(**summary.get("Velmora_kwargs", {}))
+    if summary.get("temperature") is not None:
+        # The run was held at one temperature, as `velmora run --temperature` does.
+        model.wrapper_mapping_temp = float(summary["temperature"])
+        model.temp = float(summary["temperature"])
     with np.load(npz_path) as data:
         arrays = {name: data[name] for name in data.files}
     if "states" not in arrays or len(arrays["states"]) == 0:
@@ -431,8 +572,14 @@ class _SavedRun:
             if any(c is None for c in columns):
                 return []
             return [dict(zip(keys, row)) for row in zip(*columns)]
-        if name in ("wall_number_section_saved", "carbon_data_saved", "temp_gas_saved"):
+        if name in ("wall_number_section_saved", "carbon_data_saved", "temp_gas_saved", "xdm_saved"):
             return self._history(name)
+        if name == "gas_composition_saved":
+            prefix = "gas_composition_saved."
+            columns = {key[len(prefix):]: arrays[key] for key in arrays if key.startswith(prefix)}
+            if not columns:
+                return []
+            return [dict(zip(columns, row)) for row in zip(*columns.values())]
         if name == "AA12":
             raise AttributeError(name)  # the outlet gas is not stored with a run
         return getattr(self.__dict__["_model"], name)
@@ -637,7 +784,7 @@ def phase_map(results, path=None, *, log=None, vmax=None, wall_threshold=2.0, dp
     ax.set_xlim(np.min(x) - pad_x, np.max(x) + pad_x)
     ax.set_ylim(np.min(y) - pad_y, np.max(y) + pad_y)
     if path is not None:
-        fig.savefig(path, dpi=dpi)
+        save_figure(fig, path, dpi)
     return fig
 
 
