@@ -521,7 +521,7 @@ def _flat_limits(ax, values, log=False):
         ax.set_ylim(middle - 0.05 * abs(middle), middle + 0.05 * abs(middle))
 
 
-def run_report_from_files(npz_path, path=None, summary_path=None):
+def run_report_from_files(npz_path, path=None, summary_path=None, **report_options):
     """A run report from the files `velmora run` writes (histories NPZ and summary JSON).
 
     The histories and positions come from the NPZ; the model rebuilt from the
@@ -547,7 +547,7 @@ def run_report_from_files(npz_path, path=None, summary_path=None):
     if "states" not in arrays or len(arrays["states"]) == 0:
         raise ValueError(f"{npz_path} holds no completed step")
     saved = _SavedRun(model, arrays)
-    return run_report(saved, path, positions=arrays["z"])
+    return run_report(saved, path, positions=arrays["z"], **report_options)
 
 
 class _SavedRun:
