@@ -600,6 +600,22 @@ class _SavedRun:
 
 NO_VALID = "No valid sections found"
 
+# The two layers every map of a study shares, drawn alike by phase_map and by
+# the study's own visualiser (Mapping_Wrapper.parametricstudyvisualizer, with
+# its fixed settings): the filled contours of the mean CNT length and the
+# learned boundary, the zero level of the classifier's decision value.
+
+
+def length_contours(ax, p, t, length, **style):
+    """Filled contours of the mean CNT length over the plane of two study parameters in the maps' colours."""
+    return ax.contourf(p, t, length, cmap="inferno", **style)
+
+
+def boundary_line(ax, p, t, decision, **style):
+    """The learned phase boundary as a thick white line."""
+    return ax.contour(p, t, decision, levels=[0.0], colors="white", linewidths=3, **style)
+
+
 # What each study key is, as the axes and titles name it: (name, unit).
 STUDY_KEYS = {
     "P": ("inlet C2H2 mole fraction P", "-"),
@@ -811,8 +827,7 @@ def _filled_map(ax, p, t, value, norm, log, extend):
             zi = 10 ** zi if log else zi
             levels = (np.logspace(np.log10(norm.vmin), np.log10(norm.vmax), 21) if log
                       else np.linspace(norm.vmin, norm.vmax, 21))
-            filled = ax.contourf(pi, ti, np.ma.masked_invalid(zi), levels=levels, norm=norm, cmap="inferno",
-                                 extend=extend)
+            filled = length_contours(ax, pi, ti, np.ma.masked_invalid(zi), levels=levels, norm=norm, extend=extend)
             return filled
     return ax.scatter(p, t, c=value, norm=norm, cmap="inferno", s=200, marker="s", zorder=2)
 
@@ -844,7 +859,7 @@ def _boundary(ax, x, y, labels, threshold, classifier_kwargs, seed):
     P = np.asarray(P, dtype=float)
     if not (np.nanmin(P) < 0 < np.nanmax(P)):
         return f"{head}: classifier found no boundary between the wall-number classes"
-    ax.contour(X1, X2, P, levels=[0.0], colors="white", linewidths=3, zorder=3)
+    boundary_line(ax, X1, X2, P, zorder=3)
     ax.contour(X1, X2, P, levels=[0.0], colors="black", linewidths=1, linestyles="--", zorder=3)
     ax.add_line(Line2D([], [], color="black", lw=1.5, ls="--", label=f"learned boundary, wall number {threshold:g}"))
     return f"{head} and the learned phase boundary at wall number {threshold:g}"
