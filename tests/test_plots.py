@@ -147,6 +147,10 @@ def test_run_report_without_surface_kinetics_says_not_computed(tmp_path):
     assert len(panel(fig, "population").get_lines()[0].get_xdata()) == len(time_points)
     assert "surface kinetics off" in fig._suptitle.get_text()
     assert "not advanced without surface kinetics" in panel(fig, "gas composition").get_title()
+    # the gas is recorded every step even so, and stays what the first gas step made it
+    assert len(model.gas_composition_saved) == len(time_points)
+    assert all(entry == model.gas_composition_saved[0] for entry in model.gas_composition_saved)
+    assert model.gas_composition_saved[0]["C2H2"] == model.AA12_initial["C2H2"]
 
 
 def test_run_report_of_a_run_stopped_early(tmp_path):

@@ -374,7 +374,7 @@ def run_report(model, path=None, *, positions=None, title=None, reason=None, dpi
     else:
         ax_cnt.set_ylabel("L_cnt_avg, mean CNT length (m)")
         if run.walls:
-            _not_computed(ax_cnt, "single-walled: no section above wall number 1")
+            _not_computed(ax_cnt, "single-walled: no section above wall number 1 at any step")
         else:
             _not_computed(ax_cnt, off)
 
