@@ -485,7 +485,8 @@ def plot(args, parser):
     check_settings(args.set, classifier_parameters(), parser, "plot")
     figure = args.output or os.path.splitext(args.results)[0] + ".png"
     figure_file(figure, parser, "argument -o/--output")
-    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, conditions=plots.recorded_conditions(args.results),
+                    **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 
