@@ -86,7 +86,8 @@ study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const 
     settings.emplace_back("constants", object_of(std::move(constants)));
 
     // Every keyword of the model, so that a default the runs relied on is on
-    // record too (the catalyst, say), then what the wrapper adds.
+    // record too (the catalyst, say). Entries of Velmora_kwargs the model does
+    // not read (the classifier's iterations, say) change no run and are left out.
     py::dict given = wrapper.attr("Velmora_kwargs");
     study::JsonValue::Object keywords;
     py::object table = py::module_::import("velmora.core.growth_simulator").attr("parameter_table")();
@@ -94,12 +95,6 @@ study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const 
         py::object keyword = row["keyword"];
         if (keyword.is_none()) continue;
         keywords.emplace_back(text_of(keyword), settings_value_of(given.contains(keyword) ? given[keyword] : row["default"]));
-    }
-    for (auto item : given) {
-        const std::string name = text_of(item.first);
-        bool known = false;
-        for (const auto& member : keywords) known = known || member.first == name;
-        if (!known) keywords.emplace_back(name, settings_value_of(item.second));
     }
     settings.emplace_back("model_keywords", object_of(std::move(keywords)));
     return object_of(std::move(settings));

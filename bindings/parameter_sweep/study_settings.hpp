@@ -12,7 +12,7 @@ namespace velmora::bind::sweep {
 // kind ("parametric", "boundary", ...), the package version, the map, the grid
 // size, the grid ends of both varied parameters, the constants, and every
 // model keyword with the value the runs get (the model's default, or the
-// wrapper's Velmora_kwargs entry; entries the model does not know follow).
+// wrapper's Velmora_kwargs entry).
 study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const std::string& kind);
 
 // Refuses (ValueError naming `place`) settings that differ from the current
