@@ -240,7 +240,7 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     def refuse(records, filename):
         raise OSError(28, "No space left on device")
 
-    monkeypatch.setattr(ps._sweep_io, "write_results_csv", refuse)
+    monkeypatch.setattr(ps._results_file, "write_results_csv", refuse)
     code, out, err = run_main(capsys, "study", "--points", "4", "--range", "T", "900", "950", "--output", "full")
     assert code == 1 and "Results saved to" not in out
     assert "Error saving results: [Errno 28] No space left on device" in out

@@ -10,7 +10,7 @@ from matplotlib.colors import LogNorm
 from matplotlib.contour import ContourSet
 
 from velmora import plots
-from velmora.__main__ import main_job, representative_point
+from velmora._main_job import main_job, representative_point
 from velmora.core.growth_simulator import MovingSectionalModel
 
 from conftest import velmora_cmd

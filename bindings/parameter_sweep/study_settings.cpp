@@ -108,9 +108,9 @@ void check_same_study(const std::optional<study::JsonValue>& recorded, const stu
         throw ValueError(place + ": written by a study with other settings: " + difference);
 }
 
-std::optional<study::JsonValue> settings_beside(const std::string& results_file) {
-    const std::string name = study::settings_file_name(results_file);
-    py::object bytes = sweep_io().attr("read_if_present")(py::str(name));
+std::optional<study::JsonValue> settings_beside(const std::string& results_name) {
+    const std::string name = study::settings_file_name(results_name);
+    py::object bytes = results_file().attr("read_if_present")(py::str(name));
     if (bytes.is_none()) return std::nullopt;
     try {
         return study::parse_json_document(bytes.cast<std::string>());
@@ -119,9 +119,9 @@ std::optional<study::JsonValue> settings_beside(const std::string& results_file)
     }
 }
 
-bool write_settings_beside(const std::string& results_file, const study::JsonValue& settings) {
+bool write_settings_beside(const std::string& results_name, const study::JsonValue& settings) {
     try {
-        sweep_io().attr("write_text")(py::str(study::settings_file_name(results_file)),
+        results_file().attr("write_text")(py::str(study::settings_file_name(results_name)),
                                        py::str(study::json_document(settings) + "\n"));
         return true;
     } catch (py::error_already_set& e) {

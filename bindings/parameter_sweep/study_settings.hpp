@@ -23,9 +23,9 @@ void check_same_study(const std::optional<study::JsonValue>& recorded, const stu
 
 // The settings file beside a results file, when there is one; ValueError
 // naming it and the line when it does not read.
-std::optional<study::JsonValue> settings_beside(const std::string& results_file);
+std::optional<study::JsonValue> settings_beside(const std::string& results_name);
 
 // Writes the settings file beside a results file; false when it cannot be written.
-bool write_settings_beside(const std::string& results_file, const study::JsonValue& settings);
+bool write_settings_beside(const std::string& results_name, const study::JsonValue& settings);
 
 }  // namespace velmora::bind::sweep

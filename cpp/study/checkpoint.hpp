@@ -34,7 +34,7 @@ std::string checkpoint_line(const FlatRecord& record);
 std::optional<FlatRecord> parse_checkpoint_line(std::string_view line);
 
 // A JSON value of any shape, for documents beyond the flat checkpoint lines
-// (a study's settings, the summary of a single run). Objects keep their members in order.
+// (a study's settings). Objects keep their members in order.
 struct JsonValue {
     using Object = std::vector<std::pair<std::string, JsonValue>>;
     using Array = std::vector<JsonValue>;

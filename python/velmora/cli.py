@@ -16,13 +16,7 @@ import os
 import sys
 import tempfile
 
-# Wrapper settings behind each study parameter key: (range min, range max, constant).
-STUDY_SETTINGS = {
-    "P": ("pressure_range_min", "pressure_range_max", "pressure_constant"),
-    "T": ("temperature_range_min", "temperature_range_max", "temperature_constant"),
-    "D": ("dp_initial_premade_range_min", "dp_initial_premade_range_max", "dp_initial_premade_constant"),
-    "L": ("reactor_length_range_min", "reactor_length_range_max", "reactor_length_range_constant"),
-}
+from velmora._folders import working_directory
 
 EXIT_CODES = """\
 exit codes:
@@ -81,10 +75,19 @@ def keyword(text):
     return key.strip(), parse_value(value)
 
 
+@functools.lru_cache(maxsize=None)
+def study_keys():
+    """The wrapper settings behind each study key, from the study's settings table:
+    {"P": {"range_min": ..., "range_max": ..., "constant": ..., "unit": ...}, ...}."""
+    from velmora import _study_settings
+
+    return _study_settings.settings_by_key()
+
+
 def study_key(text):
     key = text.upper()
-    if key not in STUDY_SETTINGS:
-        raise argparse.ArgumentTypeError(f"unknown parameter {text!r}; use one of P, T, D, L")
+    if key not in study_keys():
+        raise argparse.ArgumentTypeError(f"unknown parameter {text!r}; use one of {', '.join(study_keys())}")
     return key
 
 
@@ -96,15 +99,13 @@ def positive_int(text):
 
 
 def map_request(text):
-    """--map: two of P, T, D, L joined by '&', checked as the study checks it (same messages)."""
-    parts = text.split("&")
-    if len(parts) != 2:
-        raise argparse.ArgumentTypeError(f"Invalid map_requested format: {text}. Expected format: 'X&Y'")
-    for part in parts:
-        if part.upper() not in STUDY_SETTINGS:
-            raise argparse.ArgumentTypeError(f"Unknown parameter '{part.upper()}'. Available: {list(STUDY_SETTINGS)}")
-    if parts[0].upper() == parts[1].upper():
-        raise argparse.ArgumentTypeError(f"Cannot vary the same parameter twice: {parts[0].upper()}")
+    """--map: two of P, T, D, L joined by '&', checked by the study's own parser (same messages)."""
+    from velmora.core.parameter_sweep import _parse_map_request
+
+    try:
+        _parse_map_request(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
     return text
 
 
@@ -327,27 +328,16 @@ def add_map_options(parser):
                         help="cap of the colour scale, m (default: the largest mean CNT length of the data)")
 
 
-@contextlib.contextmanager
-def working_directory(path):
-    os.makedirs(path, exist_ok=True)
-    previous = os.getcwd()
-    os.chdir(path)
-    try:
-        yield
-    finally:
-        os.chdir(previous)
-
-
 def study_settings(args, parser):
     settings = {"map_requested": args.map, "total_data_points": args.points}
     try:
         for key, low, high in args.range:
             key = study_key_or_exit(key, parser)
-            settings[STUDY_SETTINGS[key][0]] = study_value(key, low)
-            settings[STUDY_SETTINGS[key][1]] = study_value(key, high)
+            settings[study_keys()[key]["range_min"]] = study_value(key, low)
+            settings[study_keys()[key]["range_max"]] = study_value(key, high)
         for key, value in args.constant:
             key = study_key_or_exit(key, parser)
-            settings[STUDY_SETTINGS[key][2]] = study_value(key, value)
+            settings[study_keys()[key]["constant"]] = study_value(key, value)
     except ValueError as error:
         parser.error(f"argument --range/--constant: {error}")
     return settings
@@ -468,7 +458,7 @@ def main(argv=None):
 
         matplotlib.use("Agg")
     if args.command is None:
-        from velmora.__main__ import main_job
+        from velmora._main_job import main_job
 
         main_job(".")
         return 0

@@ -453,6 +453,21 @@ class _SavedRun:
 
 NO_VALID = "No valid sections found"
 
+# The two layers every map of a study shares, drawn alike by phase_map and by
+# the study's own visualiser (Mapping_Wrapper.parametricstudyvisualizer, with
+# its fixed settings): the filled contours of the mean CNT length and the
+# learned boundary, the zero level of the classifier's decision value.
+
+
+def length_contours(ax, p, t, length, **style):
+    """Filled contours of the mean CNT length over the (P, T) plane in the maps' colours."""
+    return ax.contourf(p, t, length, cmap="inferno", **style)
+
+
+def boundary_line(ax, p, t, decision, **style):
+    """The learned phase boundary as a thick white line."""
+    return ax.contour(p, t, decision, levels=[0.0], colors="white", linewidths=3, **style)
+
 
 def phase_map(results, path=None, *, log=False, vmax=None, wall_threshold=2.0, dpi=110, **classifier_kwargs):
     """Map of the mean CNT length of a P&T study, following its data.
@@ -551,8 +566,7 @@ def _filled_map(ax, p, t, value, norm, log, extend):
             zi = 10 ** zi if log else zi
             levels = (np.logspace(np.log10(norm.vmin), np.log10(norm.vmax), 21) if log
                       else np.linspace(norm.vmin, norm.vmax, 21))
-            filled = ax.contourf(pi, ti, np.ma.masked_invalid(zi), levels=levels, norm=norm, cmap="inferno",
-                                 extend=extend)
+            filled = length_contours(ax, pi, ti, np.ma.masked_invalid(zi), levels=levels, norm=norm, extend=extend)
             return filled
     return ax.scatter(p, t, c=value, norm=norm, cmap="inferno", s=200, marker="s", zorder=2)
 
@@ -575,7 +589,7 @@ def _boundary(ax, p, t, ok, below, above, threshold, classifier_kwargs):
     P = np.asarray(P, dtype=float)
     if not (np.nanmin(P) < 0 < np.nanmax(P)):
         return f"{head}: classifier found no boundary between the wall-number classes"
-    ax.contour(X1, X2, P, levels=[0.0], colors="white", linewidths=3, zorder=3)
+    boundary_line(ax, X1, X2, P, zorder=3)
     ax.contour(X1, X2, P, levels=[0.0], colors="black", linewidths=1, linestyles="--", zorder=3)
     ax.add_line(Line2D([], [], color="black", lw=1.5, ls="--", label=f"learned boundary, wall number {threshold:g}"))
     return f"{head} and the learned phase boundary at wall number {threshold:g}"
