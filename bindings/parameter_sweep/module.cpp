@@ -54,4 +54,5 @@ PYBIND11_MODULE(parameter_sweep, m) {
     sweep::register_main_study(m);
     sweep::register_study_points(m);
     sweep::register_single_run(m);
+    sweep::register_run_outcomes(m);
 }

@@ -11,6 +11,8 @@
 #include "common/output.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
+#include "study/run_outcome.hpp"
+#include "study/run_record.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -102,23 +104,41 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     if (!temperature.is_none()) document["temperature"] = temperature;
     run_files().attr("write_summary")(json, document);
 
-    const bool ok = py::int_(summary["status"]).cast<int>() == 1;
-    velmora::print_line(std::string(ok ? "Simulation finished" : "Simulation failed") + " in " + fmt_fixed(seconds, 2) +
-                        " s, " + std::to_string(steps) + " steps" +
+    const int status = py::int_(summary["status"]).cast<int>();
+    const study::RunOutcome outcome = study::run_outcome(status, text_of(summary["error_message"]));
+    std::string ending = outcome == study::RunOutcome::Succeeded      ? "Simulation finished"
+                         : outcome == study::RunOutcome::SingleWalled ? "Simulation finished single-walled"
+                                                                      : "Simulation failed";
+    velmora::print_line(ending + " in " + fmt_fixed(seconds, 2) + " s, " + std::to_string(steps) + " steps" +
                         (steps ? " to z = " + text_of(final_position) + " m" : std::string()));
-    for (int k = 1; k < 6; ++k) velmora::print_line(std::string("  ") + kSummaryKeys[k] + ": " + text_of(summary[kSummaryKeys[k]]));
+    velmora::print_line("  error_message: " + text_of(summary["error_message"]) +
+                        (outcome == study::RunOutcome::SingleWalled ? " (every section at wall number 1)" : ""));
+    // Each number with its unit and what it averages, as the run report draws it.
+    for (const auto& quantity : study::kSummaryQuantities) {
+        py::object value = summary[quantity.key];
+        const bool unit = !value.is_none() && std::string_view(quantity.unit) != "-";
+        velmora::print_line(std::string("  ") + quantity.key + ": " + text_of(value) +
+                            (unit ? std::string(" ") + quantity.unit : std::string()) + "  [" + quantity.meaning +
+                            "]");
+    }
     velmora::print_line(temperature_line(temperatures));
     velmora::print_line("  Histories: " + npz + ", " + csv);
     velmora::print_line("  Summary: " + json);
     document["histories_npz"] = npz;
     document["histories_csv"] = csv;
     document["summary_json"] = json;
+    document["outcome"] = std::string(study::outcome_name(outcome));
     return document;
 }
 
 }  // namespace
 
 void register_single_run(py::module_& m) {
+    py::list quantities;
+    for (const auto& quantity : study::kSummaryQuantities)
+        quantities.append(py::make_tuple(quantity.key, quantity.unit, quantity.meaning));
+    // (key, unit, meaning) of the four run summaries, for whoever prints or draws them.
+    m.attr("SUMMARY_QUANTITIES") = py::tuple(quantities);
     m.def("run_simulation", &run_simulation, py::arg("Velmora_kwargs"), py::arg("output_dir") = ".",
           py::arg("name") = "simulation", py::kw_only(), py::arg("temperature") = py::none(),
           "Runs one MovingSectionalModel(**Velmora_kwargs) and writes <name>_histories.npz (positions, states and "

@@ -63,6 +63,7 @@ void register_study_config(py::module_& m, py::object wrapper_cls);
 void register_study_runner(py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
+void register_run_outcomes(py::module_& m);
 void register_result_analysis(py::module_& m, py::object wrapper_cls);
 void register_contour_plotter(py::module_& m, py::object wrapper_cls);
 void register_visualizer(py::module_& m, py::object wrapper_cls);

@@ -65,7 +65,8 @@ def main_job(output_dir=".", workers=None, dpi=110, **study):
     stem = os.path.splitext(csv)[0]
     paths = {"results": csv, "phase_map": stem + "_map.png"}
     print("\nDrawing the phase map ...")
-    plots.phase_map(csv, paths["phase_map"], dpi=dpi, **dict(wrapper.Velmora_kwargs, iterations=CLASSIFIER_ITERATIONS))
+    plots.phase_map(csv, paths["phase_map"], dpi=dpi, conditions=plots.model_conditions(wrapper.Velmora_kwargs),
+                    **dict(wrapper.Velmora_kwargs, iterations=CLASSIFIER_ITERATIONS))
 
     chosen = representative_point(records)
     if chosen is not None:
@@ -77,9 +78,9 @@ def main_job(output_dir=".", workers=None, dpi=110, **study):
         model = wrapper.create_model_with_parameters(config, chosen["P_parameter"], chosen["T_parameter"])
         model.solve()
         paths["run_report"] = stem + "_run.png"
-        plots.run_report(model, paths["run_report"], dpi=dpi, title=(
-            f"run report: P = {chosen['P_parameter']:.4g} (inlet C2H2 mole fraction), "
-            f"T = {chosen['T_parameter']:.4g} K, reactor length {model.reactor_length:g} m"))
+        plots.run_report(model, paths["run_report"], dpi=dpi, reason=(
+            f"the study's run at P = {chosen['P_parameter']:.4g}, T = {chosen['T_parameter']:.4g} K: "
+            "the successful run nearest the centre of the grid"))
 
     print(f"\nMain job finished in {time.perf_counter() - start:.1f} s on {workers} worker processes.")
     print(f"  Results (CSV):   {paths['results']}")

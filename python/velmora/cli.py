@@ -56,9 +56,11 @@ Without --temperature the reactor follows the model's profile (paper_name_for_te
 PLOT_EXAMPLES = """\
 examples:
   velmora plot "runs/parametric_study_P&T_20250101_120000.csv"
-  velmora plot results.csv -o map.pdf --set iterations=2000
+  velmora plot "runs/parametric_study_T&D_20250101_120000.csv" -o map.pdf --linear --set iterations=2000
 
-The map needs a P&T results file (P_parameter, T_parameter, L_cnt_avg, wall_number_avg).
+The map needs the results file of a study of any pair of P, T, D, L (its two <key>_parameter
+columns, status, L_cnt_avg, wall_number_avg). The colour scale is logarithmic when the mean CNT
+lengths span more than two decades, linear otherwise; --log or --linear forces one.
 """
 
 
@@ -226,16 +228,16 @@ def check_settings(pairs, parameters, parser, command):
             parser.error(f"argument --set: {key}={value!r} {problem}")
 
 
-def writable_folder(path, parser):
+def writable_folder(path, parser, option="argument --output"):
     """The output folder exists (or is created) and a file can be written there."""
     if os.path.exists(path) and not os.path.isdir(path):
-        parser.error(f"argument --output: {path} exists and is not a folder")
+        parser.error(f"{option}: {path} exists and is not a folder")
     try:
         os.makedirs(path, exist_ok=True)
         with tempfile.TemporaryFile(dir=path):
             pass
     except OSError as error:
-        parser.error(f"argument --output: cannot write into {path}: {error.strerror or error}")
+        parser.error(f"{option}: cannot write into {path}: {error.strerror or error}")
 
 
 def readable_file(path, parser, option):
@@ -250,16 +252,38 @@ def readable_file(path, parser, option):
         parser.error(f"{option}: cannot read {path}: {error.strerror or error}")
 
 
-def failure_tally(records):
-    """One line: how many runs failed, with each distinct message and its count."""
-    failed = [record["error_message"] for record in records if record["status"] != 1]
-    line = f"{len(failed)} of {len(records)} runs failed"
-    if failed:
-        counts = {}
-        for message in failed:
-            counts[message] = counts.get(message, 0) + 1
-        line += ": " + "; ".join(f"{count} x {message!r}" for message, count in counts.items())
-    return line
+def outcome_tally(records):
+    """One line: runs that succeeded, ended single-walled ("No valid sections found")
+    and failed, with each distinct failure message and its count."""
+    from velmora.core.parameter_sweep import outcome_tally as tally
+
+    return tally(records)
+
+
+def any_result(records):
+    """Whether a run succeeded or ended single-walled: a study with one has a result."""
+    from velmora.core.parameter_sweep import run_outcome
+
+    return any(run_outcome(record) != "failed" for record in records)
+
+
+def figure_file(path, parser, option):
+    """A figure path whose suffix matplotlib can write, in a folder that can be written."""
+    from matplotlib.figure import Figure
+
+    suffix = os.path.splitext(path)[1].lstrip(".").lower()
+    formats = Figure().canvas.get_supported_filetypes()
+    if suffix not in formats:
+        parser.error(f"{option}: cannot write a figure as {path!r}: the suffix must be one of "
+                     + ", ".join("." + f for f in sorted(formats)))
+    writable_folder(os.path.dirname(path) or ".", parser, option)
+
+
+def positive_number(text):
+    value = float(text)
+    if not (math.isfinite(value) and value > 0):
+        raise argparse.ArgumentTypeError(f"must be a positive number, got {text!r}")
+    return value
 
 
 def build_parser():
@@ -272,6 +296,9 @@ def build_parser():
         "  velmora plot results.csv -o map.png\n\n" + EXIT_CODES,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
+    from velmora import __version__
+
+    parser.add_argument("--version", action="version", version=f"velmora {__version__}")
     commands = parser.add_subparsers(dest="command", metavar="{study,run,plot}")
 
     study = commands.add_parser(
@@ -301,7 +328,8 @@ def build_parser():
     study.add_argument("--output", default=".", help="folder for the results file and the checkpoint (default .)")
     study.add_argument("--resume", metavar="FILE", default=None,
                        help="checkpoint or results CSV of the same study: its runs are not repeated")
-    study.add_argument("--plot", action="store_true", help="also write the contour map beside the CSV (P&T only)")
+    study.add_argument("--plot", action="store_true", help="also write the map of the two varied parameters "
+                       "beside the CSV (<csv name>.png)")
     add_map_options(study)
     study.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                        "standard error is not a terminal)")
@@ -326,10 +354,10 @@ def build_parser():
     plot = commands.add_parser(
         "plot", help="draw the contour map of a study's results file",
         description="Labels the runs by wall number, trains the phase-boundary classifier and writes the "
-        "contour map of L_cnt_avg with the boundary to a file.",
+        "map of L_cnt_avg over the study's two varied parameters, with the boundary, to a file.",
         epilog=PLOT_EXAMPLES + "\n" + EXIT_CODES, formatter_class=argparse.RawDescriptionHelpFormatter)
     plot.set_defaults(command_parser=plot)
-    plot.add_argument("results", help="results CSV of a P&T study")
+    plot.add_argument("results", help="results CSV of a study (any pair of P, T, D, L)")
     plot.add_argument("-o", "--output", default=None,
                       help="figure file; the format follows the suffix (default: the CSV's name with .png)")
     plot.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
@@ -339,8 +367,12 @@ def build_parser():
 
 
 def add_map_options(parser):
-    parser.add_argument("--log", action="store_true", help="logarithmic colour scale of the map")
-    parser.add_argument("--vmax", type=float, default=None,
+    scale = parser.add_mutually_exclusive_group()
+    scale.add_argument("--log", dest="log", action="store_const", const=True, default=None,
+                       help="logarithmic colour scale of the map (default when the lengths span > 2 decades)")
+    scale.add_argument("--linear", dest="log", action="store_const", const=False,
+                       help="linear colour scale of the map")
+    parser.add_argument("--vmax", type=positive_number, default=None,
                         help="cap of the colour scale, m (default: the largest mean CNT length of the data)")
 
 
@@ -397,7 +429,7 @@ def run_study(args, parser):
         except ValueError as error:  # a resume file that does not belong to this study (or is unreadable); nothing was run
             print(f"velmora study: error: {error}", file=sys.stderr)
             return 2
-        print(failure_tally(records))
+        print(outcome_tally(records))
         if not getattr(wrapper, "results_saved", False):
             print(f"velmora study: error: results file {os.path.join(args.output, wrapper.last_generated_filename)} "
                   "not written; the finished runs are in the checkpoint", file=sys.stderr)
@@ -406,10 +438,12 @@ def run_study(args, parser):
             from velmora import plots
 
             figure = os.path.splitext(wrapper.last_generated_filename)[0] + ".png"
+            model_keys = {k: v for k, v in args.set if k not in classifier_parameters()}
             plots.phase_map(wrapper.last_generated_filename, figure, log=args.log, vmax=args.vmax,
+                            conditions=plots.model_conditions(model_keys),
                             **{k: v for k, v in args.set if k in classifier_parameters()})
             print(f"Figure written to: {os.path.join(args.output, figure)}")
-    return 0 if any(record["status"] == 1 for record in records) else 1
+    return 0 if any_result(records) else 1
 
 
 def plain_name(text):
@@ -440,29 +474,36 @@ def run_one(args, parser):
         figure = os.path.join(args.output, args.name + "_report.png")
         plots.run_report_from_files(summary["histories_npz"], figure, summary_path=summary["summary_json"])
         print(f"  Run report: {figure}")
-    return 0 if summary["status"] == 1 else 1
+    return 0 if summary.get("outcome", "failed") != "failed" else 1
 
 
-RESULT_COLUMNS = ("P_parameter", "T_parameter", "L_cnt_avg", "wall_number_avg")
+RESULT_COLUMNS = ("status", "L_cnt_avg", "wall_number_avg")
 
 
 def plot(args, parser):
     readable_file(args.results, parser, "argument results")
+    from velmora import plots
+
     try:
         import pandas
 
-        columns = list(pandas.read_csv(args.results, nrows=0).columns)
+        frame = pandas.read_csv(args.results)
     except (ValueError, pandas.errors.ParserError, pandas.errors.EmptyDataError) as error:
         parser.error(f"argument results: {args.results} is not a CSV file: {str(error).splitlines()[0]}")
-    missing = [column for column in RESULT_COLUMNS if column not in columns]
+    missing = [column for column in RESULT_COLUMNS if column not in frame.columns]
+    try:
+        plots.study_axes(frame)
+    except ValueError as error:
+        missing.append(str(error))
     if missing:
-        parser.error(f"argument results: {args.results} is not the results file of a P&T study "
-                     f"(no column {', '.join(missing)})")
+        parser.error(f"argument results: {args.results} is not the results file of a study "
+                     f"(no column {'; '.join(missing)})")
+    if frame.empty:
+        parser.error(f"argument results: {args.results} holds no run")
     check_settings(args.set, classifier_parameters(), parser, "plot")
     figure = args.output or os.path.splitext(args.results)[0] + ".png"
-    from velmora import plots
-
-    plots.phase_map(args.results, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+    figure_file(figure, parser, "argument -o/--output")
+    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 
