@@ -281,3 +281,24 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     assert code == 2 and "Simulation" not in out
     assert err == (f"velmora study: error: {checkpoint}, line 3: recorded run 2 is not a finished run's record: "
                    "status must be 0 or 1\n")
+
+
+def test_run_outcomes_count_single_walled_runs_as_results():
+    """A run with every section at wall number 1 is its own outcome, below the threshold;
+    the tally quotes failure messages as Python would and keeps their first-seen order."""
+    records = [
+        {"status": 1, "error_message": "", "wall_number_avg": 1.5},
+        {"status": 1, "error_message": "", "wall_number_avg": 2.0},
+        {"status": 0, "error_message": "No valid sections found", "wall_number_avg": None},
+        {"status": 0, "error_message": "it's broken", "wall_number_avg": None},
+        {"status": 0, "error_message": float("nan"), "wall_number_avg": float("nan")},  # an empty field read back
+        {"status": 0, "error_message": "it's broken"},
+    ]
+    assert [ps.run_outcome(r) for r in records] == ["succeeded", "succeeded", "single-walled", "failed", "failed",
+                                                     "failed"]
+    assert [ps.outcome_label(r) for r in records] == [1, 0, 1, -1, -1, -1]
+    assert ps.outcome_label(records[2], wall_threshold=1.0) == 0  # nothing lies below wall number 1
+    assert ps.outcome_tally(records) == ('6 runs: 2 succeeded, 1 single-walled (No valid sections found: no section '
+                                         'above wall number 1), 3 failed: 2 x "it\'s broken"; 1 x \'\'')
+    with pytest.raises(KeyError):
+        ps.run_outcome({"error_message": ""})

@@ -482,6 +482,8 @@ RESULT_COLUMNS = ("status", "L_cnt_avg", "wall_number_avg")
 
 def plot(args, parser):
     readable_file(args.results, parser, "argument results")
+    figure = args.output or os.path.splitext(args.results)[0] + ".png"
+    figure_file(figure, parser, "argument -o/--output")
     from velmora import plots
 
     try:
@@ -501,9 +503,8 @@ def plot(args, parser):
     if frame.empty:
         parser.error(f"argument results: {args.results} holds no run")
     check_settings(args.set, classifier_parameters(), parser, "plot")
-    figure = args.output or os.path.splitext(args.results)[0] + ".png"
-    figure_file(figure, parser, "argument -o/--output")
-    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, conditions=plots.recorded_conditions(args.results),
+                    **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 
