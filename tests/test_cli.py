@@ -44,7 +44,7 @@ def test_study_with_workers_then_plot(tmp_path):
     assert frame["status"].tolist() == [1, 1, 1, 1]
     assert frame["T_parameter"].tolist() == [800.0, 950.0, 800.0, 950.0]
     assert frame["L_parameter_constant"].unique().tolist() == [0.02]
-    assert (runs / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 4
+    assert (runs / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 5  # settings + 4 runs
     assert csv[0].with_suffix(".png").read_bytes()[:4] == b"\x89PNG"
     assert "Checkpoint file: parametric_study_P&T.checkpoint.jsonl" in done.stdout
 
@@ -269,17 +269,17 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     assert "Error saving results: [Errno 28] No space left on device" in out
     assert out.splitlines()[-2].startswith("  Results NOT saved (the file could not be written): parametric_study_")
     assert err.startswith("velmora study: error: results file full") and "not written" in err
-    assert len((tmp_path / "full" / "parametric_study_P&T.checkpoint.jsonl").read_text().splitlines()) == 4
+    assert len((tmp_path / "full" / "parametric_study_P&T.checkpoint.jsonl").read_text().splitlines()) == 5
     monkeypatch.undo()
 
     # a checkpoint record a finished run cannot have written is refused, naming file and line
     monkeypatch.setattr(ps, "MovingSectionalModel", Scripted)
     checkpoint = tmp_path / "half" / "parametric_study_P&T.checkpoint.jsonl"
     lines = checkpoint.read_text().splitlines()
-    checkpoint.write_text(lines[0] + "\n" + lines[1].replace('"status": 1', '"status": NaN') + "\n")
+    checkpoint.write_text("\n".join([lines[0], lines[1], lines[2].replace('"status": 1', '"status": NaN')]) + "\n")
     code, out, err = run_main(capsys, "study", "--points", "4", "--output", "again", "--resume", str(checkpoint))
     assert code == 2 and "Simulation" not in out
-    assert err == (f"velmora study: error: {checkpoint}, line 2: recorded run 2 is not a finished run's record: "
+    assert err == (f"velmora study: error: {checkpoint}, line 3: recorded run 2 is not a finished run's record: "
                    "status must be 0 or 1\n")
 
 
