@@ -12,7 +12,7 @@ import matplotlib
 
 matplotlib.use("Agg")
 
-from velmora.__main__ import main_job  # noqa: E402
+from velmora._main_job import main_job  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmora::study {
@@ -24,6 +25,21 @@ struct RunSummary {
     std::optional<double> dm_avg;
     std::optional<double> L_cnt_avg;
     std::optional<double> wall_number_avg;
+};
+
+// The four summaries of a run as they are printed and drawn: record key, unit
+// and what the number is. All are taken from the final state over the valid
+// sections (final wall number above 1), weighted by their particle numbers.
+struct SummaryQuantity {
+    const char* key;
+    const char* unit;
+    const char* meaning;
+};
+inline constexpr SummaryQuantity kSummaryQuantities[] = {
+    {"N_total", "1/kg gas", "particles in the sections with CNTs, wall number > 1"},
+    {"dm_avg", "m", "number-weighted mean mobility diameter over those sections"},
+    {"L_cnt_avg", "m", "number-weighted mean CNT length over those sections"},
+    {"wall_number_avg", "-", "number-weighted mean CNT wall number over those sections"},
 };
 
 // Column names of a run record in their fixed order: simulation_id, map_type,
@@ -59,6 +75,19 @@ double number_weighted_mean(std::span<const double> values, long long offset, st
 // step 5, z = 0.012 m: <message>)".
 std::string integration_failure_note(std::size_t count, long long first_step, double first_position,
                                      std::string_view first_message);
+
+// The error message of a run stopped at the study's time limit:
+// "exceeded the time limit of 0.05 s" (whole seconds without a decimal point).
+std::string time_limit_message(double seconds);
+
+// Checks a study's run_timeout: a finite number of seconds above 0. Throws
+// ValueError naming run_timeout otherwise.
+void check_run_timeout(double seconds);
+
+// A run whose summaries came out NaN or infinite has not succeeded: the note
+// its record carries instead, naming the summaries ("a summary is not finite:
+// dm_avg = nan, wall_number_avg = inf"), or "" when every one is finite.
+std::string non_finite_summary_note(const std::vector<std::pair<std::string, double>>& summaries);
 
 // "parametric_study_" + map_requested + "_" + YYYYmmdd_HHMMSS + ".csv".
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time);
