@@ -277,7 +277,9 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     checkpoint = tmp_path / "half" / "parametric_study_P&T.checkpoint.jsonl"
     lines = checkpoint.read_text().splitlines()
     checkpoint.write_text("\n".join([lines[0], lines[1], lines[2].replace('"status": 1', '"status": NaN')]) + "\n")
-    code, out, err = run_main(capsys, "study", "--points", "4", "--output", "again", "--resume", str(checkpoint))
+    # (monkeypatch.undo() above also left tmp_path: every path from here on is absolute)
+    code, out, err = run_main(capsys, "study", "--points", "4", "--output", str(tmp_path / "again"),
+                              "--resume", str(checkpoint))
     assert code == 2 and "Simulation" not in out
     assert err == (f"velmora study: error: {checkpoint}, line 3: recorded run 2 is not a finished run's record: "
                    "status must be 0 or 1\n")

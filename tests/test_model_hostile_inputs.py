@@ -56,6 +56,7 @@ def run_child(body, timeout=90):
     ("alpha_adjust=0.0", "alpha_adjust"),
     ("surf_dens_monolayer=0.0", "surf_dens_monolayer"),
     ("alpha_adjust=float('nan')", "alpha_adjust"),
+    ("reactor_length=float('nan')", "reactor_length"),
 ])
 def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names):
     line = run_child(f"outcome(lambda: MovingSectionalModel({kwargs}))")
@@ -71,6 +72,7 @@ def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names)
     ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = 0.0", "wrapper_mapping_temp"),
     ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = -300.0",
      "wrapper_mapping_temp"),
+    ("m = MovingSectionalModel(intnum=6); m.reactor_length = float('nan')", "reactor_length"),
 ])
 def test_solve_refuses_what_was_set_after_construction(setup, names):
     line = run_child(setup + "\noutcome(m.solve)")
@@ -159,3 +161,42 @@ def test_particle_temperature_refuses_temperatures_at_or_below_zero(gas_temp, pa
     """
     line = run_child(body)
     assert line.startswith("RAISED ValueError") and names in line, line
+
+
+# Physical quantities that can only give NaN/inf (a heat capacity or velocity that
+# divides, a gas constant or temperature under an activation energy), an empty
+# learning input, and a catalyst flag that selects no material.
+@pytest.mark.parametrize("call, message", [
+    ("particle_temp(**pt_args(spec_heat_NP=0.0))", "spec_heat_NP must be a finite positive heat capacity"),
+    ("particle_temp(**pt_args(spec_heat_NP=5e-324))", "spec_heat_NP"),
+    ("particle_temp(**pt_args(spec_heat_NP=-4e-20, numerical_approach='Explicit'))", "spec_heat_NP"),
+    ("particle_temp(**pt_args(flow_velocity=0.0))", "flow_velocity must be a finite positive gas velocity"),
+    ("particle_temp(**pt_args(flow_velocity=float('nan'), numerical_approach='Explicit'))", "flow_velocity"),
+    ("characterisitc_sintering_time(0.0, 'Ni', 5e-9, 1000.0, 0.0, 0, 0)", "R must be a finite positive gas constant"),
+    ("characterisitc_sintering_time(0.0, 'Ni', 5e-9, 5e-324, 8.314, 0, 0)", "temp must be a finite temperature"),
+    ("characterisitc_sintering_time(0.0, 'Fe', 5e-9, 1200.0, -8.314, 0, 0)", "R must be"),
+    ("characterisitc_sintering_time(0.0, 'Fe', 5e-9, float('nan'), 8.314, 0, 0)", "temp must be"),
+    ("scale_inputs(np.zeros((0, 2)))", "X must hold at least one sample"),
+    ("carbon_sat(1.0, 1.0, 1000.0, 5e-9, 3, 1.38e-23)", "flag_id_mat must be 1 (Ni) or 2 (Fe), got 3"),
+    ("carbon_sat(1.0, 1.0, 1000.0, 5e-9, '1', 1.38e-23)", "flag_id_mat must be 1 (Ni) or 2 (Fe), got '1'"),
+])
+def test_quantities_that_can_only_give_nan_are_refused_by_name(call, message):
+    body = f"""
+    from velmora.ml.scale_inputs import scale_inputs
+    from velmora.modules.coalescence_time import characterisitc_sintering_time
+    from velmora.modules.np_thermal import particle_temp
+    from velmora.modules.solubility_check import carbon_sat
+    def pt_args(**overrides):
+        n = 3
+        kw = dict(spec_heat_NP=4e-20, spec_heat_gas=2e-23, surf_tension_NP=2.0, emissivity_NP=0.3,
+                  temp_NP_previous=np.full(n, 1000.0), temp_gas_previous=900.0, taus_current=np.full(n, 1e-6),
+                  particle_info_previous=np.concatenate([np.full(n, 1e12), np.full(n, 6e-26), np.full(n, 1e-4)]),
+                  area_NP_sph=np.full(n, 8e-17), xmwp_NP=1e-25, xmwp_gas=4.65e-26, avog=6.02214e23,
+                  n_p=np.full(n, 4.0), reactor_pressure=101325.0, intnum_val=n, isec_val=n, flow_velocity=0.1,
+                  interval_x=np.array([0.0, 2e-8]), numerical_approach="Implicit")
+        kw.update(overrides)
+        return kw
+    outcome(lambda: {call})
+    """
+    line = run_child(body)
+    assert line.startswith("RAISED ValueError") and message in line, line

@@ -1,5 +1,6 @@
 """Parametric study: configuration, runner and results file, loading and labelling,
 classifier re-sampling, contour map, and one real study end to end."""
+import math
 import os
 import re
 import types
@@ -11,6 +12,7 @@ import pytest
 from scipy.interpolate import griddata
 
 import velmora.core.parameter_sweep as ps
+from velmora.core.growth_simulator import MovingSectionalModel
 from velmora.core.parameter_sweep import Mapping_Wrapper
 
 CONFIG = Mapping_Wrapper.ParametricStudyConfig
@@ -507,3 +509,24 @@ def test_fixed_study_writes_the_results_file_and_the_figure(tmp_path, monkeypatc
     assert "  Grid size: 2 x 2 = 4 simulations\n" in out and "Simulation 4/4: P=0.01molar fraction, T=1200K" in out
     assert ps.wrapper.Velmora_kwargs == {"lambda_": 0.001, "surface_kinetics_type": "Surface_Kinetics_Puretzky_etal_2005"}
     assert ps.results is ps.wrapper.results
+
+
+def test_a_study_point_runs_as_the_same_model_built_directly():
+    # The study builds each model with the package defaults and then sets the
+    # point's values (here an inlet C2H2 fraction, a temperature and a 2 cm
+    # reactor instead of 0.6 m): every derived quantity must follow.
+    wrapper = Mapping_Wrapper(total_data_points=4, temperature_range_max=950, reactor_length_range_constant=0.02,
+                              intnum=8)
+    config = CONFIG(wrapper)
+    studied = wrapper.create_model_with_parameters(config, 0.001, 800.0)
+    direct = MovingSectionalModel(intnum=8, reactor_length=0.02,
+                                  gas_initial_composition=dict(studied.gas_initial_composition))
+    direct.wrapper_mapping_temp = 800.0
+    for model in (studied, direct):
+        model.solve()
+    assert studied.reactor_volume == pytest.approx(math.pi / 4 * 0.0254 ** 2 * 0.02, rel=1e-6)
+    assert studied.reactor_volume == direct.reactor_volume
+    np.testing.assert_allclose(np.asarray(studied.y_saved), np.asarray(direct.y_saved), rtol=1e-12, atol=0)
+    for name in ("L_cnt_avg", "wall_number_avg", "dm_avg"):
+        assert getattr(studied, name) == pytest.approx(getattr(direct, name), rel=1e-12), name
+    np.testing.assert_allclose(studied.carbon_mass_balance_saved, direct.carbon_mass_balance_saved, rtol=1e-12)

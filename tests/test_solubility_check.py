@@ -1,4 +1,6 @@
 """Carbon saturation test of one section."""
+import re
+
 import numpy as np
 import pytest
 
@@ -54,9 +56,9 @@ class TestBranches:
 
 
 class TestFailures:
-    @pytest.mark.parametrize("flag", [0, 3, 1.5, "1", None])
-    def test_unknown_material_is_unbound_local(self, flag):
-        with pytest.raises(UnboundLocalError, match="V_atom"):
+    @pytest.mark.parametrize("flag, shown", [(0, "0"), (3, "3"), (1.5, "1.5"), ("1", "'1'"), (None, "None")])
+    def test_unknown_material_names_the_flag_and_its_values(self, flag, shown):
+        with pytest.raises(ValueError, match=rf"^flag_id_mat must be 1 \(Ni\) or 2 \(Fe\), got {re.escape(shown)}$"):
             carbon_sat(1.0, 1.0, 1000.0, 5e-9, flag, KB)
 
     @pytest.mark.parametrize("args, message", [

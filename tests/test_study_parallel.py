@@ -266,9 +266,12 @@ def mpi_launcher():
         import mpi4py.futures  # noqa: F401
     except ImportError as error:
         return None, f"mpi4py is not installed ({error}); pip install '.[mpi]'"
-    launcher = shutil.which("mpiexec")
+    # A virtual environment that is not activated has its mpiexec beside its
+    # interpreter, not on PATH.
+    launcher = shutil.which("mpiexec") or shutil.which("mpiexec", path=os.path.dirname(sys.executable))
     if launcher is None:
-        return None, "no mpiexec on PATH; pip install '.[mpi]' brings Open MPI's"
+        return None, ("no mpiexec on PATH or beside " + sys.executable +
+                      "; pip install '.[mpi]' brings Open MPI's")
     return launcher, None
 
 
@@ -311,3 +314,13 @@ def test_mpi_ranks_give_the_sequential_records(tmp_path):
     assert [r["status"] for r in records] == [1, 1, 1, 1], [r["error_message"] for r in records]
     assert mpi_records == records  # grid order, same values to the last bit
     assert open(next(mpi_dir.glob("parametric_study_P&T_*.csv"))).read() == csv
+
+
+def test_mpiexec_beside_an_interpreter_that_is_not_on_path_is_found(tmp_path, monkeypatch):
+    pytest.importorskip("mpi4py.futures")
+    fake = tmp_path / "mpiexec"
+    fake.write_text("#!/bin/sh\n")
+    fake.chmod(0o755)
+    monkeypatch.setenv("PATH", str(tmp_path / "nothing here"))
+    monkeypatch.setattr(sys, "executable", str(tmp_path / "python"))
+    assert mpi_launcher() == (str(fake), None)

@@ -15,17 +15,6 @@ namespace {
 const std::vector<std::string> kParams = {"section_metal_number", "section_carbon_number", "temp",
                                           "dp", "flag_id_mat", "Kb"};
 
-// The host's error for a local name read before any assignment.
-[[noreturn]] void raise_unbound_local(const std::string& name) {
-#if PY_VERSION_HEX >= 0x030B0000
-    const std::string text = "cannot access local variable '" + name + "' where it is not associated with a value";
-#else
-    const std::string text = "local variable '" + name + "' referenced before assignment";
-#endif
-    PyErr_SetString(PyExc_UnboundLocalError, text.c_str());
-    throw py::error_already_set();
-}
-
 ZeroDivisorRule rule_for(std::initializer_list<HostReal> divisor_operands, bool int_quotient) {
     for (const HostReal& r : divisor_operands) {
         if (!r.plain()) return ZeroDivisorRule::ieee;
@@ -49,8 +38,9 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
     }
     try {
         velmora::submodels::catalyst_solubility(flag);
-    } catch (const velmora::NameError& e) {
-        raise_unbound_local(e.what());
+    } catch (const velmora::InvalidValue&) {
+        // Named with the caller's own object (a text or None reads as itself, not as nan).
+        throw py::value_error("flag_id_mat must be 1 (Ni) or 2 (Fe), got " + py::repr(bound[4]).cast<std::string>());
     }
 
     auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name("carbon_sat", kParams[k])); };

@@ -59,6 +59,9 @@ ColumnScaling fit_scaling(MatrixView X, ScalingMethod method) {
     }
     if (X.rows == 0 && method != ScalingMethod::ZScore)
         throw ValueError("zero-size array to reduction operation minimum which has no identity");
+    // The mean and spread of no samples are NaN: every scaled value would be NaN.
+    if (X.rows == 0)
+        throw InvalidValue("X must hold at least one sample (row) to be scaled by zscore, got an empty array");
     s.offset.resize(X.cols);
     s.divisor.resize(X.cols);
     for (std::size_t j = 0; j < X.cols; ++j) {

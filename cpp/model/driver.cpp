@@ -122,6 +122,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
                                  " outer steps, the bound on one run (about 400 m of reactor)");
     }
     check_physical_parameters();
+    update_reactor_volume();
     initialize_conditions();
     const std::size_t width = y.size();
 

@@ -16,8 +16,7 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
                          std::to_string(intnum));
     surf_cov_gp_current = 1 - fraction_cnt_gp;
 
-    const double cross_section = 0.25 * vpi * (xdtube * xdtube);
-    reactor_volume = cross_section * reactor_length;
+    update_reactor_volume();
     select_element_data();
 
     reactor_initial_pressure = total_pressure;
@@ -57,7 +56,16 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
         inlet_initial_partial_pressure.set(species, fraction * reactor_initial_pressure);
 }
 
+// Derived from reactor_length and xdtube, which a caller (a study) may set after
+// construction: solve() derives it again from the values the run uses.
+void MovingSectionalModel::update_reactor_volume() {
+    const double cross_section = 0.25 * vpi * (xdtube * xdtube);
+    reactor_volume = cross_section * reactor_length;
+}
+
 void MovingSectionalModel::check_physical_parameters() const {
+    // A length of 0 or below gives a run without steps; NaN is no length at all.
+    if (std::isnan(reactor_length)) throw InvalidValue("reactor_length must be a length in m, got nan");
     auto temperature = [](double value, const char* name) {
         if (!(std::isfinite(value) && value > 0))
             throw ValueError(std::string(name) + " must be a finite temperature above 0 K, got " + gas::number_text(value));

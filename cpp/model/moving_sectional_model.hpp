@@ -134,6 +134,7 @@ public:
     // Refuses parameters that can only yield NaN/inf results (temperatures that are
     // not finite and positive, a zero wall-number divisor): ValueError naming them.
     void check_physical_parameters() const;
+    void update_reactor_volume();
 
     // Most outer steps one solve() may take (a reactor of about 400 m at 4 mm per
     // step); a longer reactor is refused before the march starts.

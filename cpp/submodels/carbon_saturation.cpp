@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 
 namespace velmora::submodels {
 
@@ -15,7 +16,7 @@ constexpr CatalystSolubility kIron{0.062305, 1.176e-4, 1.72, 2.52e-10};
 const CatalystSolubility& catalyst_solubility(double flag_id_mat) {
     if (flag_id_mat == 1.0) return kNickel;
     if (flag_id_mat == 2.0) return kIron;
-    throw NameError("V_atom");
+    throw InvalidValue("flag_id_mat must be 1 (Ni) or 2 (Fe), got " + gas::number_text(flag_id_mat));
 }
 
 double carbon_saturation_ratio(double temp, double dp, double flag_id_mat, double kb,

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "common/output.hpp"
 #include "numerics/lsoda.hpp"
 
@@ -172,6 +173,14 @@ ParticleTemperatureResult particle_temperature(const ParticleTemperatureInputs& 
             throw ValueError("temp_NP_previous[" + std::to_string(i) +
                              "] must be a particle temperature above 0 K, got " +
                              std::to_string(in.temp_np_previous[i]));
+    // The heat capacity divides every rate and the velocity turns the axial step
+    // into a time: zero, subnormal, negative or non-numbers can only give NaN/inf.
+    auto positive = [](double value, const char* name, const char* what) {
+        if (!(std::isnormal(value) && value > 0))
+            throw InvalidValue(std::string(name) + " must be " + what + ", got " + gas::number_text(value));
+    };
+    positive(in.spec_heat_np, "spec_heat_NP", "a finite positive heat capacity (J/K)");
+    positive(in.flow_velocity, "flow_velocity", "a finite positive gas velocity (m/s)");
     if (scheme == ParticleTemperatureScheme::explicit_euler) return {explicit_step(in), {}, {}};
     return ode_step(in);
 }

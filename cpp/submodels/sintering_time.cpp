@@ -5,10 +5,27 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 
 namespace velmora::submodels {
 
+namespace {
+
+// Both divide an activation energy: zero, a subnormal, a negative value or a
+// non-number can only give an infinite exponent and a NaN or infinite time.
+void check_temperature_and_gas_constant(double temp, double gas_constant) {
+    // std::isnormal is false for 0, subnormals, infinities and NaN.
+    if (!(std::isnormal(temp) && temp > 0))
+        throw InvalidValue("temp must be a finite temperature above 0 K, got " + gas::number_text(temp));
+    if (!(std::isnormal(gas_constant) && gas_constant > 0))
+        throw InvalidValue("R must be a finite positive gas constant (8.314 J/(mol K)), got " +
+                         gas::number_text(gas_constant));
+}
+
+}  // namespace
+
 double nickel_sintering_time(double dp, double temp, double gas_constant, NickelDivisionRules rules) {
+    check_temperature_and_gas_constant(temp, gas_constant);
     const double prefactor = 6.9e15 * std::pow(dp, 4.0) * temp;
     const double activation = divide(divide(64009, gas_constant, rules.gas_constant), temp, rules.temperature);
     const double size_term = std::pow(divide(3.5e-9, dp, rules.diameter) * (temp / 2100), 3.0);
@@ -16,6 +33,7 @@ double nickel_sintering_time(double dp, double temp, double gas_constant, Nickel
 }
 
 double iron_sintering_time(double temperature_starter, double dp, double temp, double gas_constant) {
+    check_temperature_and_gas_constant(temp, gas_constant);
     if (temp < temperature_starter) return 1e-9;
 
     // Activation energies shrink for particles a few atoms across.
