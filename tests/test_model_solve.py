@@ -161,9 +161,10 @@ def test_an_infinite_reactor_is_refused_before_marching():
     with pytest.raises(ValueError, match="reactor_length must be finite"):
         model.solve()
     assert model.counter == 0 and model.kn_saved == []
-    model.reactor_length = float("nan")  # no step is shorter than nan: an empty run, as before
-    time_points, solutions = model.solve()
-    assert len(time_points) == 0 and solutions.size == 0
+    model.reactor_length = float("nan")  # no length at all: refused, not an empty run
+    with pytest.raises(ValueError, match="^reactor_length must be a length in m, got nan$"):
+        model.solve()
+    assert model.counter == 0 and model.kn_saved == []
 
 
 def test_carbon_balance_counts_every_fed_carbon_species():

@@ -123,6 +123,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     }
     check_physical_parameters();
     update_reactor_volume();
+    derive_inlet_state();
     initialize_conditions();
     const std::size_t width = y.size();
 

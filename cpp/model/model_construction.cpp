@@ -19,16 +19,27 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
     update_reactor_volume();
     select_element_data();
 
-    reactor_initial_pressure = total_pressure;
-    density_initial = 1 * xmwg * total_pressure / 8.314 / ambient_temp / 1000;
-    const double pressure_atm = total_pressure / 101325;
-    vel = 4 * xqtot / (vpi * (xdtube * xdtube)) * ambient_temp / min_temp;
-
     int2num = 2 * intnum;
     int3num = 3 * intnum;
     int4num = 4 * intnum;
     int5num = 5 * intnum;
     int6num = 6 * intnum;
+
+    if (!kinetics) throw ValueError("a gas-kinetics source is required to build the model");
+    check_physical_parameters();
+    derive_inlet_state();
+    allocate_arrays();
+    y[0] = initial_N;
+}
+
+// The inlet gas state and what follows from it: a caller (a study) may change
+// the inlet composition, pressure or flow after construction, so solve()
+// derives these again from the values the run uses.
+void MovingSectionalModel::derive_inlet_state() {
+    reactor_initial_pressure = total_pressure;
+    density_initial = 1 * xmwg * total_pressure / 8.314 / ambient_temp / 1000;
+    const double pressure_atm = total_pressure / 101325;
+    vel = 4 * xqtot / (vpi * (xdtube * xdtube)) * ambient_temp / min_temp;
 
     // Inlet gas state at ambient temperature over a vanishing step.
     gas::GasStepRequest inlet;
@@ -41,17 +52,16 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
     inlet.reactor_length = reactor_length;
     inlet.tube_diameter = xdtube;
     inlet.mechanism = kinetics_mechanism_type;
-    if (!kinetics) throw ValueError("a gas-kinetics source is required to build the model");
-    check_physical_parameters();
     gas::check_gas_step(inlet.temperature, inlet.pressure_atm, inlet.flow_velocity, inlet.length_step,
                         "MovingSectionalModel: inlet gas step", "ambient_temp", "total_pressure / 101325",
                         "inlet velocity 4*xqtot/(pi*xdtube^2)*ambient_temp/min_temp", "lengthstep");
     AA00 = kinetics->step(inlet);
 
+    // Particles per unit gas density of the inlet: every run starts from it.
     initial_N = total_initial_concentration / AA00.density();
-    allocate_arrays();
-    y[0] = initial_N;
+    if (!y.empty()) y[0] = initial_N;  // (the constructor sets it once the state exists)
 
+    inlet_initial_partial_pressure.clear();
     for (const auto& [species, fraction] : gas_initial_composition)
         inlet_initial_partial_pressure.set(species, fraction * reactor_initial_pressure);
 }

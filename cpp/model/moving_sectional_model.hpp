@@ -135,6 +135,7 @@ public:
     // not finite and positive, a zero wall-number divisor): ValueError naming them.
     void check_physical_parameters() const;
     void update_reactor_volume();
+    void derive_inlet_state();
 
     // Most outer steps one solve() may take (a reactor of about 400 m at 4 mm per
     // step); a longer reactor is refused before the march starts.
