@@ -49,6 +49,7 @@ std::string ordinary_exception_text(std::exception_ptr caught);
 py::object register_mapping_wrapper(py::module_& m);
 void register_study_config(py::object wrapper_cls);
 void register_study_runner(py::object wrapper_cls);
+void register_boundary_study(py::module_& m, py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
 void register_result_analysis(py::object wrapper_cls);

@@ -258,7 +258,7 @@ def build_parser():
         "  velmora plot results.csv -o map.png\n\n" + EXIT_CODES,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
-    commands = parser.add_subparsers(dest="command", metavar="{study,run,plot}")
+    commands = parser.add_subparsers(dest="command", metavar="{study,boundary,run,plot}")
 
     study = commands.add_parser(
         "study", help="run a parametric study over a grid of two parameters",
@@ -288,6 +288,10 @@ def build_parser():
     add_map_options(study)
     study.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                        "standard error is not a terminal)")
+
+    from velmora import _boundary_command
+
+    _boundary_command.add_parser(commands, sys.modules[__name__])
 
     run = commands.add_parser(
         "run", help="run one simulation and write its histories",
@@ -462,7 +466,7 @@ def plot(args, parser):
 def main(argv=None):
     parser = build_parser()
     args = parser.parse_args(sys.argv[1:] if argv is None else argv)
-    if args.command in ("study", "plot", "run") and "MPLBACKEND" not in os.environ:
+    if args.command in ("study", "boundary", "plot", "run") and "MPLBACKEND" not in os.environ:
         # These commands write figures to files; no window should wait on screen.
         import matplotlib
 
@@ -478,6 +482,10 @@ def main(argv=None):
         return run_study(args, command_parser)
     if args.command == "run":
         return run_one(args, command_parser)
+    if args.command == "boundary":
+        from velmora import _boundary_command
+
+        return _boundary_command.run(args, command_parser, sys.modules[__name__])
     return plot(args, command_parser)
 
 
