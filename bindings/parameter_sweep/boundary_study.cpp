@@ -457,6 +457,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     else if (!executor.is_none()) evaluator.executor = executor;
 
     GaussianProcessSurrogate surrogate(settings.seed);
+    boundary_gp().attr("start_import")();
     const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate,
                                                               [](const std::string& line) { velmora::print_line(line); });
     checkpoint.close();

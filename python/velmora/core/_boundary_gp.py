@@ -17,9 +17,23 @@ oscillating. Length scales are bounded to 0.05-5 spans (no wiggle narrower
 than the runs can resolve) and the noise to at most the variance of the data.
 """
 
+import threading
 import warnings
 
 import numpy as np
+
+
+def start_import():
+    """Imports scikit-learn's Gaussian process in a background thread.
+
+    The import takes seconds; a study starts it before its first round, whose
+    runs take longer, so the first fit finds it done.
+    """
+    threading.Thread(target=_import_gaussian_process, daemon=True).start()
+
+
+def _import_gaussian_process():
+    import sklearn.gaussian_process  # noqa: F401
 
 
 def fit_predict(points, values, lattice, seed):
@@ -33,6 +47,7 @@ def fit_predict(points, values, lattice, seed):
     from sklearn.gaussian_process import GaussianProcessRegressor
     from sklearn.exceptions import ConvergenceWarning
     from sklearn.gaussian_process.kernels import ConstantKernel, Matern, WhiteKernel
+    from threadpoolctl import threadpool_limits
 
     X = np.asarray(points, dtype=float)
     y = np.asarray(values, dtype=float)
@@ -42,12 +57,14 @@ def fit_predict(points, values, lattice, seed):
               * Matern(length_scale=np.full(dimension, 0.3), length_scale_bounds=(0.05, 5.0), nu=2.5)
               + WhiteKernel(1e-4, (1e-8, 1.0)))
     gp = GaussianProcessRegressor(kernel, normalize_y=True, n_restarts_optimizer=1, random_state=int(seed))
-    with warnings.catch_warnings():
+    # The matrices are small (tens of runs): one BLAS thread is fastest and
+    # leaves the cores to the runs of the study.
+    with warnings.catch_warnings(), threadpool_limits(1):
         # A hyperparameter at its bound is the bound doing its job (a plane
         # without scatter drives the noise to its floor), not a fault.
         warnings.simplefilter("ignore", ConvergenceWarning)
         gp.fit(X, y)
-    mean, sd = gp.predict(nodes, return_std=True)
+        mean, sd = gp.predict(nodes, return_std=True)
     # predict() adds the white noise to every node's variance; the boundary is
     # that of the smooth function, so the noise is taken out again.
     scale = float(np.atleast_1d(gp._y_train_std)[0])
