@@ -17,6 +17,10 @@ from conftest import velmora_cmd
 def test_help_of_every_command(tmp_path):
     top = velmora_cmd("--help", cwd=tmp_path)
     assert top.returncode == 0 and "{study,run,plot}" in top.stdout
+    import velmora
+
+    version = velmora_cmd("--version", cwd=tmp_path)
+    assert (version.returncode, version.stdout) == (0, f"velmora {velmora.__version__}\n")
     for command, options in [("study", ["--map", "--points", "--range", "--constant", "--set", "--workers",
                                         "--dask", "--output", "--resume"]),
                              ("run", ["--set", "--output", "--name"]),
@@ -158,7 +162,15 @@ BAD_COMMANDS = [
     (["run", "--temperature", "-3"], "argument --temperature: must be a positive number of kelvin"),
     (["run", "--name", "a/b/c"], "argument --name: must be a plain file name without folders, got 'a/b/c'"),
     (["run", "--name", ".."], "argument --name: must be a plain file name"),
-    (["plot", "/etc/passwd"], "/etc/passwd is not the results file of a P&T study (no column P_parameter"),
+    (["plot", "/etc/passwd"], "argument results: /etc/passwd is not a CSV file"),
+    (["plot", "a_file", "-o", "map.jpgg"], "argument -o/--output: cannot write a figure as 'map.jpgg': the suffix "
+                                           "must be one of"),
+    (["plot", "a_file", "-o", "/proc/velmora/map.png"], "argument -o/--output: cannot write into /proc/velmora"),
+    (["plot", "a_file", "--vmax", "0"], "argument --vmax: must be a positive number, got '0'"),
+    (["plot", "a_file", "--log", "--linear"], "argument --linear: not allowed with argument --log"),
+    (["plot", "no_pair.csv"], "no_pair.csv is not the results file of a study (no column a results file of a study "
+                              "has two varied columns"),
+    (["study", "--plot", "--vmax=-1e-6"], "argument --vmax: must be a positive number, got '-1e-6'"),
     (["plot", "/dev/null"], "argument results: /dev/null is not a regular file"),
     (["plot", "."], "argument results: . is not a regular file"),
     (["plot", "a_file", "--set", "iteration=5"], "(did you mean iterations?)"),
@@ -167,7 +179,8 @@ BAD_COMMANDS = [
 
 def test_every_bad_option_is_one_usage_line_before_any_run(tmp_path, monkeypatch, capsys):
     monkeypatch.chdir(tmp_path)
-    (tmp_path / "a_file").write_text("P_parameter,T_parameter,L_cnt_avg,wall_number_avg\n0.1,800,1e-6,3\n")
+    (tmp_path / "a_file").write_text("P_parameter,T_parameter,status,L_cnt_avg,wall_number_avg\n0.1,800,1,1e-6,3\n")
+    (tmp_path / "no_pair.csv").write_text("P_parameter,status,L_cnt_avg,wall_number_avg\n0.1,1,1e-6,3\n")
     for args, message in BAD_COMMANDS:
         code, out, err = run_main(capsys, *args)
         assert code == 2, (args, code, err)
@@ -175,7 +188,7 @@ def test_every_bad_option_is_one_usage_line_before_any_run(tmp_path, monkeypatch
         assert last.startswith(f"velmora {args[0]}: error: ") and message in last, (args, err)
         assert err.startswith("usage: velmora " + args[0]) and "Traceback" not in err
         assert "Simulation" not in out and "Starting" not in out, args
-    assert sorted(p.name for p in tmp_path.iterdir()) == ["a_file"]  # nothing was run or written
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["a_file", "no_pair.csv"]  # nothing was run or written
 
 
 def test_unwritable_output_is_refused_before_any_run(tmp_path, capsys):
@@ -212,7 +225,8 @@ class Scripted:
             raise RuntimeError("solver diverged")
         y = np.array([1.0, 2.0, 3.0] + [0.0] * 14)
         self.y_saved = [y, y]
-        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0])]
+        # above 1250 K every section ends at wall number 1 (single-walled)
+        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0]) if self.temp < 1250 else np.ones(4)]
         return np.zeros(2), np.zeros((2, 17))
 
 
@@ -225,7 +239,8 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     code, out, err = run_main(capsys, "study", "--points", "4", "--output", "half", "--no-progress", "--workers", "1")
     assert code == 0 and err == ""
     assert out.splitlines()[-2:] == [f"  Results saved to: {os.path.basename(next((tmp_path / 'half').glob('*.csv')))}",
-                                     "2 of 4 runs failed: 2 x 'solver diverged'"]
+                                     "4 runs: 2 succeeded, 0 single-walled (No valid sections found: no section "
+                                     "above wall number 1), 2 failed: 2 x 'solver diverged'"]
     frame = pd.read_csv(next((tmp_path / "half").glob("*.csv")), keep_default_na=False)
     assert frame["status"].tolist() == [0, 1, 0, 1]
     assert frame["error_message"].tolist() == ["solver diverged", "", "solver diverged", ""]
@@ -234,13 +249,21 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
 
     # every run fails: exit 1
     code, out, _ = run_main(capsys, "study", "--points", "4", "--range", "T", "800", "800", "--output", "none")
-    assert code == 1 and out.splitlines()[-1] == "4 of 4 runs failed: 4 x 'solver diverged'"
+    assert code == 1 and out.splitlines()[-1].endswith(" 0 succeeded, 0 single-walled (No valid sections found: "
+                                                       "no section above wall number 1), 4 failed: 4 x 'solver diverged'")
+
+    # every run single-walled: a result (the single-walled side of the map), exit 0
+    code, out, _ = run_main(capsys, "study", "--points", "4", "--range", "T", "1300", "1400", "--output", "thin")
+    assert code == 0 and out.splitlines()[-1] == ("4 runs: 0 succeeded, 4 single-walled (No valid sections found: "
+                                                  "no section above wall number 1), 0 failed")
+    frame = pd.read_csv(next((tmp_path / "thin").glob("*.csv")), keep_default_na=False)
+    assert frame["status"].tolist() == [0] * 4 and frame["error_message"].tolist() == ["No valid sections found"] * 4
 
     # the results file cannot be written once the runs are done: exit 1, never "Results saved to"
     def refuse(records, filename):
         raise OSError(28, "No space left on device")
 
-    monkeypatch.setattr(ps._sweep_io, "write_results_csv", refuse)
+    monkeypatch.setattr(ps._results_file, "write_results_csv", refuse)
     code, out, err = run_main(capsys, "study", "--points", "4", "--range", "T", "900", "950", "--output", "full")
     assert code == 1 and "Results saved to" not in out
     assert "Error saving results: [Errno 28] No space left on device" in out

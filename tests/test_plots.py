@@ -10,7 +10,7 @@ from matplotlib.colors import LogNorm
 from matplotlib.contour import ContourSet
 
 from velmora import plots
-from velmora.__main__ import main_job, representative_point
+from velmora._main_job import main_job, representative_point
 from velmora.core.growth_simulator import MovingSectionalModel
 
 from conftest import velmora_cmd
@@ -88,11 +88,23 @@ def test_run_report_panels_follow_the_solved_run(short_run, tmp_path):
     # the outlet's first section, as dN/dlog10(d), is one of the drawn cells
     assert np.any(np.isclose(np.asarray(cells.get_array()), states[-1][0] / width, rtol=1e-12))
 
-    # CNT growth: the last mean wall number is the model's own number-weighted average
+    # CNT growth: the summaries a study records, drawn at every step; at the outlet they are
+    # the record's, over the sections whose final wall number is above 1
+    final_y, final_walls = model.y_saved[-1], model.wall_number_section_saved[-1]
+    valid = np.flatnonzero(final_walls[:model.isec] > 1)
+    weights = final_y[valid] / np.sum(final_y[valid])
     growth = panel(fig, "CNT growth")
+    assert growth.get_title() == "CNT growth: number-weighted over sections with wall number > 1"
+    (lengths,) = growth.get_lines()
+    assert lengths.get_ydata()[-1] == pytest.approx(np.sum(model.carbon_data_saved[-1][n + valid] * weights),
+                                                    rel=1e-12)
     walls = [line for ax in twin_of(fig, growth) for line in ax.get_lines() if len(line.get_xdata()) > 2]
-    assert walls[0].get_ydata()[-1] == pytest.approx(model.wall_number_avg, rel=1e-12)
-    assert growth.get_ylabel() == "mean CNT length (m)"
+    assert walls[0].get_ydata()[-1] == pytest.approx(np.sum(final_walls[valid] * weights), rel=1e-12)
+    assert growth.get_ylabel() == "L_cnt_avg, mean CNT length (m)"
+    assert "L_cnt_avg = " in texts(growth)[0] and "N_total = " in texts(growth)[0]
+    # N_total beside the number of all agglomerates, which it is not
+    n_total = [line for line in totals.get_lines() if line.get_label().startswith("N_total")]
+    assert n_total[0].get_ydata()[-1] == pytest.approx(np.sum(final_y[valid]), rel=1e-12)
 
     # carbon fractions: four lines, the recorded compositions
     carbon = panel(fig, "carbon fractions")
@@ -102,14 +114,20 @@ def test_run_report_panels_follow_the_solved_run(short_run, tmp_path):
     assert [line.get_ydata()[-1] for line in lines] == pytest.approx(
         [last["cnt_percent"], last["gp_percent"], last["impurity_percent"], last["other_percent"]])
 
-    # gas: the profile's 873 K, and C2H2 / H2 at inlet and outlet on a log axis
+    # gas: the profile's 873 K, and the main species at the end of every step on a log axis
     temperature = panel(fig, "gas temperature")
     assert set(temperature.get_lines()[0].get_ydata()) == {873.0}
-    species = panel(fig, "gas composition")
+    species = panel(fig, "gas composition along the reactor")
     assert species.get_yscale() == "log"
-    labels = [t.get_text() for t in species.get_legend().get_texts()]
-    assert labels[:2] == ["C2H2", "H2"] and "inlet" in labels and "outlet" in labels
-    assert "stopped early" not in fig._suptitle.get_text()
+    lines = {line.get_label(): line for line in species.get_lines()}
+    assert list(lines)[:2] == ["C2H2", "H2"] and "CH4" in model.gas_composition_saved[0]
+    assert lines["C2H2"].get_xdata() == pytest.approx(time_points)
+    assert lines["C2H2"].get_ydata()[-1] == pytest.approx(model.AA12[1]["C2H2"], rel=1e-12)  # the outlet gas
+    assert lines["C2H2"].get_ydata()[0] > lines["C2H2"].get_ydata()[-1]  # consumed along the reactor
+    title = fig._suptitle.get_text()
+    assert "stopped early" not in title
+    for words in ("Ni catalyst", "temperature profile custom", "reactor 0.02 m", "surface model Puretzky et al."):
+        assert words in title
 
 
 def test_run_report_pdf_by_extension(short_run, tmp_path):
@@ -128,7 +146,7 @@ def test_run_report_without_surface_kinetics_says_not_computed(tmp_path):
     # the population is still drawn
     assert len(panel(fig, "population").get_lines()[0].get_xdata()) == len(time_points)
     assert "surface kinetics off" in fig._suptitle.get_text()
-    assert "at the inlet" in panel(fig, "gas composition").get_title()
+    assert "not advanced without surface kinetics" in panel(fig, "gas composition").get_title()
 
 
 def test_run_report_of_a_run_stopped_early(tmp_path):
@@ -169,12 +187,31 @@ def test_run_report_from_the_files_of_a_run(tmp_path):
         assert line.get_ydata() == pytest.approx(saved["carbon_composition_saved." + key][-(len(z) - 1):])
     assert len(panel(fig, "CNT growth").get_lines()) == 1
     assert set(panel(fig, "gas temperature").get_lines()[0].get_ydata()) == {873.0}
-    # the outlet gas is not among a run's files; the inlet gas of the rebuilt model is drawn
-    species = panel(fig, "gas composition")
-    assert species.get_title() == "gas composition at the inlet (the outlet gas is not stored)"
-    inlet = MovingSectionalModel(intnum=8, reactor_length=0.02).AA00[1]
-    drawn = sorted(line.get_ydata()[0] for line in species.get_lines())
-    assert drawn[-2:] == pytest.approx(sorted([inlet["C2H2"], inlet["H2"]]), rel=1e-6)
+    # the printed summaries are the drawn ones at the outlet
+    growth = panel(fig, "CNT growth")
+    assert growth.get_lines()[0].get_ydata()[-1] == pytest.approx(summary["L_cnt_avg"], rel=1e-12)
+    walls = [line for ax in twin_of(fig, growth) for line in ax.get_lines() if len(line.get_xdata()) > 2]
+    assert walls[0].get_ydata()[-1] == pytest.approx(summary["wall_number_avg"], rel=1e-12)
+    n_total = [line for line in panel(fig, "population").get_lines() if line.get_label().startswith("N_total")]
+    assert n_total[0].get_ydata()[-1] == pytest.approx(summary["N_total"], rel=1e-12)
+    # the gas of every step, as stored with the run
+    species = panel(fig, "gas composition along the reactor")
+    c2h2 = [line for line in species.get_lines() if line.get_label() == "C2H2"][0]
+    assert c2h2.get_ydata() == pytest.approx(saved["gas_composition_saved.C2H2"], rel=1e-12)
+
+
+def test_run_report_of_a_run_held_at_one_temperature(tmp_path):
+    """velmora run --temperature: the report draws the temperature the run had, and says so."""
+    from velmora.core import parameter_sweep
+
+    summary = parameter_sweep.run_simulation({"intnum": 8, "reactor_length": 0.02, "catalsyt_element": "Fe"},
+                                             output_dir=str(tmp_path), name="hot", temperature=1000.0)
+    fig = plots.run_report_from_files(summary["histories_npz"], reason="held hot to see the CNTs grow")
+    temperature = panel(fig, "gas temperature (fixed at 1000 K, wrapper_mapping_temp)")
+    assert set(temperature.get_lines()[0].get_ydata()) == {1000.0}
+    title = fig._suptitle.get_text()
+    assert "Fe catalyst" in title and "T fixed at 1000 K" in title
+    assert title.endswith("\nheld hot to see the CNTs grow")
 
 
 def test_run_report_refuses_an_unsolved_model():
@@ -233,24 +270,78 @@ def test_phase_map_with_both_classes_draws_the_boundary(tmp_path):
     points = np.vstack(segments)
     inside = (points[:, 0] >= 0.001) & (points[:, 0] <= 0.01)
     assert np.all((points[inside, 1] > 933.3) & (points[inside, 1] < 1000))
-    # colours follow the data: linear from the shortest to the longest CNT
+    # colours follow the data from the shortest to the longest CNT; over more than two
+    # decades the scale is logarithmic with a tick on every decade
     norm = colour_norm(fig)
     assert (norm.vmin, norm.vmax) == pytest.approx((lengths.min(), lengths.max()))
-    assert not isinstance(norm, LogNorm)
+    assert isinstance(norm, LogNorm)
+    assert list(fig.axes[1].get_yticks()) == pytest.approx([1e-8, 1e-7])
     labels = legend_labels(ax)
     assert "wall number < 2 (4)" in labels and "wall number >= 2 (12)" in labels
+    # --linear forces the linear scale
+    assert not isinstance(colour_norm(plots.phase_map(frame, log=False, iterations=10)), LogNorm)
 
 
-def test_phase_map_of_the_old_two_by_two_study_says_no_boundary():
-    # the fixed 2 x 2 study: the 1200 K runs end with every section at wall number 1
+def test_phase_map_scale_follows_the_span_of_the_lengths():
+    walls = np.array([40, 10, 3, 1.5] * 4, dtype=float)
+    for lengths, log in [(np.linspace(1e-7, 9e-6, 16), False), (np.geomspace(3e-9, 2.3e-6, 16), True)]:
+        fig = plots.phase_map(study_frame(walls, lengths), iterations=10)
+        assert isinstance(colour_norm(fig), LogNorm) is log
+        if log:  # every decade inside the range is a labelled tick
+            assert list(fig.axes[1].get_yticks()) == pytest.approx([1e-8, 1e-7, 1e-6])
+    # less than two decades inside the range, forced logarithmic: ticks at 1, 2, 5 of each decade
+    fig = plots.phase_map(study_frame(walls, np.linspace(3e-7, 4e-6, 16)), log=True, iterations=10)
+    assert list(fig.axes[1].get_yticks()) == pytest.approx([5e-7, 1e-6, 2e-6])
+
+
+def test_phase_map_of_any_pair_names_the_conditions_and_is_reproducible(tmp_path):
+    walls = np.array([40, 10, 3, 1.5] * 4, dtype=float)
+    frame = study_frame(walls, np.geomspace(1e-9, 1e-6, 16)).rename(
+        columns={"P_parameter": "T_parameter", "T_parameter": "D_parameter"})
+    frame["T_parameter"] = np.repeat([800.0, 900.0, 1000.0, 1100.0], 4)
+    frame["D_parameter"] = np.tile([1e-8, 2e-8, 3e-8, 4e-8], 4)
+    frame["map_type"] = "T&D"
+    frame["P_parameter_constant"], frame["L_parameter_constant"] = 0.0045, 0.1
+    fig = plots.phase_map(frame, str(tmp_path / "a.png"), conditions=plots.model_conditions({"catalsyt_element": "Fe"}),
+                          iterations=200)
+    ax = fig.axes[0]
+    assert (ax.get_xlabel(), ax.get_ylabel()) == ("temperature T (K)", "initial particle diameter D (m)")
+    assert ax.get_title().splitlines()[1] == ("held at P = 0.0045, L = 0.1 m; Fe catalyst, "
+                                              "surface model Puretzky et al. 2005")
+    # the same call writes the same file, and the caller's random stream is left alone
+    np.random.seed(3)
+    expected = np.random.rand()
+    np.random.seed(3)
+    plots.phase_map(frame, str(tmp_path / "b.png"), conditions=plots.model_conditions({"catalsyt_element": "Fe"}),
+                    iterations=200)
+    assert np.random.rand() == expected
+    assert (tmp_path / "a.png").read_bytes() == (tmp_path / "b.png").read_bytes()
+    for suffix in ("pdf", "svg"):  # no time stamp, no random element ids
+        for k in "xy":
+            plots.phase_map(frame, str(tmp_path / f"{k}.{suffix}"), iterations=20)
+        assert (tmp_path / f"x.{suffix}").read_bytes() == (tmp_path / f"y.{suffix}").read_bytes()
+    # another seed starts the classifier elsewhere
+    X = np.column_stack((frame["T_parameter"], frame["D_parameter"]))
+    y = (walls < 2).astype(int)
+    same = [plots.train_seeded(X, y, iterations=5)[2] for _ in range(2)]
+    other = plots.train_seeded(X, y, seed=1, iterations=5)[2]
+    assert np.array_equal(same[0], same[1]) and not np.array_equal(same[0], other)
+
+
+def test_phase_map_of_the_old_two_by_two_study_counts_single_walled_runs_below_the_threshold():
+    # the fixed 2 x 2 study: the 1200 K runs end with every section at wall number 1, the
+    # single-walled side of the map, so a boundary separates them from the 800 K runs
     frame = study_frame([5.0, np.nan, 7.0, np.nan], [3e-8, np.nan, 9e-8, np.nan],
                         ["", plots.NO_VALID, "", plots.NO_VALID])
     frame["T_parameter"] = [800.0, 1200.0, 800.0, 1200.0]
-    fig = plots.phase_map(frame)
+    fig = plots.phase_map(frame, iterations=500)
     ax = fig.axes[0]
-    assert ax.get_title() == "mean CNT length: no phase boundary (all 2 successful runs have wall number >= 2)"
-    assert boundary_contours(ax) == []
-    assert f"{plots.NO_VALID} (2)" in legend_labels(ax) and "wall number >= 2 (2)" in legend_labels(ax)
+    assert ax.get_title() == "mean CNT length and the learned phase boundary at wall number 2"
+    (boundary, _) = boundary_contours(ax)
+    points = np.vstack([seg for seg in boundary.allsegs[0] if len(seg)])
+    assert np.all((points[:, 1] > 800) & (points[:, 1] < 1200))
+    assert "single-walled: every section at wall number 1 (2)" in legend_labels(ax)
+    assert "wall number >= 2 (2)" in legend_labels(ax)
     # two successful points cannot be contoured: they are drawn as coloured squares on the data's scale
     (squares,) = [c for c in ax.collections if c.get_array() is not None and len(c.get_array()) == 2]
     assert squares.get_clim() == pytest.approx((3e-8, 9e-8))
@@ -269,18 +360,21 @@ def test_phase_map_log_scale_cap_and_failures():
     assert (norm.vmin, norm.vmax) == pytest.approx((1e-9, 5e-7))
     ax = fig.axes[0]
     labels = legend_labels(ax)
-    assert f"{plots.NO_VALID} (1)" in labels and "failed run (1)" in labels
+    assert "single-walled: every section at wall number 1 (1)" in labels and "failed run (1)" in labels
     colourbar = fig.axes[1]
-    assert colourbar.get_ylabel() == "mean CNT length L_cnt_avg (m)"
+    assert colourbar.get_ylabel() == "mean CNT length L_cnt_avg (m), logarithmic scale"
     assert colourbar.get_yscale() == "log"
 
 
 def test_phase_map_without_a_successful_run_and_bad_input(tmp_path):
     frame = study_frame([np.nan] * 4, [np.nan] * 4, [plots.NO_VALID] * 4)
     fig = plots.phase_map(frame)
-    assert fig.axes[0].get_title() == "mean CNT length: no successful run, no phase boundary"
+    assert fig.axes[0].get_title() == "mean CNT length: no phase boundary (all 4 runs have wall number < 2)"
     assert len(fig.axes) == 1  # no colour bar without data
-    with pytest.raises(ValueError, match="missing columns: T_parameter"):
+    frame["error_message"] = "solver diverged"
+    fig = plots.phase_map(frame)
+    assert fig.axes[0].get_title() == "mean CNT length: no successful or single-walled run, no phase boundary"
+    with pytest.raises(ValueError, match="found P_parameter$"):
         plots.phase_map(frame.drop(columns="T_parameter"))
     with pytest.raises(ValueError, match="vmax must be positive"):
         plots.phase_map(frame, vmax=0)

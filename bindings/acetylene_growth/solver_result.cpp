@@ -1,6 +1,5 @@
 #include "solver_result.hpp"
 
-#include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 
 #include <algorithm>
@@ -10,35 +9,6 @@
 namespace velmora::bind {
 
 namespace py = pybind11;
-
-namespace {
-
-// A dict subclass with attribute access, built once per interpreter.
-py::object result_type() {
-    static py::object type = [] {
-        py::dict scope;
-        py::exec(R"(
-class SolverResult(dict):
-    """Integration result: a dictionary whose keys also read as attributes."""
-    def __getattr__(self, name):
-        try:
-            return self[name]
-        except KeyError as e:
-            raise AttributeError(name) from e
-    __setattr__ = dict.__setitem__
-    __delattr__ = dict.__delitem__
-    def __dir__(self):
-        return list(self.keys())
-)",
-                 scope);
-        py::object cls = scope["SolverResult"];
-        cls.attr("__module__") = "velmora.modules.acetylene_growth";
-        return cls;
-    }();
-    return type;
-}
-
-}  // namespace
 
 py::object solver_result_to_python(const numerics::OdeResult& result) {
     const std::size_t n = result.n;
@@ -50,7 +20,9 @@ py::object solver_result_to_python(const numerics::OdeResult& result) {
     for (std::size_t k = 0; k < n_times; ++k)
         for (std::size_t i = 0; i < n; ++i) yv(i, k) = result.y[k * n + i];
 
-    py::object out = result_type()();
+    // scipy's own result type (solve_ivp returns a subclass of it): a dict whose
+    // keys also read as attributes.
+    py::object out = py::module_::import("scipy.optimize").attr("OptimizeResult")();
     out["t"] = t;
     out["y"] = y;
     out["sol"] = py::none();

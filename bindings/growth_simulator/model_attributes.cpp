@@ -196,6 +196,15 @@ void bind_field(ModelClass& cls, field::CompositionHistory, const char* name,
     });
 }
 
+void bind_field(ModelClass& cls, field::MappingHistory, const char* name,
+                std::vector<OrderedMap<double>> Model::*member) {
+    cls.def_property_readonly(name, [member](const PyModel& self) {
+        py::list out;
+        for (const auto& entry : self.*member) out.append(ordered_to_dict(entry));
+        return out;
+    });
+}
+
 void bind_field(ModelClass& cls, field::Gas, const char* name, gas::GasState Model::*member) {
     cls.def_property(
         name, [member](const PyModel& self) { return gas_state_to_python(self.*member); },
@@ -233,6 +242,7 @@ const char* annotation(field::History) { return "list[np.ndarray]"; }
 const char* annotation(field::TimedHistory) { return "list[dict[str, Any]]"; }
 const char* annotation(field::Composition) { return "dict[str, float]"; }
 const char* annotation(field::CompositionHistory) { return "list[dict[str, float]]"; }
+const char* annotation(field::MappingHistory) { return "list[dict[str, float]]"; }
 const char* annotation(field::Gas) {
     return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
 }
@@ -244,6 +254,7 @@ bool writable(field::Count) { return false; }
 bool writable(field::TimedHistory) { return false; }
 bool writable(field::Composition) { return false; }
 bool writable(field::CompositionHistory) { return false; }
+bool writable(field::MappingHistory) { return false; }
 template <class Shape>
 bool writable(Shape) {
     return true;

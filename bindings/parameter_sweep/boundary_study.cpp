@@ -206,7 +206,7 @@ struct RecordedBoundaryRuns {
 
 RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::vector<std::string>& columns) {
     const std::string name = text_of(source);
-    const std::string text = sweep_io().attr("read_text")(source).cast<std::string>();
+    const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
     std::vector<study::FlatRecord> records;
     std::vector<std::string> places;
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -221,7 +221,7 @@ RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::
         for (const std::size_t line : contents.line_numbers) places.push_back(name + ", line " + std::to_string(line));
     } else {
         std::size_t row = 0;
-        for (py::handle record : sweep_io().attr("read_results_csv")(source)) {
+        for (py::handle record : results_file().attr("read_results_csv")(source)) {
             records.push_back(flat_record_of(record));
             places.push_back(name + ", row " + std::to_string(++row));
         }
@@ -270,6 +270,9 @@ public:
     std::string checkpoint_name;
     std::map<long long, py::object> records;  // every record of this study, by simulation_id
     std::size_t reused = 0;
+    py::object bar = py::none();  // _study_execution.Progress: printed lines and the tqdm bar
+
+    void show(const std::string& line) const { bar.attr("show")(line); }
 
     std::vector<std::optional<double>> evaluate(const std::vector<bd::PlannedRun>& runs) override {
         std::vector<py::object> batch(runs.size());
@@ -290,6 +293,7 @@ public:
                                  "study's plan (other settings, budget, batch size or seed)");
             batch[k] = record_of(flat);
             ++reused;
+            bar.attr("advance")();
         }
         if (!to_run.empty()) {
             // Runs are added only where the records end: a record beyond this
@@ -318,7 +322,8 @@ private:
 
     void keep(py::object record) {
         if (checkpoint->is_open() && !checkpoint->append(flat_record_of(record)))
-            velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint->error());
+            show("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint->error());
+        bar.attr("advance")();
     }
 
     void run_new(const std::vector<bd::PlannedRun>& runs, const std::vector<std::size_t>& to_run,
@@ -326,7 +331,7 @@ private:
         if (executor.is_none()) {
             for (const std::size_t k : to_run) {
                 const auto& run = runs[k];
-                velmora::print_line(line_of(run));
+                show(line_of(run));
                 py::float_ y(axes[0].value(run.x[0])), x(axes[1].value(run.x[1]));
                 py::dict record = new_run_record(columns, py::int_(run.id), map_type, y, x, constant_keys, constant_values);
                 run_into_record(record, [&]() { return self.attr("create_model_with_parameters")(config, y, x); });
@@ -350,17 +355,16 @@ private:
             description["x_value"] = py::float_(axes[1].value(run.x[1]));
             description["constant_parameters"] = constant_keys;
             description["constant_values"] = constant_values;
-            py::object kwargs = module_global("copy").attr("copy")(self.attr("Velmora_kwargs"));
-            jobs.append(py::make_tuple(k, py::make_tuple(description, kwargs)));
+            jobs.append(py::make_tuple(k, py::make_tuple(description, py::dict(self.attr("Velmora_kwargs")))));
         }
-        py::object outcomes = sweep_io().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, false);
+        py::object outcomes = study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, false);
         for (py::handle item : outcomes) {
             const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
             py::tuple outcome = item[py::int_(1)];
             std::string printed = text_of(outcome[1]);
             if (!printed.empty() && printed.back() == '\n') printed.pop_back();
-            velmora::print_line(line_of(runs[k]));
-            if (!printed.empty()) velmora::print_line(printed);
+            show(line_of(runs[k]));
+            if (!printed.empty()) show(printed);
             keep(outcome[0]);
             batch[k] = outcome[0];
         }
@@ -381,7 +385,7 @@ struct OwnPool {
 
 py::list run_boundary_study(py::object self, py::object budget, py::object threshold, py::object max_workers,
                             py::object executor, py::object resume, py::object batch_size, py::object tolerance,
-                            py::object seed) {
+                            py::object seed, bool progress) {
     if (!max_workers.is_none() && !executor.is_none())
         throw py::value_error("give either max_workers or executor, not both");
     if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
@@ -420,8 +424,10 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     const std::string y_key = text_of(config.attr("Y_parameter")), x_key = text_of(config.attr("X_parameter"));
     for (const std::string& key : {y_key, x_key}) {
         const study::StudyParameter* parameter = study::find_study_parameter(key);
-        const double lower = real_number(self.attr(std::string(parameter->range_min).c_str()), parameter->range_min);
-        const double upper = real_number(self.attr(std::string(parameter->range_max).c_str()), parameter->range_max);
+        const char* low_name = study::setting_of(key, study::SettingRole::RangeMin).name;
+        const char* high_name = study::setting_of(key, study::SettingRole::RangeMax).name;
+        const double lower = real_number(self.attr(low_name), low_name);
+        const double upper = real_number(self.attr(high_name), high_name);
         if (!(std::isfinite(lower) && std::isfinite(upper) && upper > lower))
             throw py::value_error("the range of " + key + " must be two finite numbers, the lower one first (got " +
                                   py_repr(lower) + " to " + py_repr(upper) + ")");
@@ -453,13 +459,15 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     evaluator.checkpoint_name = checkpoint_name;
 
     OwnPool own;
-    if (!max_workers.is_none()) own.pool = evaluator.executor = sweep_io().attr("process_pool")(max_workers);
+    if (!max_workers.is_none()) own.pool = evaluator.executor = study_execution().attr("process_pool")(max_workers);
     else if (!executor.is_none()) evaluator.executor = executor;
 
     GaussianProcessSurrogate surrogate(settings.seed);
     boundary_gp().attr("start_import")();
+    evaluator.bar = study_execution().attr("Progress")(progress, settings.budget, 0);
     const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate,
-                                                              [](const std::string& line) { velmora::print_line(line); });
+                                                              [&](const std::string& line) { evaluator.show(line); });
+    evaluator.bar.attr("close")();
     checkpoint.close();
 
     py::list results;
@@ -546,7 +554,7 @@ void register_boundary_study(py::module_& m, py::object wrapper_cls) {
     add_method(wrapper_cls, "run_boundary_study", &run_boundary_study, py::kw_only(), py::arg("budget") = 25,
                py::arg("threshold") = 2.0, py::arg("max_workers") = py::none(), py::arg("executor") = py::none(),
                py::arg("resume") = py::none(), py::arg("batch_size") = py::none(), py::arg("tolerance") = 0.0005,
-               py::arg("seed") = 0,
+               py::arg("seed") = 0, py::arg("progress") = false,
                "Locates the boundary where the mean wall number crosses `threshold` over the map's plane with at most "
                "`budget` runs, and returns their records.\n\n"
                "A space-filling start design is followed by rounds of `batch_size` runs (default: max_workers, 2 "
@@ -556,7 +564,8 @@ void register_boundary_study(py::module_& m, py::object wrapper_cls) {
                "(boundary_study_<map>.checkpoint.jsonl) and results file (boundary_study_<map>_<time>.csv) are "
                "those of run_parametric_study; the curve goes to <results stem>_boundary.csv (boundary_table() "
                "returns it). resume replays the search against a checkpoint or results file of the same study "
-               "(same settings and seed): recorded runs are reused, the rest run.");
+               "(same settings and seed): recorded runs are reused, the rest run. progress=True draws a tqdm bar on "
+               "standard error.");
     add_method(wrapper_cls, "boundary_table", &boundary_frame,
                "The boundary curve of the last run_boundary_study as a DataFrame (the rows of its boundary CSV).");
     m.def("boundary_search", &boundary_search, py::arg("function"), py::arg("dimension"), py::kw_only(),

@@ -1,7 +1,6 @@
 // The module's fixed study (what running it as a program does): a 2 x 2 grid
-// of C2H2 mole fraction and temperature, its results file, and the contour map
-// written beside the file as PNG. `python -m velmora` calls main().
-#include "common/plain_class.hpp"
+// of C2H2 mole fraction and temperature with Puretzky surface kinetics, its
+// results file, and the contour map written beside the file as PNG.
 #include "parameter_sweep/study_binding.hpp"
 
 namespace velmora::bind::sweep {
@@ -10,22 +9,16 @@ namespace {
 
 py::object run_fixed_study() {
     py::module_ module = py::module_::import(kModuleName);
+    // The fixed study names every setting; all but these two are the defaults
+    // of the settings table.
     py::object wrapper = module.attr("Mapping_Wrapper")(
-        py::arg("map_requested") = "P&T", py::arg("total_data_points") = 4, py::arg("pressure_range_min") = 0.001,
-        py::arg("pressure_range_max") = 0.01, py::arg("pressure_constant") = 0.001,
-        py::arg("temperature_range_min") = 800, py::arg("temperature_range_max") = 1200,
-        py::arg("temperature_constant") = 873, py::arg("dp_initial_premade_range_min") = 1e-8,
-        py::arg("dp_initial_premade_range_max") = 4e-8, py::arg("dp_initial_premade_constant") = 1.5e-8,
-        py::arg("reactor_length_range_min") = 0.3, py::arg("reactor_length_range_max") = 0.9,
-        py::arg("reactor_length_range_constant") = 0.6, py::arg("lambda_") = 0.001,
+        py::arg("total_data_points") = 4, py::arg("pressure_constant") = 0.001, py::arg("lambda_") = 0.001,
         py::arg("surface_kinetics_type") = "Surface_Kinetics_Puretzky_etal_2005");
     module.attr("wrapper") = wrapper;
     module.attr("results") = wrapper.attr("run_parametric_study")();
-
-    py::object csv_name = wrapper.attr("last_generated_filename");
-    py::object stem = py::module_::import("os.path").attr("splitext")(csv_name)[py::int_(0)];
-    py::object figure_name = stem + py::str(".png");
-    wrapper.attr("parametricstudyvisualizer")(py::arg("save_path") = figure_name);
+    std::string figure = text_of(wrapper.attr("last_generated_filename"));
+    figure = figure.substr(0, figure.size() - 4) + ".png";  // beside the results file, ".csv" replaced
+    wrapper.attr("parametricstudyvisualizer")(py::arg("save_path") = figure);
     return wrapper;
 }
 
@@ -33,17 +26,7 @@ py::object run_fixed_study() {
 // writes its results file into the current directory), restoring it after.
 py::object main_study(py::object output_dir) {
     if (output_dir.is_none()) return run_fixed_study();
-    py::object os = py::module_::import("os");
-    py::object previous = os.attr("getcwd")();
-    os.attr("chdir")(output_dir);
-    try {
-        py::object wrapper = run_fixed_study();
-        os.attr("chdir")(previous);
-        return wrapper;
-    } catch (...) {
-        os.attr("chdir")(previous);
-        throw;
-    }
+    return py::module_::import("velmora._folders").attr("call_in")(output_dir, py::cpp_function(&run_fixed_study));
 }
 
 }  // namespace

@@ -1,58 +1,70 @@
 // Mapping_Wrapper: the study settings as plain attributes. The constructor
-// stores what it is given (integers stay integers) and validates nothing; the
-// configuration reads the attributes when a study starts.
-#include <array>
+// takes the settings of the study's table (cpp/study/study_parameters.cpp) in
+// their order and with their defaults, stores what it is given (integers stay
+// integers) and validates nothing; further keywords are collected in
+// Velmora_kwargs. The configuration reads the attributes when a study starts.
+#include <utility>
+#include <variant>
 
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
+#include "study/study_parameters.hpp"
 
 namespace velmora::bind::sweep {
 
 namespace {
 
-// Constructor parameters in their order, with the defaults as host literals.
-constexpr std::array<std::pair<const char*, const char*>, 14> kSettings{{
-    {"map_requested", "'P&T'"},
-    {"total_data_points", "100"},
-    {"pressure_range_min", "0.001"},
-    {"pressure_range_max", "0.01"},
-    {"pressure_constant", "0.0045"},
-    {"temperature_range_min", "800"},
-    {"temperature_range_max", "1200"},
-    {"temperature_constant", "873"},
-    {"dp_initial_premade_range_min", "1e-8"},
-    {"dp_initial_premade_range_max", "4e-8"},
-    {"dp_initial_premade_constant", "1.5e-8"},
-    {"reactor_length_range_min", "0.3"},
-    {"reactor_length_range_max", "0.9"},
-    {"reactor_length_range_constant", "0.6"},
-}};
+py::object default_of(const study::StudySetting& setting) {
+    return std::visit([](auto value) -> py::object { return py::cast(value); }, setting.default_value);
+}
 
-void store_settings(py::object self, py::tuple settings, py::dict velmora_kwargs) {
-    for (std::size_t k = 0; k < kSettings.size(); ++k) py::setattr(self, kSettings[k].first, settings[k]);
-    py::setattr(self, "Velmora_kwargs", velmora_kwargs);
-    py::setattr(self, "last_generated_filename", py::none());
-    py::setattr(self, "results", py::none());
+template <std::size_t>
+using SettingValue = py::object;
+
+// __init__(self, <one parameter per setting, with its default>, **Velmora_kwargs).
+template <std::size_t... I>
+void add_constructor(py::object cls, std::index_sequence<I...>) {
+    const auto& settings = study::study_settings();
+    add_init(
+        cls, "Mapping_Wrapper",
+        [](py::object self, SettingValue<I>... values, py::kwargs velmora_kwargs) {
+            (py::setattr(self, study::study_settings()[I].name, values), ...);
+            py::setattr(self, "Velmora_kwargs", velmora_kwargs);
+            py::setattr(self, "last_generated_filename", py::none());
+            py::setattr(self, "results", py::none());
+        },
+        py::arg_v(settings[I].name, default_of(settings[I]))...,
+        "Stores the study settings; further keywords are collected in Velmora_kwargs and reach every reactor "
+        "model of the study (and the classifier of the visualiser).");
+}
+
+// One dict per setting, in the constructor's order.
+py::list study_setting_table() {
+    py::list rows;
+    for (const auto& setting : study::study_settings()) {
+        const study::StudyParameter* parameter = study::find_study_parameter(setting.key);
+        py::dict row;
+        row["name"] = setting.name;
+        row["default"] = default_of(setting);
+        row["key"] = parameter ? py::object(py::str(std::string(setting.key))) : py::object(py::none());
+        row["role"] = std::string(study::role_name(setting.role));
+        row["unit"] = parameter ? std::string(parameter->unit) : std::string();
+        row["meaning"] = std::string(setting.meaning);
+        rows.append(row);
+    }
+    return rows;
 }
 
 }  // namespace
 
 py::object register_mapping_wrapper(py::module_& m) {
-    py::object name = m.attr("__name__");
-    py::object cls = make_plain_class(name, "Mapping_Wrapper", "Mapping_Wrapper",
+    py::object cls = make_plain_class(m.attr("__name__"), "Mapping_Wrapper", "Mapping_Wrapper",
                                       "Unified wrapper for parametric study and visualization");
-    std::string parameters, forwarded = "(";
-    for (const auto& [setting, fallback] : kSettings) {
-        parameters += std::string(setting) + "=" + fallback + ", ";
-        forwarded += std::string(setting) + ", ";
-    }
-    parameters += "**Velmora_kwargs";
-    forwarded += "), Velmora_kwargs";
-    add_init(cls, name, "Mapping_Wrapper", parameters, forwarded,
-             py::cpp_function(&store_settings, py::name("_initialise")),
-             "Stores the study settings; further keywords are collected in Velmora_kwargs and reach every "
-             "reactor model of the study (and the classifier of the visualiser).");
+    add_constructor(cls, std::make_index_sequence<study::kStudySettingCount>());
     m.attr("Mapping_Wrapper") = cls;
+    m.def("study_setting_table", &study_setting_table,
+          "The settings of Mapping_Wrapper in the constructor's order: dicts with name, default, key (P, T, D, L or "
+          "None), role (map, points, range_min, range_max, constant), unit and meaning.");
     return cls;
 }
 

@@ -1,5 +1,7 @@
 #include <pybind11/pybind11.h>
 
+#include <string>
+
 #include "common/module_setup.hpp"
 #include "parameter_sweep/study_binding.hpp"
 
@@ -9,7 +11,7 @@ namespace {
 
 // The study module binds at import only the names its code reads: np, pd,
 // plt, griddata, copy, os, MovingSectionalModel, phase_boundary_learner, and
-// its private module of library calls, _sweep_io. The learning package's
+// its private modules of library calls (study_binding.hpp). The learning package's
 // standalone functions and helper modules are imported too (this module does
 // not load without them) but not bound, as are the few library modules a
 // study never calls.
@@ -23,7 +25,8 @@ void bind_imports(py::module_& m) {
     m.attr("os") = py::module_::import("os");
     m.attr("MovingSectionalModel") = from("velmora.core.growth_simulator", "MovingSectionalModel");
     m.attr("phase_boundary_learner") = py::module_::import("velmora.ml.phase_boundary_learner");
-    m.attr("_sweep_io") = py::module_::import("velmora.core._sweep_io");
+    for (const char* name : {"_results_file", "_study_execution", "_run_files", "_results_report", "_contour_map"})
+        m.attr(name) = py::module_::import(("velmora.core." + std::string(name)).c_str());
 
     for (const char* required : {"velmora.ml.fit_weights", "velmora.ml.logistic_loss", "velmora.ml.scale_inputs",
                                  "velmora.ml.logistic_loss_reg", "velmora.ml.map_feature1",
@@ -43,13 +46,14 @@ PYBIND11_MODULE(parameter_sweep, m) {
 
     namespace sweep = velmora::bind::sweep;
     py::object wrapper_cls = sweep::register_mapping_wrapper(m);
-    sweep::register_study_config(wrapper_cls);
+    sweep::register_study_config(m, wrapper_cls);
     sweep::register_study_runner(wrapper_cls);
     sweep::register_boundary_study(m, wrapper_cls);
-    sweep::register_result_analysis(wrapper_cls);
-    sweep::register_contour_plotter(wrapper_cls);
-    sweep::register_visualizer(wrapper_cls);
+    sweep::register_result_analysis(m, wrapper_cls);
+    sweep::register_contour_plotter(m, wrapper_cls);
+    sweep::register_visualizer(m, wrapper_cls);
     sweep::register_main_study(m);
     sweep::register_study_points(m);
     sweep::register_single_run(m);
+    sweep::register_run_outcomes(m);
 }

@@ -1,8 +1,8 @@
 // One simulation outside a study (the `velmora run` command): the model built
-// from a keyword bundle (optionally held at one fixed temperature), solved, its
-// histories written as NPZ and CSV (by _sweep_io) and a JSON summary (written
-// by the study's JSON writer) with the four number-weighted quantities a study
-// records and the temperature the run actually had.
+// from a keyword bundle (optionally held at one fixed temperature), solved, and
+// summarised with the four number-weighted quantities a study records and the
+// temperature the run actually had. Its files (histories as NPZ and CSV, the
+// summary as JSON) are written by the private module _run_files.
 #include <algorithm>
 #include <chrono>
 #include <optional>
@@ -11,7 +11,8 @@
 #include "common/output.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
-#include "study/checkpoint.hpp"
+#include "study/run_outcome.hpp"
+#include "study/run_record.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -19,39 +20,6 @@ namespace {
 
 constexpr const char* kSummaryKeys[] = {"status", "error_message", "N_total", "dm_avg", "L_cnt_avg",
                                         "wall_number_avg"};
-
-// A host value as a JSON value: numbers keep their kind, dicts and sequences
-// nest, arrays become lists, anything else is kept as its text.
-study::JsonValue json_of(py::handle value) {
-    study::JsonValue out;
-    if (value.is_none()) return out;
-    if (PyBool_Check(value.ptr())) {
-        out.value = value.cast<bool>();
-    } else if (py::isinstance<py::str>(value)) {
-        out.value = value.cast<std::string>();
-    } else if (PyLong_Check(value.ptr())) {
-        try {
-            out.value = value.cast<long long>();
-        } catch (py::cast_error&) {
-            out.value = text_of(value);
-        }
-    } else if (PyFloat_Check(value.ptr())) {
-        out.value = value.cast<double>();
-    } else if (py::isinstance<py::dict>(value)) {
-        study::JsonValue::Object members;
-        for (auto item : py::reinterpret_borrow<py::dict>(value)) members.emplace_back(text_of(item.first), json_of(item.second));
-        out.value = std::move(members);
-    } else if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
-        study::JsonValue::Array items;
-        for (py::handle item : value) items.push_back(json_of(item));
-        out.value = std::move(items);
-    } else if (py::hasattr(value, "tolist") && py::hasattr(value, "dtype")) {
-        return json_of(value.attr("tolist")());  // numpy arrays and scalars
-    } else {
-        out.value = text_of(value);
-    }
-    return out;
-}
 
 // The temperature a run had: the profile that set it and its lowest and
 // highest value over the inlet and the end of every step (temp_vel evaluated
@@ -93,25 +61,21 @@ std::string temperature_line(const TemperatureUse& use) {
 }
 
 py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::string name, py::object temperature) {
-    py::object os_path = module_global("os").attr("path");
-    module_global("os").attr("makedirs")(output_dir, py::arg("exist_ok") = true);
-    const auto path_of = [&](const std::string& suffix) {
-        return text_of(os_path.attr("join")(output_dir, py::str(name + suffix)));
-    };
     if (!temperature.is_none() && !(real_number(temperature, "temperature") > 0.0))
         throw py::value_error("temperature must be a positive number of kelvin");
+    py::sequence paths = run_files().attr("file_paths")(output_dir, name);  // creates output_dir
+    const std::string npz = text_of(paths[0]), csv = text_of(paths[1]), json = text_of(paths[2]);
 
     py::dict summary;
     summary["status"] = 0;
     summary["error_message"] = "";
     for (int k = 2; k < 6; ++k) summary[kSummaryKeys[k]] = py::none();
 
-    py::object model = py::none(), solution = py::none();
+    py::object model = py::none();
     const auto start = std::chrono::steady_clock::now();
     // The record's runner solves the model once; its result gives the positions and states.
-    solution = run_into_record(summary, [&]() {
-        py::object kwargs = module_global("copy").attr("copy")(velmora_kwargs);
-        model = module_global("MovingSectionalModel")(**kwargs);
+    py::object solution = run_into_record(summary, [&]() {
+        model = module_global("MovingSectionalModel")(**velmora_kwargs);  // ** hands over a copy
         if (!temperature.is_none()) {  // as a study holds its temperature
             model.attr("wrapper_mapping_temp") = temperature;
             model.attr("temp") = temperature;
@@ -120,27 +84,13 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    py::dict arrays;
-    py::list skipped;
-    py::object positions = py::none();
-    if (!solution.is_none()) {
-        py::sequence pair = solution;
-        positions = module_global("np").attr("asarray")(pair[0], py::arg("dtype") = "float64");
-        arrays["z"] = positions;
-        arrays["states"] = module_global("np").attr("asarray")(pair[1], py::arg("dtype") = "float64");
-    }
-    if (!model.is_none()) {
-        py::tuple histories = sweep_io().attr("model_histories")(model);
-        for (auto item : py::dict(histories[0])) arrays[item.first] = item.second;
-        skipped = histories[1];
-    }
+    // (steps, final position or None, histories that could not be stored)
+    py::sequence written = run_files().attr("write_histories")(npz, csv, model, solution);
+    const auto steps = written[0].cast<std::size_t>();
+    py::object final_position = written[1];
+    py::object positions = solution.is_none() ? py::object(py::none()) : py::object(py::sequence(solution)[0]);
     const TemperatureUse temperatures = temperature_use(model, positions);
 
-    const std::string npz = path_of("_histories.npz"), csv = path_of("_histories.csv"), json = path_of("_summary.json");
-    sweep_io().attr("write_histories")(npz, csv, arrays);
-
-    const std::size_t steps = positions.is_none() ? 0 : py::len(positions);
-    py::object final_position = steps ? py::object(positions[py::int_(-1)].attr("item")()) : py::object(py::none());
     py::dict document;
     for (auto item : summary) document[item.first] = item.second;
     document["temperature_profile"] = temperatures.profile.empty() ? py::object(py::none()) : py::str(temperatures.profile);
@@ -149,28 +99,46 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     document["steps"] = steps;
     document["final_position"] = final_position;
     document["runtime_s"] = seconds;
-    document["skipped_histories"] = skipped;
+    document["skipped_histories"] = written[2];
     document["Velmora_kwargs"] = velmora_kwargs;
     if (!temperature.is_none()) document["temperature"] = temperature;
-    sweep_io().attr("write_text")(json, study::json_document(json_of(document)) + "\n");
+    run_files().attr("write_summary")(json, document);
 
-    const bool ok = py::int_(summary["status"]).cast<int>() == 1;
-    velmora::print_line(std::string(ok ? "Simulation finished" : "Simulation failed") + " in " + fmt_fixed(seconds, 2) +
-                        " s, " + std::to_string(steps) + " steps" +
+    const int status = py::int_(summary["status"]).cast<int>();
+    const study::RunOutcome outcome = study::run_outcome(status, text_of(summary["error_message"]));
+    std::string ending = outcome == study::RunOutcome::Succeeded      ? "Simulation finished"
+                         : outcome == study::RunOutcome::SingleWalled ? "Simulation finished single-walled"
+                                                                      : "Simulation failed";
+    velmora::print_line(ending + " in " + fmt_fixed(seconds, 2) + " s, " + std::to_string(steps) + " steps" +
                         (steps ? " to z = " + text_of(final_position) + " m" : std::string()));
-    for (int k = 1; k < 6; ++k) velmora::print_line(std::string("  ") + kSummaryKeys[k] + ": " + text_of(summary[kSummaryKeys[k]]));
+    velmora::print_line("  error_message: " + text_of(summary["error_message"]) +
+                        (outcome == study::RunOutcome::SingleWalled ? " (every section at wall number 1)" : ""));
+    // Each number with its unit and what it averages, as the run report draws it.
+    for (const auto& quantity : study::kSummaryQuantities) {
+        py::object value = summary[quantity.key];
+        const bool unit = !value.is_none() && std::string_view(quantity.unit) != "-";
+        velmora::print_line(std::string("  ") + quantity.key + ": " + text_of(value) +
+                            (unit ? std::string(" ") + quantity.unit : std::string()) + "  [" + quantity.meaning +
+                            "]");
+    }
     velmora::print_line(temperature_line(temperatures));
     velmora::print_line("  Histories: " + npz + ", " + csv);
     velmora::print_line("  Summary: " + json);
     document["histories_npz"] = npz;
     document["histories_csv"] = csv;
     document["summary_json"] = json;
+    document["outcome"] = std::string(study::outcome_name(outcome));
     return document;
 }
 
 }  // namespace
 
 void register_single_run(py::module_& m) {
+    py::list quantities;
+    for (const auto& quantity : study::kSummaryQuantities)
+        quantities.append(py::make_tuple(quantity.key, quantity.unit, quantity.meaning));
+    // (key, unit, meaning) of the four run summaries, for whoever prints or draws them.
+    m.attr("SUMMARY_QUANTITIES") = py::tuple(quantities);
     m.def("run_simulation", &run_simulation, py::arg("Velmora_kwargs"), py::arg("output_dir") = ".",
           py::arg("name") = "simulation", py::kw_only(), py::arg("temperature") = py::none(),
           "Runs one MovingSectionalModel(**Velmora_kwargs) and writes <name>_histories.npz (positions, states and "

@@ -4,6 +4,7 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <exception>
 #include <string>
@@ -22,9 +23,16 @@ inline constexpr const char* kModuleName = "velmora.core.parameter_sweep";
 // would (so a replaced MovingSectionalModel, plt or griddata is honoured).
 inline py::object module_global(const char* name) { return py::module_::import(kModuleName).attr(name); }
 
-// The private Python module of library calls (pandas, tqdm, executors) the
-// study uses; bound as _sweep_io when this module is imported.
-inline py::object sweep_io() { return module_global("_sweep_io"); }
+// The private Python modules of library calls the study makes, each bound
+// under its own name when this module is imported (so a test may replace one):
+// the results file (pandas), the points' executors and progress bar, the
+// files of a single run (numpy, pandas, json), the visualiser's report of a
+// results file (pandas) and its contour map (griddata, pyplot).
+inline py::object results_file() { return module_global("_results_file"); }
+inline py::object study_execution() { return module_global("_study_execution"); }
+inline py::object run_files() { return module_global("_run_files"); }
+inline py::object results_report() { return module_global("_results_report"); }
+inline py::object contour_map() { return module_global("_contour_map"); }
 
 // A nested study class, reached through the module-level name Mapping_Wrapper.
 inline py::object study_class(const char* name) { return module_global("Mapping_Wrapper").attr(name); }
@@ -45,16 +53,21 @@ inline long long index_number(py::handle obj) { return integer_number(obj, "inde
 // rethrown, so they end the study.
 std::string ordinary_exception_text(std::exception_ptr caught);
 
+// Sets the study parameter `key` ("P", "T", "D", "L") to value on model, as
+// the configuration's apply method of that key does. KeyError for another key.
+void apply_study_value(py::handle model, const std::string& key, py::handle value);
+
 // Registration of the classes, in the order of the class body.
 py::object register_mapping_wrapper(py::module_& m);
-void register_study_config(py::object wrapper_cls);
+void register_study_config(py::module_& m, py::object wrapper_cls);
 void register_study_runner(py::object wrapper_cls);
 void register_boundary_study(py::module_& m, py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
-void register_result_analysis(py::object wrapper_cls);
-void register_contour_plotter(py::object wrapper_cls);
-void register_visualizer(py::object wrapper_cls);
+void register_run_outcomes(py::module_& m);
+void register_result_analysis(py::module_& m, py::object wrapper_cls);
+void register_contour_plotter(py::module_& m, py::object wrapper_cls);
+void register_visualizer(py::module_& m, py::object wrapper_cls);
 void register_main_study(py::module_& m);
 
 }  // namespace velmora::bind::sweep

@@ -27,18 +27,22 @@ void build_config(py::object self, py::object wrapper) {
     const std::size_t grid_size = grid_size_of(self.attr("total_data_points"));
     py::setattr(self, "grid_size", py::int_(grid_size));
 
+    const auto setting = [&](std::string_view key, study::SettingRole role) {
+        const char* name = study::setting_of(key, role).name;
+        return std::pair<const char*, py::object>(name, wrapper.attr(name));
+    };
     py::dict definitions;
     for (const auto& p : study::study_parameters()) {
-        const std::string key(p.key);
-        const double lower = real_number(wrapper.attr(std::string(p.range_min).c_str()), std::string(p.range_min).c_str());
-        const double upper = real_number(wrapper.attr(std::string(p.range_max).c_str()), std::string(p.range_max).c_str());
+        const auto [min_name, min_value] = setting(p.key, study::SettingRole::RangeMin);
+        const auto [max_name, max_value] = setting(p.key, study::SettingRole::RangeMax);
         py::dict entry;
         entry["name"] = py::str(std::string(p.name));
-        entry["range"] = to_numpy(study::linspace(lower, upper, grid_size));
+        entry["range"] = to_numpy(study::linspace(real_number(min_value, min_name), real_number(max_value, max_name),
+                                                  grid_size));
         entry["unit"] = py::str(std::string(p.unit));
-        entry["constant_value"] = wrapper.attr(std::string(p.constant).c_str());
+        entry["constant_value"] = setting(p.key, study::SettingRole::Constant).second;
         entry["apply_method"] = self.attr(std::string(p.apply_method).c_str());
-        definitions[py::str(key)] = entry;
+        definitions[py::str(std::string(p.key))] = entry;
     }
     py::setattr(self, "parameter_definitions", definitions);
     self.attr("parse_mapping")();
@@ -53,11 +57,7 @@ void parse_mapping(py::object self) {
     std::vector<std::string> available;
     for (py::handle key : definitions) available.push_back(text_of(key));
 
-    // Upper-casing as the host does it (Unicode-aware), so messages quote the same key.
-    const study::CaseMapping host_upper = [](std::string_view part) {
-        return py::str(std::string(part)).attr("upper")().cast<std::string>();
-    };
-    const study::StudyAxes axes = study::parse_mapping_request(request.cast<std::string>(), available, host_upper);
+    const study::StudyAxes axes = study::parse_mapping_request(request.cast<std::string>(), available);
 
     py::setattr(self, "Y_parameter", py::str(axes.y_key));
     py::setattr(self, "X_parameter", py::str(axes.x_key));
@@ -75,12 +75,23 @@ void parse_mapping(py::object self) {
     print_lines(study::configuration_lines(axes, grid_size, text_of(self.attr("total_data_points"))));
 }
 
+// The map request checked as a study checks it, for callers that only want
+// the check (the command line's --map): (Y key, X key, constant keys).
+py::tuple parse_map_request(const std::string& request) {
+    std::vector<std::string> keys;
+    for (const auto& p : study::study_parameters()) keys.emplace_back(p.key);
+    const study::StudyAxes axes = study::parse_mapping_request(request, keys);
+    py::list constants;
+    for (const auto& key : axes.constant_keys) constants.append(py::str(key));
+    return py::make_tuple(axes.y_key, axes.x_key, constants);
+}
+
 void apply_parameter(py::object self, py::object model, py::object param_key, py::object value) {
     py::object definition = self.attr("parameter_definitions")[param_key];  // KeyError for an unknown key
     definition["apply_method"](model, value);
 }
 
-void apply_c2h2_concentration(py::object, py::object model, py::object value) {
+void apply_c2h2_concentration(py::handle model, py::handle value) {
     py::setattr(model, "wrapper_mapping_phi", value);
     const double fraction = real_number(value, "value");
     py::object composition = model.attr("gas_initial_composition");
@@ -88,13 +99,14 @@ void apply_c2h2_concentration(py::object, py::object model, py::object value) {
     const double n2 = real_number(composition[py::str("N2")], "N2 mole fraction");
     const OrderedMap<double> updated = study::c2h2_inlet_composition(fraction, h2, n2);
     py::dict out;
-    for (const auto& [species, x] : updated) out[py::str(species)] = species == "C2H2" ? value : py::float_(x);
+    for (const auto& [species, x] : updated)
+        out[py::str(species)] = species == "C2H2" ? py::reinterpret_borrow<py::object>(value) : py::float_(x);
     py::setattr(model, "gas_initial_composition", out);
 }
 
-// The three attribute pairs: the study's record of the value, then the model setting.
+// The other three set an attribute pair: the study's record of the value, then the model setting.
 template <const char* Record, const char* Setting>
-void apply_setting(py::object, py::object model, py::object value) {
+void apply_setting(py::handle model, py::handle value) {
     py::setattr(model, Record, value);
     py::setattr(model, Setting, value);
 }
@@ -103,30 +115,52 @@ constexpr char kTempRecord[] = "wrapper_mapping_temp", kTemp[] = "temp";
 constexpr char kDpRecord[] = "wrapper_mapping_dp", kDp[] = "dp_initial_premade";
 constexpr char kLengthRecord[] = "wrapper_mapping_l_reactor", kLength[] = "reactor_length";
 
+// The apply method of each study parameter (StudyParameter::apply_method).
+struct Applier {
+    std::string_view method;
+    void (*apply)(py::handle model, py::handle value);
+};
+constexpr Applier kAppliers[] = {
+    {"_apply_c2h2_concentration", &apply_c2h2_concentration},
+    {"_apply_temperature", &apply_setting<kTempRecord, kTemp>},
+    {"_apply_diameter", &apply_setting<kDpRecord, kDp>},
+    {"_apply_reactor_length", &apply_setting<kLengthRecord, kLength>},
+};
+
+const Applier& applier_named(std::string_view method) {
+    for (const auto& applier : kAppliers)
+        if (applier.method == method) return applier;
+    throw KeyError(std::string(method));
+}
+
 }  // namespace
 
-void register_study_config(py::object wrapper_cls) {
-    py::object module_name = py::str(kModuleName);
-    const std::string qualname = "Mapping_Wrapper.ParametricStudyConfig";
-    py::object cls = make_plain_class(module_name, "ParametricStudyConfig", qualname,
+void apply_study_value(py::handle model, const std::string& key, py::handle value) {
+    const study::StudyParameter* parameter = study::find_study_parameter(key);
+    if (!parameter) throw KeyError(key);
+    applier_named(parameter->apply_method).apply(model, value);
+}
+
+void register_study_config(py::module_& m, py::object wrapper_cls) {
+    py::object cls = make_plain_class(m.attr("__name__"), "ParametricStudyConfig", "Mapping_Wrapper.ParametricStudyConfig",
                                       "Value grids, constant parameters and parameter setters of one study");
-    add_init(cls, module_name, qualname, "wrapper_instance", "wrapper_instance",
-             py::cpp_function(&build_config, py::name("_initialise")),
+    add_init(cls, "ParametricStudyConfig", &build_config, py::arg("wrapper_instance"),
              "Builds the grids of the four study parameters from the wrapper and parses its map request.");
     add_method(cls, "parse_mapping", &parse_mapping,
                "Sets Y_parameter, X_parameter, constant_parameters, the two ranges and constant_values from "
                "map_requested and prints the configuration.");
     add_method(cls, "apply_parameter", &apply_parameter, py::arg("model"), py::arg("param_key"), py::arg("value"),
                "Sets parameter param_key to value on model through its apply method.");
-    add_method(cls, "_apply_c2h2_concentration", &apply_c2h2_concentration, py::arg("model"), py::arg("value"),
-               "Inlet C2H2 mole fraction; H2 and N2 keep their ratio and fill the rest, other species are dropped.");
-    add_method(cls, "_apply_temperature", &apply_setting<kTempRecord, kTemp>, py::arg("model"), py::arg("value"),
-               "Sets wrapper_mapping_temp and temp.");
-    add_method(cls, "_apply_diameter", &apply_setting<kDpRecord, kDp>, py::arg("model"), py::arg("value"),
-               "Sets wrapper_mapping_dp and dp_initial_premade.");
-    add_method(cls, "_apply_reactor_length", &apply_setting<kLengthRecord, kLength>, py::arg("model"),
-               py::arg("value"), "Sets wrapper_mapping_l_reactor and reactor_length.");
+    for (const auto& p : study::study_parameters()) {
+        const Applier& applier = applier_named(p.apply_method);
+        add_method(
+            cls, applier.method.data(),
+            [apply = applier.apply](py::object, py::object model, py::object value) { apply(model, value); },
+            py::arg("model"), py::arg("value"), ("Sets " + std::string(p.name) + " on model.").c_str());
+    }
     py::setattr(wrapper_cls, "ParametricStudyConfig", cls);
+    m.def("_parse_map_request", &parse_map_request, py::arg("map_requested"),
+          "(Y key, X key, constant keys) of a map request; ValueError with the study's messages when it is bad.");
 }
 
 }  // namespace velmora::bind::sweep

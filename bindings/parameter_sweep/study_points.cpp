@@ -1,16 +1,14 @@
-// The run of one grid point and the module-level worker task.
+// The run of one grid point, in the calling process or on a worker.
 //
-// The task is a function of the module so that any executor can ship it to
-// another process by reference (pickle by qualified name); its arguments are a
-// plain dict describing the point and the keyword bundle. It builds the model
+// The worker task _run_study_point is a plain function (of _study_execution,
+// so that any executor can ship it to another process by reference) that
+// captures what the run prints and calls _run_point here: it builds the model
 // as create_model_with_parameters does, through the module-level
-// MovingSectionalModel and the configuration's apply methods, and captures
-// what the run prints so that the study prints it beside the point's line.
+// MovingSectionalModel and the study parameters' apply functions.
 #include "parameter_sweep/study_points.hpp"
 
 #include <exception>
 
-#include "common/plain_class.hpp"
 #include "study/run_record.hpp"
 #include "study/study_parameters.hpp"
 
@@ -18,18 +16,10 @@ namespace velmora::bind::sweep {
 
 namespace {
 
-// Host tuple unpacking of `times, solutions = model.solve()`, with its messages.
-void unpack_two(py::handle result) {
-    if (!py::isinstance<py::iterable>(result))
-        throw py::type_error("cannot unpack non-iterable " + text_of(py::type::handle_of(result).attr("__name__")) +
-                             " object");
-    std::size_t count = 0;
-    for (py::handle item : result) {
-        (void)item;
-        if (++count > 2) throw py::value_error("too many values to unpack (expected 2)");
-    }
-    if (count < 2)
-        throw py::value_error("not enough values to unpack (expected 2, got " + std::to_string(count) + ")");
+// solve() gives (positions, states); anything else fails the run.
+void check_solution(py::handle result) {
+    if (!py::isinstance<py::sequence>(result) || py::len(result) != 2)
+        throw py::value_error("solve() must return two values (positions, states)");
 }
 
 bool has_entries(py::handle model, const char* name, std::size_t at_least) {
@@ -78,15 +68,6 @@ void note_integration_failures(py::handle model, py::dict record) {
     record["error_message"] = message.empty() ? note : message + "; " + note;
 }
 
-// Sets one study parameter on a model through the configuration's apply
-// method of that key. The methods use nothing of the configuration itself, so
-// a bare instance (no grids, nothing printed) stands in for it.
-void apply_on_model(py::handle setter, py::handle model, const std::string& key, py::handle value) {
-    const study::StudyParameter* parameter = study::find_study_parameter(key);
-    if (!parameter) throw py::key_error(key);
-    setter.attr(std::string(parameter->apply_method).c_str())(model, value);
-}
-
 study::CellValue cell_of(py::handle value) {
     if (value.is_none()) return std::monostate{};
     if (PyBool_Check(value.ptr())) return value.cast<bool>();
@@ -125,7 +106,7 @@ py::object run_into_record(py::dict record, const std::function<py::object()>& b
     try {
         py::object model = build_model();
         solution = model.attr("solve")();
-        unpack_two(solution);
+        check_solution(solution);
         summarize_solved_model(model, record);
         note_integration_failures(model, record);
     } catch (...) {
@@ -164,7 +145,7 @@ py::dict record_of(const study::FlatRecord& flat) {
     return record;
 }
 
-py::tuple run_study_point(py::dict point, py::dict velmora_kwargs) {
+py::dict run_point(py::dict point, py::dict velmora_kwargs) {
     std::vector<std::string> columns;
     for (py::handle column : point["columns"]) columns.push_back(text_of(column));
     if (columns.size() < 10) throw py::value_error("a study point needs at least the ten record columns");
@@ -173,35 +154,23 @@ py::tuple run_study_point(py::dict point, py::dict velmora_kwargs) {
     py::dict record = new_run_record(columns, point["simulation_id"], point["map_type"], y_value, x_value,
                                      constant_keys, constant_values);
     const std::string y_key = text_of(point["Y_parameter"]), x_key = text_of(point["X_parameter"]);
-
-    py::object buffer = py::module_::import("io").attr("StringIO")();
-    py::object redirect = py::module_::import("contextlib").attr("redirect_stdout")(buffer);
-    redirect.attr("__enter__")();
-    try {
-        run_into_record(record, [&]() {
-            py::object kwargs = module_global("copy").attr("copy")(velmora_kwargs);
-            py::object model = module_global("MovingSectionalModel")(**kwargs);
-            py::object config_cls = study_class("ParametricStudyConfig");
-            py::object setter = config_cls.attr("__new__")(config_cls);
-            apply_on_model(setter, model, y_key, y_value);
-            apply_on_model(setter, model, x_key, x_value);
-            for (py::handle key : constant_keys) apply_on_model(setter, model, text_of(key), constant_values[key]);
-            return model;
-        });
-    } catch (...) {
-        redirect.attr("__exit__")(py::none(), py::none(), py::none());
-        throw;
-    }
-    redirect.attr("__exit__")(py::none(), py::none(), py::none());
-    return py::make_tuple(record, buffer.attr("getvalue")());
+    run_into_record(record, [&]() {
+        py::object model = module_global("MovingSectionalModel")(**velmora_kwargs);  // ** hands over a copy
+        apply_study_value(model, y_key, y_value);
+        apply_study_value(model, x_key, x_value);
+        for (py::handle key : constant_keys) apply_study_value(model, text_of(key), constant_values[key]);
+        return model;
+    });
+    return record;
 }
 
 void register_study_points(py::module_& m) {
-    m.def("_run_study_point", &run_study_point, py::arg("point"), py::arg("Velmora_kwargs"),
-          "Runs one grid point of a study (the task that parallel studies hand to their executor): builds a "
-          "MovingSectionalModel from a copy of Velmora_kwargs, applies the point's values and the constants, "
-          "solves and summarises. Returns (record, printed text); an ordinary exception is recorded in the "
-          "record, as the sequential study does.");
+    m.def("_run_point", &run_point, py::arg("point"), py::arg("Velmora_kwargs"),
+          "The record of one grid point of a study, described by a plain dict (see the runner): builds a "
+          "MovingSectionalModel from Velmora_kwargs, applies the point's values and the constants, solves and "
+          "summarises; an ordinary exception is recorded in the record, as the sequential study does.");
+    // The worker task parallel studies hand to their executor: (record, printed text).
+    m.attr("_run_study_point") = m.attr("_study_execution").attr("run_study_point");
 }
 
 }  // namespace velmora::bind::sweep

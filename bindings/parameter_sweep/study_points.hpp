@@ -30,10 +30,9 @@ std::string integration_failures_of(py::handle model);
 study::FlatRecord flat_record_of(py::handle record);
 py::dict record_of(const study::FlatRecord& flat);
 
-// The worker task: runs one point from its description (a plain dict, see
-// point_description_of in the runner) with a copy of the keyword bundle, and
-// returns (record, text the run printed).
-py::tuple run_study_point(py::dict point, py::dict velmora_kwargs);
+// The record of one point from its description (a plain dict built by the
+// runner) and the keyword bundle.
+py::dict run_point(py::dict point, py::dict velmora_kwargs);
 
 void register_study_points(py::module_& m);
 

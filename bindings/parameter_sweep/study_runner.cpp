@@ -26,8 +26,7 @@ namespace velmora::bind::sweep {
 namespace {
 
 py::object create_model_with_parameters(py::object self, py::object config, py::object y_value, py::object x_value) {
-    py::object kwargs = module_global("copy").attr("copy")(self.attr("Velmora_kwargs"));
-    py::object model = module_global("MovingSectionalModel")(**kwargs);
+    py::object model = module_global("MovingSectionalModel")(**self.attr("Velmora_kwargs"));  // ** hands over a copy
     py::object apply = config.attr("apply_parameter");
     apply(model, config.attr("Y_parameter"), y_value);
     apply(model, config.attr("X_parameter"), x_value);
@@ -38,39 +37,13 @@ py::object create_model_with_parameters(py::object self, py::object config, py::
 
 bool save_results(py::object, py::object results, py::object filename) {
     try {
-        sweep_io().attr("write_results_csv")(results, filename);
+        results_file().attr("write_results_csv")(results, filename);
         return true;
     } catch (...) {
         velmora::print_line("Error saving results: " + ordinary_exception_text(std::current_exception()));
         return false;
     }
 }
-
-// The tqdm bar on standard error (none when off): cleared before the study
-// prints a line and drawn again after it, so the two never share a line.
-class ProgressDisplay {
-public:
-    ProgressDisplay(bool on, std::size_t total, std::size_t done)
-        : bar_(on ? sweep_io().attr("progress_bar")(total, done) : py::none()) {}
-    ~ProgressDisplay() {
-        if (bar_.is_none()) return;
-        try {
-            bar_.attr("close")();
-        } catch (py::error_already_set&) {
-        }
-    }
-    void print(const std::string& line) const {
-        if (!bar_.is_none()) bar_.attr("clear")();
-        velmora::print_line(line);
-        if (!bar_.is_none()) bar_.attr("refresh")();
-    }
-    void advance() const {
-        if (!bar_.is_none()) bar_.attr("update")(1);
-    }
-
-private:
-    py::object bar_;
-};
 
 // Everything the runner knows about one grid point.
 struct PlannedPoint {
@@ -89,7 +62,7 @@ struct RecordedRuns {
 // it was written).
 RecordedRuns load_recorded(const py::object& source) {
     const std::string name = text_of(source);
-    const std::string text = sweep_io().attr("read_text")(source).cast<std::string>();
+    const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
     RecordedRuns runs;
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && text[first] == '{') {
@@ -104,7 +77,7 @@ RecordedRuns load_recorded(const py::object& source) {
         return runs;
     }
     std::size_t row = 0;
-    for (py::handle record : sweep_io().attr("read_results_csv")(source)) {
+    for (py::handle record : results_file().attr("read_results_csv")(source)) {
         runs.records.push_back(flat_record_of(record));
         runs.places.push_back({name, "row " + std::to_string(++row)});
     }
@@ -179,19 +152,20 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     } else
         velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
 
-    std::optional<ProgressDisplay> bar(std::in_place, progress, total_sims, recovered.size());
+    py::object bar = study_execution().attr("Progress")(progress, total_sims, recovered.size());
+    const auto show = [&](const std::string& line) { bar.attr("show")(line); };
     const auto finish_point = [&](std::size_t k, py::object record) {
         slots[k] = record;
         if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record)))
-            bar->print("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
-        bar->advance();
+            show("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+        bar.attr("advance")();
     };
 
     if (max_workers.is_none() && executor.is_none()) {
         for (std::size_t k = 0; k < points.size(); ++k) {
             if (slots[k]) continue;
             const PlannedPoint& point = points[k];
-            bar->print(point.line);
+            show(point.line);
             py::dict record = new_run_record(columns, py::int_(point.simulation_id), map_type, point.y_value,
                                              point.x_value, constant_keys, constant_values);
             run_into_record(record, [&]() {
@@ -216,24 +190,23 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
             description["x_value"] = points[k].x_value;
             description["constant_parameters"] = constant_keys;
             description["constant_values"] = constant_values;
-            py::object kwargs = module_global("copy").attr("copy")(self.attr("Velmora_kwargs"));
-            jobs.append(py::make_tuple(k, py::make_tuple(description, kwargs)));
+            jobs.append(py::make_tuple(k, py::make_tuple(description, py::dict(self.attr("Velmora_kwargs")))));
         }
         const bool own_pool = executor.is_none();
-        if (own_pool) executor = sweep_io().attr("process_pool")(max_workers);
+        if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
         py::object outcomes =
-            sweep_io().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool);
+            study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool);
         for (py::handle item : outcomes) {
             const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
             py::tuple outcome = item[py::int_(1)];
             std::string printed = text_of(outcome[1]);
             if (!printed.empty() && printed.back() == '\n') printed.pop_back();
-            bar->print(points[k].line);
-            if (!printed.empty()) bar->print(printed);
+            show(points[k].line);
+            if (!printed.empty()) show(printed);
             finish_point(k, outcome[0]);
         }
     }
-    bar.reset();  // the finished bar stays on standard error above what follows
+    bar.attr("close")();
     checkpoint.close();
 
     py::list results;

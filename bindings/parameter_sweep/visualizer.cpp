@@ -5,7 +5,6 @@
 
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
-#include "study/wall_labels.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -13,32 +12,12 @@ namespace {
 
 constexpr double kLengthColourMax = 1e-5;  // top of the colour scale, in L_cnt_avg units (m)
 
-void init_visualizer(py::object self, py::dict ml_kwargs) {
+void init_visualizer(py::object self, py::kwargs ml_kwargs) {
     py::setattr(self, "vmax", py::float_(kLengthColourMax));
     py::setattr(self, "data_loader", study_class("DataLoader")());
     py::setattr(self, "data_processor", py::none());
-    py::object kwargs_copy = py::module_::import("copy").attr("copy")(ml_kwargs);
-    py::setattr(self, "ml_classifier", study_class("MLClassifier")(**kwargs_copy));
+    py::setattr(self, "ml_classifier", study_class("MLClassifier")(**ml_kwargs));  // ** hands over a copy
     py::setattr(self, "plotter", study_class("ContourPlotter")());
-}
-
-// pyplot.show(): opens the window where a display exists and waits for it.
-// On a non-interactive backend (Agg, chosen on a machine without a display)
-// it returns at once; matplotlib versions that warn there that the figure
-// cannot be shown have that one warning silenced, so a headless run is quiet.
-void show_figures() {
-    py::object warnings = py::module_::import("warnings");
-    py::object guard = warnings.attr("catch_warnings")();
-    guard.attr("__enter__")();
-    try {
-        warnings.attr("filterwarnings")("ignore", py::arg("message") = ".*non-interactive.*",
-                                        py::arg("category") = py::module_::import("builtins").attr("UserWarning"));
-        module_global("plt").attr("show")();
-    } catch (...) {
-        guard.attr("__exit__")(py::none(), py::none(), py::none());
-        throw;
-    }
-    guard.attr("__exit__")(py::none(), py::none(), py::none());
 }
 
 void run_analysis(py::object self, py::object filename, py::object save_path) {
@@ -61,8 +40,7 @@ void run_analysis(py::object self, py::object filename, py::object save_path) {
     plotter.attr("create_contour_plot")(grid[0], grid[1], grid[2], P_extended, self.attr("vmax"));
     plotter.attr("customize_plot")();
     self.attr("display_results")(df, x, y, z, x_filtered);
-    if (!save_path.is_none()) module_global("plt").attr("savefig")(save_path);
-    show_figures();
+    contour_map().attr("save_and_show")(save_path);
 }
 
 // The count of the "Enclosed region" line is the number of runs below the
@@ -78,16 +56,7 @@ std::size_t runs_below_threshold(py::handle self, py::handle x_filtered) {
 }
 
 void display_results(py::object self, py::object df, py::object x, py::object y, py::object z, py::object x_filtered) {
-    study::MapSummary s;
-    s.below_threshold_runs = runs_below_threshold(self, x_filtered);
-    s.data_points = py::len(df);
-    s.p_min = text_of(x.attr("min")());
-    s.p_max = text_of(x.attr("max")());
-    s.t_min = text_of(y.attr("min")());
-    s.t_max = text_of(y.attr("max")());
-    s.length_min = real_number(z.attr("min")(), "L_cnt_avg minimum");
-    s.length_max = real_number(z.attr("max")(), "L_cnt_avg maximum");
-    print_lines(study::map_summary_lines(s));
+    results_report().attr("map_summary")(runs_below_threshold(self, x_filtered), df, x, y, z);
 }
 
 void parametricstudyvisualizer(py::object self, py::object filename, py::object save_path) {
@@ -107,13 +76,11 @@ void parametricstudyvisualizer(py::object self, py::object filename, py::object 
 
 }  // namespace
 
-void register_visualizer(py::object wrapper_cls) {
-    py::object module_name = py::str(kModuleName);
-    const std::string qualname = "Mapping_Wrapper.InternalParametricStudyVisualizer";
-    py::object cls = make_plain_class(module_name, "InternalParametricStudyVisualizer", qualname,
+void register_visualizer(py::module_& m, py::object wrapper_cls) {
+    py::object cls = make_plain_class(m.attr("__name__"), "InternalParametricStudyVisualizer",
+                                      "Mapping_Wrapper.InternalParametricStudyVisualizer",
                                       "Main class that orchestrates the entire visualization process");
-    add_init(cls, module_name, qualname, "**ml_kwargs", "ml_kwargs",
-             py::cpp_function(&init_visualizer, py::name("_initialise")),
+    add_init(cls, "InternalParametricStudyVisualizer", &init_visualizer,
              "A loader, a classifier configured by the keywords, a plotter; vmax = 1e-5.");
     add_method(cls, "run_analysis", &run_analysis, py::arg("filename"), py::arg("save_path") = py::none(),
                "Load, label, train, interpolate, plot, print the summary; the figure is also written to "

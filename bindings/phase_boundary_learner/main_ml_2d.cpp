@@ -23,16 +23,24 @@ namespace {
 using namespace ml_arrays;
 using ml_native::resolves_native;
 
-void init_classifier(py::object self, py::dict kwargs) {
+// The six settings with the core's defaults, in the order they are stored.
+py::dict default_settings() {
+    const ml::ClassifierSettings defaults;
+    py::dict settings;
+    settings["method"] = defaults.method;
+    settings["lambda_"] = defaults.lambda;
+    settings["iterations"] = defaults.iterations;
+    settings["alpha"] = defaults.alpha;
+    settings["poly_degree"] = defaults.poly_degree;
+    settings["n_order"] = defaults.n_order;
+    return settings;
+}
+
+void init_classifier(py::object self, py::kwargs kwargs) {
     const auto set = [&](const char* key, py::object fallback) {
         py::setattr(self, key, kwargs.contains(key) ? py::object(kwargs[key]) : fallback);
     };
-    set("method", py::str("mean"));
-    set("lambda_", py::float_(0.001));
-    set("iterations", py::int_(10000));
-    set("alpha", py::float_(1.5));
-    set("poly_degree", py::int_(12));
-    set("n_order", py::int_(12));
+    for (auto [key, fallback] : default_settings()) set(key.cast<std::string>().c_str(), py::reinterpret_borrow<py::object>(fallback));
     for (const char* key : {"w", "b", "mean_vals", "scale_vals", "X_train", "y_train", "J_history"})
         set(key, py::none());
 }
@@ -178,14 +186,14 @@ py::tuple train(py::object self, py::object X_raw, py::object y_train) {
 }  // namespace
 
 void register_main_ml_2d(py::module_& m) {
-    py::object cls = make_plain_class(
-        m.attr("__name__"), "_Main_ML_2D", "_Main_ML_2D",
-        "Two-input polynomial logistic classifier of a phase diagram.\n\n"
-        "Keywords (stored as attributes): method='mean', lambda_=0.001, iterations=10000,\n"
-        "alpha=1.5, poly_degree=12, n_order=12; w, b, mean_vals, scale_vals, X_train,\n"
-        "y_train, J_history start as None and are set by train().");
-    add_init(cls, m.attr("__name__"), "_Main_ML_2D", "**kwargs", "kwargs",
-             py::cpp_function(&init_classifier, py::name("_store_settings")),
+    std::string settings;
+    for (auto [key, value] : default_settings())
+        settings += (settings.empty() ? "" : ", ") + key.cast<std::string>() + "=" + py::repr(value).cast<std::string>();
+    const std::string doc = "Two-input polynomial logistic classifier of a phase diagram.\n\n"
+                            "Keywords (stored as attributes): " + settings + ";\n"
+                            "w, b, mean_vals, scale_vals, X_train, y_train, J_history start as None and are set by train().";
+    py::object cls = make_plain_class(m.attr("__name__"), "_Main_ML_2D", "_Main_ML_2D", doc.c_str());
+    add_init(cls, "_Main_ML_2D", &init_classifier,
              "Stores the thirteen settings as attributes; other keywords are ignored.");
     add_method(
         cls, "sigmoid1", [](py::object, py::handle z) { return ml_ops::sigmoid(z); }, py::arg("z"),

@@ -25,6 +25,29 @@ double outer_step_end(double t) {
     return t + 0.004;
 }
 
+// The species whose mole fractions are kept per step: the feedstock, H2, the
+// carbon-bearing species the first gas step holds in the largest amounts, and
+// CH4 (which the carbon bookkeeping feeds back), each once and only when the
+// mechanism has it. The set is fixed for a run so every entry has the same keys.
+std::vector<std::string> main_gas_species(const gas::GasState& first, const std::string& feedstock) {
+    std::vector<std::string> names;
+    const auto add = [&](const std::string& name) {
+        if (first.all_species.contains(name) && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    };
+    add(feedstock);
+    add("H2");
+    for (const auto& entry : first.largest_C_species) add(entry.first);
+    add("CH4");
+    return names;
+}
+
+OrderedMap<double> mole_fractions_of(const gas::GasState& gas, const std::vector<std::string>& names) {
+    OrderedMap<double> fractions;
+    for (const auto& name : names) fractions.set(name, gas.all_species.contains(name) ? gas.all_species.at(name) : 0.0);
+    return fractions;
+}
+
 }  // namespace
 
 void MovingSectionalModel::apply_lower_bounds(std::vector<double>& state) const {
@@ -115,6 +138,8 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     result.width = width;
     counter = 0;
     integration_failures.clear();
+    gas_composition_saved.clear();
+    std::vector<std::string> gas_species;
     double t = 0.0;
 
     numerics::OdeOptions options;
@@ -141,6 +166,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
             AA12 = run_gas_step(vel, temp, tend - t, gas_initial_composition);
             gas_initial_composition = AA12->all_species;
             AA12_initial = AA12->all_species;
+            gas_species = main_gas_species(*AA12, feedstock_gas_name_dominant_current);
         }
         kn_saved.push_back({tend, xkn1});
         dp_saved.push_back({tend, xdp});
@@ -203,6 +229,9 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         calculate_xdp_gp();
         xdp_updated = xdp;
         xdp_gp_saved.push_back(xdp_gp);
+        // The gas as the step leaves it (advanced by the surface coupling and
+        // corrected by the carbon bookkeeping when surface kinetics are on).
+        if (AA12) gas_composition_saved.push_back(mole_fractions_of(*AA12, gas_species));
 
         if (tend * 100 > 0.3) {
             const double remembered_temp = temp, remembered_xmjet = xmjet;

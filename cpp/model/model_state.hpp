@@ -60,6 +60,7 @@ struct Gas { using type = gas::GasState; };
 struct OptionalGas { using type = std::optional<gas::GasState>; };
 struct Composition { using type = std::optional<CarbonComposition>; };
 struct CompositionHistory { using type = std::vector<CarbonComposition>; };
+struct MappingHistory { using type = std::vector<OrderedMap<double>>; };  // list of dicts, same keys each
 }  // namespace field
 
 struct ModelParameters {

@@ -39,11 +39,12 @@ struct CurveRow {
     double wall_low = 0.0, wall_high = 0.0, half_width = 0.0;
 };
 
-// The axes of a study: lattice axis 0 is Y, axis 1 is X (scaled u -> lower + u * (upper - lower)).
+// The axes of a study: lattice axis 0 is Y, axis 1 is X. Scaled 0 and 1 give
+// the range ends exactly (a run never lies outside the range by rounding).
 struct StudyAxis {
     std::string key;
     double lower = 0.0, upper = 1.0;
-    double value(double scaled) const { return lower + scaled * (upper - lower); }
+    double value(double scaled) const { return lower * (1.0 - scaled) + upper * scaled; }
 };
 
 std::vector<CurveRow> curve_rows(const std::vector<CurvePoint>& curve, const std::vector<StudyAxis>& axes,

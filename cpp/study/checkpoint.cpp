@@ -238,59 +238,6 @@ std::string checkpoint_line(const FlatRecord& record) {
     return out;
 }
 
-namespace {
-
-void append_json(std::string& out, const JsonValue& node, int indent, int depth) {
-    const auto newline = [&](int level) {
-        out += '\n';
-        out.append(static_cast<std::size_t>(indent * level), ' ');
-    };
-    const auto& value = node.value;
-    if (std::holds_alternative<std::monostate>(value)) out += "null";
-    else if (const bool* b = std::get_if<bool>(&value)) out += *b ? "true" : "false";
-    else if (const long long* n = std::get_if<long long>(&value)) out += std::to_string(*n);
-    else if (const double* x = std::get_if<double>(&value)) append_json_float(out, *x);
-    else if (const std::string* text = std::get_if<std::string>(&value)) append_json_string(out, *text);
-    else if (const auto* items = std::get_if<JsonValue::Array>(&value)) {
-        if (items->empty()) {
-            out += "[]";
-            return;
-        }
-        out += '[';
-        for (std::size_t k = 0; k < items->size(); ++k) {
-            if (k) out += ',';
-            newline(depth + 1);
-            append_json(out, (*items)[k], indent, depth + 1);
-        }
-        newline(depth);
-        out += ']';
-    } else {
-        const auto& members = std::get<JsonValue::Object>(value);
-        if (members.empty()) {
-            out += "{}";
-            return;
-        }
-        out += '{';
-        for (std::size_t k = 0; k < members.size(); ++k) {
-            if (k) out += ',';
-            newline(depth + 1);
-            append_json_string(out, members[k].first);
-            out += ": ";
-            append_json(out, members[k].second, indent, depth + 1);
-        }
-        newline(depth);
-        out += '}';
-    }
-}
-
-}  // namespace
-
-std::string json_document(const JsonValue& value, int indent) {
-    std::string out;
-    append_json(out, value, indent, 0);
-    return out;
-}
-
 std::optional<FlatRecord> parse_checkpoint_line(std::string_view line) {
     FlatRecord record;
     LineParser parser(line);

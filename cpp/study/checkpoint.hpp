@@ -47,19 +47,6 @@ struct CheckpointContents {
 // other line that does not parse throws ValueError naming its line number.
 CheckpointContents read_checkpoint_text(std::string_view text);
 
-// A JSON value of any shape, for documents beyond the flat checkpoint lines
-// (the summary of a single run). Objects keep their members in order.
-struct JsonValue {
-    using Object = std::vector<std::pair<std::string, JsonValue>>;
-    using Array = std::vector<JsonValue>;
-    std::variant<std::monostate, bool, long long, double, std::string, Array, Object> value;
-};
-
-// The value as JSON text indented by `indent` blanks per level (the layout of
-// the host's json.dump with indent), with the same number and text spellings
-// as the checkpoint lines.
-std::string json_document(const JsonValue& value, int indent = 2);
-
 // Appends lines to a checkpoint, flushing each one to the operating system
 // before returning, so a killed process loses at most the line being written.
 class CheckpointWriter {

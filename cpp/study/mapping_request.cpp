@@ -1,7 +1,6 @@
 #include "study/mapping_request.hpp"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/errors.hpp"
 
@@ -36,18 +35,17 @@ bool contains(const std::vector<std::string>& items, const std::string& key) {
 
 }  // namespace
 
-StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available,
-                                const CaseMapping& to_upper) {
+StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available) {
     const std::vector<std::string> parts = split_at_ampersand(request);
     if (parts.size() != 2)
         throw ValueError("Invalid map_requested format: " + std::string(request) + ". Expected format: 'X&Y'");
 
     StudyAxes axes;
-    axes.y_key = to_upper(parts[0]);
-    axes.x_key = to_upper(parts[1]);
+    axes.y_key = ascii_upper(parts[0]);
+    axes.x_key = ascii_upper(parts[1]);
     for (const std::string* key : {&axes.y_key, &axes.x_key})
         if (!contains(available, *key))
-            throw ValueError("Unknown parameter '" + *key + "'. Available: " + python_list_repr(available));
+            throw ValueError("Unknown parameter '" + *key + "'. Available: " + quoted_key_list(available));
     if (axes.y_key == axes.x_key) throw ValueError("Cannot vary the same parameter twice: " + axes.y_key);
 
     for (const auto& key : available)
@@ -56,40 +54,9 @@ StudyAxes parse_mapping_request(std::string_view request, const std::vector<std:
     return axes;
 }
 
-std::string python_str_repr(std::string_view text) {
-    const bool has_single = text.find('\'') != std::string_view::npos;
-    const bool has_double = text.find('"') != std::string_view::npos;
-    const char quote = (has_single && !has_double) ? '"' : '\'';
-    std::string out(1, quote);
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (ch == quote || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else if (ch == '\r') {
-            out += "\\r";
-        } else if (ch == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += ch;  // printable ASCII and UTF-8 bytes pass unchanged
-        }
-    }
-    out += quote;
-    return out;
-}
-
-std::string python_list_repr(const std::vector<std::string>& items) {
+std::string quoted_key_list(const std::vector<std::string>& keys) {
     std::string out = "[";
-    for (std::size_t k = 0; k < items.size(); ++k) {
-        if (k > 0) out += ", ";
-        out += python_str_repr(items[k]);
-    }
+    for (std::size_t k = 0; k < keys.size(); ++k) out += (k > 0 ? ", '" : "'") + keys[k] + "'";
     return out + "]";
 }
 
@@ -99,7 +66,7 @@ std::vector<std::string> configuration_lines(const StudyAxes& axes, std::size_t 
     return {
         "Parametric Study Configuration:",
         "  Varying parameters: " + axes.y_key + " & " + axes.x_key,
-        "  Constant parameters: " + python_list_repr(axes.constant_keys),
+        "  Constant parameters: " + quoted_key_list(axes.constant_keys),
         "  Grid size: " + n + " x " + n + " = " + std::string(total_text) + " simulations",
     };
 }

@@ -3,7 +3,6 @@
 // available keys and fixes which keys are held constant.
 #pragma once
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,21 +17,16 @@ struct StudyAxes {
     std::vector<std::string> constant_keys;
 };
 
-using CaseMapping = std::function<std::string(std::string_view)>;
-
-// ASCII upper-casing; callers with a host that upper-cases Unicode pass its own.
+// The keys are ASCII letters, so a request is compared upper-cased in ASCII.
 std::string ascii_upper(std::string_view text);
 
 // Splits at every "&" and upper-cases both parts (blanks are kept). Throws
 // ValueError with the messages of a malformed request, an unknown key, or the
 // same key twice.
-StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available,
-                                const CaseMapping& to_upper = ascii_upper);
+StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available);
 
-// Host list notation of strings, e.g. ['P', 'T', 'D', 'L'].
-std::string python_list_repr(const std::vector<std::string>& items);
-// Host repr of one string: single quotes unless only double quotes avoid escaping.
-std::string python_str_repr(std::string_view text);
+// The keys in list notation, e.g. ['P', 'T', 'D', 'L'].
+std::string quoted_key_list(const std::vector<std::string>& keys);
 
 // The four lines that report a configuration; total_text is the requested total
 // as the host prints it (it may differ from grid_size squared).

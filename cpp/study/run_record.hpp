@@ -26,6 +26,21 @@ struct RunSummary {
     std::optional<double> wall_number_avg;
 };
 
+// The four summaries of a run as they are printed and drawn: record key, unit
+// and what the number is. All are taken from the final state over the valid
+// sections (final wall number above 1), weighted by their particle numbers.
+struct SummaryQuantity {
+    const char* key;
+    const char* unit;
+    const char* meaning;
+};
+inline constexpr SummaryQuantity kSummaryQuantities[] = {
+    {"N_total", "1/kg gas", "particles in the sections with CNTs, wall number > 1"},
+    {"dm_avg", "m", "number-weighted mean mobility diameter over those sections"},
+    {"L_cnt_avg", "m", "number-weighted mean CNT length over those sections"},
+    {"wall_number_avg", "-", "number-weighted mean CNT wall number over those sections"},
+};
+
 // Column names of a run record in their fixed order: simulation_id, map_type,
 // <Y>_parameter, <X>_parameter, status, error_message, N_total, dm_avg,
 // L_cnt_avg, wall_number_avg, then <key>_parameter_constant per constant key.

@@ -1,6 +1,7 @@
 #include "study/study_parameters.hpp"
 
 #include <cmath>
+#include <string>
 
 #include "common/errors.hpp"
 
@@ -8,14 +9,10 @@ namespace velmora::study {
 
 const std::array<StudyParameter, 4>& study_parameters() {
     static const std::array<StudyParameter, 4> table{{
-        {"P", "c2h2_fraction", "molar fraction", "_apply_c2h2_concentration", "pressure_range_min",
-         "pressure_range_max", "pressure_constant"},
-        {"T", "temperature", "K", "_apply_temperature", "temperature_range_min", "temperature_range_max",
-         "temperature_constant"},
-        {"D", "dp_initial_premade", "m", "_apply_diameter", "dp_initial_premade_range_min",
-         "dp_initial_premade_range_max", "dp_initial_premade_constant"},
-        {"L", "reactor_length", "m", "_apply_reactor_length", "reactor_length_range_min", "reactor_length_range_max",
-         "reactor_length_range_constant"},
+        {"P", "c2h2_fraction", "molar fraction", "_apply_c2h2_concentration"},
+        {"T", "temperature", "K", "_apply_temperature"},
+        {"D", "dp_initial_premade", "m", "_apply_diameter"},
+        {"L", "reactor_length", "m", "_apply_reactor_length"},
     }};
     return table;
 }
@@ -24,6 +21,46 @@ const StudyParameter* find_study_parameter(std::string_view key) {
     for (const auto& p : study_parameters())
         if (p.key == key) return &p;
     return nullptr;
+}
+
+const std::array<StudySetting, kStudySettingCount>& study_settings() {
+    using enum SettingRole;
+    static const std::array<StudySetting, kStudySettingCount> table{{
+        {"map_requested", "P&T", "", MapRequest,
+         "the two varied keys joined by '&': the first the vertical axis Y, the second the horizontal X"},
+        {"total_data_points", 100LL, "", TotalPoints,
+         "requested number of simulations; the grid has int(sqrt(total_data_points)) values per axis"},
+        {"pressure_range_min", 0.001, "P", RangeMin, "lower end of the P grid (inlet C2H2 mole fraction)"},
+        {"pressure_range_max", 0.01, "P", RangeMax, "upper end of the P grid"},
+        {"pressure_constant", 0.0045, "P", Constant, "P value when P is not varied"},
+        {"temperature_range_min", 800LL, "T", RangeMin, "lower end of the T grid"},
+        {"temperature_range_max", 1200LL, "T", RangeMax, "upper end of the T grid"},
+        {"temperature_constant", 873LL, "T", Constant, "T value when T is not varied"},
+        {"dp_initial_premade_range_min", 1e-8, "D", RangeMin, "lower end of the D grid (initial particle diameter)"},
+        {"dp_initial_premade_range_max", 4e-8, "D", RangeMax, "upper end of the D grid"},
+        {"dp_initial_premade_constant", 1.5e-8, "D", Constant, "D value when D is not varied"},
+        {"reactor_length_range_min", 0.3, "L", RangeMin, "lower end of the L grid (reactor length)"},
+        {"reactor_length_range_max", 0.9, "L", RangeMax, "upper end of the L grid"},
+        {"reactor_length_range_constant", 0.6, "L", Constant, "L value when L is not varied"},
+    }};
+    return table;
+}
+
+const StudySetting& setting_of(std::string_view key, SettingRole role) {
+    for (const auto& setting : study_settings())
+        if (setting.key == key && setting.role == role) return setting;
+    throw KeyError(std::string(key));
+}
+
+std::string_view role_name(SettingRole role) {
+    switch (role) {
+        case SettingRole::MapRequest: return "map";
+        case SettingRole::TotalPoints: return "points";
+        case SettingRole::RangeMin: return "range_min";
+        case SettingRole::RangeMax: return "range_max";
+        case SettingRole::Constant: return "constant";
+    }
+    return "";
 }
 
 std::size_t grid_size_for(double total_data_points) {

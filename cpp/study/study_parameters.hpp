@@ -1,11 +1,14 @@
-// The four operating parameters a parametric study can vary, and the value
-// grids it walks. Keys, names and units are those the study reports; the
-// setting names say which wrapper settings give a parameter's grid ends and
-// its value when it is held constant.
+// The settings of a parametric study, written once: the four operating
+// parameters a study can vary (key, model quantity, unit) and the fourteen
+// settings of Mapping_Wrapper (name, default, unit, which key and which role),
+// in the constructor's order. The wrapper's constructor, its type stub, the
+// command line's --range/--constant options and the README's settings table
+// are all read from these two tables.
 #pragma once
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace velmora::study {
@@ -15,9 +18,6 @@ struct StudyParameter {
     std::string_view name;           // model quantity the key stands for
     std::string_view unit;           // unit appended to a value in the progress lines
     std::string_view apply_method;   // name of the configuration method that sets it on a model
-    std::string_view range_min;      // setting: lower grid end
-    std::string_view range_max;      // setting: upper grid end
-    std::string_view constant;       // setting: value when not varied
 };
 
 // P (inlet C2H2 mole fraction), T, D, L, in this order of definition. The
@@ -27,6 +27,30 @@ const std::array<StudyParameter, 4>& study_parameters();
 
 // The entry of `key`, or nullptr.
 const StudyParameter* find_study_parameter(std::string_view key);
+
+// What a setting gives: the map request, the requested number of runs, or for
+// one key its lower grid end, upper grid end or value when held constant.
+enum class SettingRole { MapRequest, TotalPoints, RangeMin, RangeMax, Constant };
+
+struct StudySetting {
+    const char* name;  // constructor parameter and attribute of Mapping_Wrapper
+    // Default as the constructor stores it: text, or a number that keeps its
+    // kind (800 stays an integer, 0.001 a float).
+    std::variant<const char*, long long, double> default_value;
+    std::string_view key;  // "P", "T", "D", "L"; empty for the map request and the total
+    SettingRole role;
+    std::string_view meaning;
+};
+
+inline constexpr std::size_t kStudySettingCount = 14;
+
+// The constructor parameters of Mapping_Wrapper in their order.
+const std::array<StudySetting, kStudySettingCount>& study_settings();
+
+// The setting of `key` with `role` (RangeMin, RangeMax or Constant).
+const StudySetting& setting_of(std::string_view key, SettingRole role);
+
+std::string_view role_name(SettingRole role);
 
 // Values per grid axis for a requested number of simulations: the integer part
 // of sqrt(total). Throws ValueError for NaN or a negative total (no square

@@ -10,6 +10,8 @@ import contextlib
 import os
 import sys
 
+from velmora._folders import working_directory
+
 EXAMPLES = """\
 examples:
   velmora boundary --map 'P&T' --budget 25 --range P 0.001 0.01 --range T 800 1000 --constant L 0.1 --set intnum=20
@@ -53,6 +55,8 @@ def add_parser(commands, cli):
     parser.add_argument("--output", default=".", help="folder for the files (default .)")
     parser.add_argument("--resume", metavar="FILE", default=None,
                         help="checkpoint or results CSV of the same boundary study: its runs are reused")
+    parser.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
+                        "standard error is not a terminal)")
     return parser
 
 
@@ -71,15 +75,15 @@ def fraction(text):
 
 
 def conditions_text(wrapper, keys):
-    """The settings a map's runs share, for its title: constants and the model keywords given."""
+    """The settings a map's runs share, for its title: the constant study parameters, then the
+    catalyst, the surface model and the model keywords given (velmora.plots.model_conditions)."""
+    from velmora import plots
+
     names = {"P": ("C2H2 mole fraction", ""), "T": ("T", " K"), "D": ("D", " m"), "L": ("L", " m")}
     settings = {"P": "pressure_constant", "T": "temperature_constant", "D": "dp_initial_premade_constant",
                 "L": "reactor_length_range_constant"}
     parts = [f"{names[k][0]} = {getattr(wrapper, settings[k]):g}{names[k][1]}" for k in "PTDL" if k not in keys]
-    parts += [f"{key} = {value}" for key, value in wrapper.Velmora_kwargs.items()]
-    if "catalsyt_element" not in wrapper.Velmora_kwargs:
-        parts.append("catalsyt_element = Ni")
-    return ", ".join(parts)
+    return ", ".join(parts + list(plots.model_conditions(wrapper.Velmora_kwargs)))
 
 
 def run(args, parser, cli):
@@ -103,16 +107,16 @@ def run(args, parser, cli):
             from distributed import Client
 
             executor = stack.enter_context(Client(args.dask)).get_executor()
-        stack.enter_context(cli.working_directory(args.output))
+        stack.enter_context(working_directory(args.output))
         workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
         try:
             records = wrapper.run_boundary_study(budget=args.budget, threshold=args.threshold, max_workers=workers,
                                                  executor=executor, resume=resume, tolerance=args.tolerance,
-                                                 seed=args.seed)
+                                                 seed=args.seed, progress=not args.no_progress and sys.stderr.isatty())
         except ValueError as error:  # a resume file of another study; nothing was run
             print(f"velmora boundary: error: {error}", file=sys.stderr)
             return 2
-        print(cli.failure_tally(records))
+        print(cli.outcome_tally(records))
         results = os.path.join(args.output, wrapper.last_generated_filename)
         if not wrapper.results_saved:
             print(f"velmora boundary: error: results file {results} not written; the finished runs are in the "
@@ -123,4 +127,4 @@ def run(args, parser, cli):
     print(f"Results (CSV):   {results}")
     print(f"Boundary (CSV):  {os.path.join(args.output, wrapper.last_boundary_filename)}")
     print(f"Map:             {os.path.join(args.output, figure)}")
-    return 0 if any(record["status"] == 1 for record in records) else 1
+    return 0 if cli.any_result(records) else 1

@@ -16,13 +16,7 @@ import os
 import sys
 import tempfile
 
-# Wrapper settings behind each study parameter key: (range min, range max, constant).
-STUDY_SETTINGS = {
-    "P": ("pressure_range_min", "pressure_range_max", "pressure_constant"),
-    "T": ("temperature_range_min", "temperature_range_max", "temperature_constant"),
-    "D": ("dp_initial_premade_range_min", "dp_initial_premade_range_max", "dp_initial_premade_constant"),
-    "L": ("reactor_length_range_min", "reactor_length_range_max", "reactor_length_range_constant"),
-}
+from velmora._folders import working_directory
 
 EXIT_CODES = """\
 exit codes:
@@ -60,9 +54,11 @@ Without --temperature the reactor follows the model's profile (paper_name_for_te
 PLOT_EXAMPLES = """\
 examples:
   velmora plot "runs/parametric_study_P&T_20250101_120000.csv"
-  velmora plot results.csv -o map.pdf --set iterations=2000
+  velmora plot "runs/parametric_study_T&D_20250101_120000.csv" -o map.pdf --linear --set iterations=2000
 
-The map needs a P&T results file (P_parameter, T_parameter, L_cnt_avg, wall_number_avg).
+The map needs the results file of a study of any pair of P, T, D, L (its two <key>_parameter
+columns, status, L_cnt_avg, wall_number_avg). The colour scale is logarithmic when the mean CNT
+lengths span more than two decades, linear otherwise; --log or --linear forces one.
 """
 
 
@@ -81,10 +77,19 @@ def keyword(text):
     return key.strip(), parse_value(value)
 
 
+@functools.lru_cache(maxsize=None)
+def study_keys():
+    """The wrapper settings behind each study key, from the study's settings table:
+    {"P": {"range_min": ..., "range_max": ..., "constant": ..., "unit": ...}, ...}."""
+    from velmora import _study_settings
+
+    return _study_settings.settings_by_key()
+
+
 def study_key(text):
     key = text.upper()
-    if key not in STUDY_SETTINGS:
-        raise argparse.ArgumentTypeError(f"unknown parameter {text!r}; use one of P, T, D, L")
+    if key not in study_keys():
+        raise argparse.ArgumentTypeError(f"unknown parameter {text!r}; use one of {', '.join(study_keys())}")
     return key
 
 
@@ -96,15 +101,13 @@ def positive_int(text):
 
 
 def map_request(text):
-    """--map: two of P, T, D, L joined by '&', checked as the study checks it (same messages)."""
-    parts = text.split("&")
-    if len(parts) != 2:
-        raise argparse.ArgumentTypeError(f"Invalid map_requested format: {text}. Expected format: 'X&Y'")
-    for part in parts:
-        if part.upper() not in STUDY_SETTINGS:
-            raise argparse.ArgumentTypeError(f"Unknown parameter '{part.upper()}'. Available: {list(STUDY_SETTINGS)}")
-    if parts[0].upper() == parts[1].upper():
-        raise argparse.ArgumentTypeError(f"Cannot vary the same parameter twice: {parts[0].upper()}")
+    """--map: two of P, T, D, L joined by '&', checked by the study's own parser (same messages)."""
+    from velmora.core.parameter_sweep import _parse_map_request
+
+    try:
+        _parse_map_request(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
     return text
 
 
@@ -212,16 +215,16 @@ def check_settings(pairs, parameters, parser, command):
             parser.error(f"argument --set: {key}={value!r} {problem}")
 
 
-def writable_folder(path, parser):
+def writable_folder(path, parser, option="argument --output"):
     """The output folder exists (or is created) and a file can be written there."""
     if os.path.exists(path) and not os.path.isdir(path):
-        parser.error(f"argument --output: {path} exists and is not a folder")
+        parser.error(f"{option}: {path} exists and is not a folder")
     try:
         os.makedirs(path, exist_ok=True)
         with tempfile.TemporaryFile(dir=path):
             pass
     except OSError as error:
-        parser.error(f"argument --output: cannot write into {path}: {error.strerror or error}")
+        parser.error(f"{option}: cannot write into {path}: {error.strerror or error}")
 
 
 def readable_file(path, parser, option):
@@ -236,28 +239,53 @@ def readable_file(path, parser, option):
         parser.error(f"{option}: cannot read {path}: {error.strerror or error}")
 
 
-def failure_tally(records):
-    """One line: how many runs failed, with each distinct message and its count."""
-    failed = [record["error_message"] for record in records if record["status"] != 1]
-    line = f"{len(failed)} of {len(records)} runs failed"
-    if failed:
-        counts = {}
-        for message in failed:
-            counts[message] = counts.get(message, 0) + 1
-        line += ": " + "; ".join(f"{count} x {message!r}" for message, count in counts.items())
-    return line
+def outcome_tally(records):
+    """One line: runs that succeeded, ended single-walled ("No valid sections found")
+    and failed, with each distinct failure message and its count."""
+    from velmora.core.parameter_sweep import outcome_tally as tally
+
+    return tally(records)
+
+
+def any_result(records):
+    """Whether a run succeeded or ended single-walled: a study with one has a result."""
+    from velmora.core.parameter_sweep import run_outcome
+
+    return any(run_outcome(record) != "failed" for record in records)
+
+
+def figure_file(path, parser, option):
+    """A figure path whose suffix matplotlib can write, in a folder that can be written."""
+    from matplotlib.figure import Figure
+
+    suffix = os.path.splitext(path)[1].lstrip(".").lower()
+    formats = Figure().canvas.get_supported_filetypes()
+    if suffix not in formats:
+        parser.error(f"{option}: cannot write a figure as {path!r}: the suffix must be one of "
+                     + ", ".join("." + f for f in sorted(formats)))
+    writable_folder(os.path.dirname(path) or ".", parser, option)
+
+
+def positive_number(text):
+    value = float(text)
+    if not (math.isfinite(value) and value > 0):
+        raise argparse.ArgumentTypeError(f"must be a positive number, got {text!r}")
+    return value
 
 
 def build_parser():
     parser = argparse.ArgumentParser(
         prog="velmora",
         description="CNT synthesis on floating catalyst particles: parametric studies, single runs and maps. "
-        "Without a command, runs the main job: a 5 x 5 P&T study with its phase map and one run report, "
-        "written into the current folder.",
+        "Without a command, runs the main job: a boundary study of 25 runs on a P&T plane with its map and "
+        "the run report of the run nearest the boundary, written into the current folder.",
         epilog="examples:\n  velmora study --help\n  velmora run --set intnum=8 --set reactor_length=0.02\n"
         "  velmora plot results.csv -o map.png\n\n" + EXIT_CODES,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
+    from velmora import __version__
+
+    parser.add_argument("--version", action="version", version=f"velmora {__version__}")
     commands = parser.add_subparsers(dest="command", metavar="{study,boundary,run,plot}")
 
     study = commands.add_parser(
@@ -284,7 +312,8 @@ def build_parser():
     study.add_argument("--output", default=".", help="folder for the results file and the checkpoint (default .)")
     study.add_argument("--resume", metavar="FILE", default=None,
                        help="checkpoint or results CSV of the same study: its runs are not repeated")
-    study.add_argument("--plot", action="store_true", help="also write the contour map beside the CSV (P&T only)")
+    study.add_argument("--plot", action="store_true", help="also write the map of the two varied parameters "
+                       "beside the CSV (<csv name>.png)")
     add_map_options(study)
     study.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                        "standard error is not a terminal)")
@@ -313,10 +342,10 @@ def build_parser():
     plot = commands.add_parser(
         "plot", help="draw the contour map of a study's results file",
         description="Labels the runs by wall number, trains the phase-boundary classifier and writes the "
-        "contour map of L_cnt_avg with the boundary to a file.",
+        "map of L_cnt_avg over the study's two varied parameters, with the boundary, to a file.",
         epilog=PLOT_EXAMPLES + "\n" + EXIT_CODES, formatter_class=argparse.RawDescriptionHelpFormatter)
     plot.set_defaults(command_parser=plot)
-    plot.add_argument("results", help="results CSV of a P&T study")
+    plot.add_argument("results", help="results CSV of a study (any pair of P, T, D, L)")
     plot.add_argument("-o", "--output", default=None,
                       help="figure file; the format follows the suffix (default: the CSV's name with .png)")
     plot.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
@@ -326,20 +355,13 @@ def build_parser():
 
 
 def add_map_options(parser):
-    parser.add_argument("--log", action="store_true", help="logarithmic colour scale of the map")
-    parser.add_argument("--vmax", type=float, default=None,
+    scale = parser.add_mutually_exclusive_group()
+    scale.add_argument("--log", dest="log", action="store_const", const=True, default=None,
+                       help="logarithmic colour scale of the map (default when the lengths span > 2 decades)")
+    scale.add_argument("--linear", dest="log", action="store_const", const=False,
+                       help="linear colour scale of the map")
+    parser.add_argument("--vmax", type=positive_number, default=None,
                         help="cap of the colour scale, m (default: the largest mean CNT length of the data)")
-
-
-@contextlib.contextmanager
-def working_directory(path):
-    os.makedirs(path, exist_ok=True)
-    previous = os.getcwd()
-    os.chdir(path)
-    try:
-        yield
-    finally:
-        os.chdir(previous)
 
 
 def study_settings(args, parser):
@@ -347,11 +369,11 @@ def study_settings(args, parser):
     try:
         for key, low, high in args.range:
             key = study_key_or_exit(key, parser)
-            settings[STUDY_SETTINGS[key][0]] = study_value(key, low)
-            settings[STUDY_SETTINGS[key][1]] = study_value(key, high)
+            settings[study_keys()[key]["range_min"]] = study_value(key, low)
+            settings[study_keys()[key]["range_max"]] = study_value(key, high)
         for key, value in args.constant:
             key = study_key_or_exit(key, parser)
-            settings[STUDY_SETTINGS[key][2]] = study_value(key, value)
+            settings[study_keys()[key]["constant"]] = study_value(key, value)
     except ValueError as error:
         parser.error(f"argument --range/--constant: {error}")
     return settings
@@ -393,7 +415,7 @@ def run_study(args, parser):
         except ValueError as error:  # a resume file that does not belong to this study; nothing was run
             print(f"velmora study: error: {error}", file=sys.stderr)
             return 2
-        print(failure_tally(records))
+        print(outcome_tally(records))
         if not getattr(wrapper, "results_saved", False):
             print(f"velmora study: error: results file {os.path.join(args.output, wrapper.last_generated_filename)} "
                   "not written; the finished runs are in the checkpoint", file=sys.stderr)
@@ -402,10 +424,12 @@ def run_study(args, parser):
             from velmora import plots
 
             figure = os.path.splitext(wrapper.last_generated_filename)[0] + ".png"
+            model_keys = {k: v for k, v in args.set if k not in classifier_parameters()}
             plots.phase_map(wrapper.last_generated_filename, figure, log=args.log, vmax=args.vmax,
+                            conditions=plots.model_conditions(model_keys),
                             **{k: v for k, v in args.set if k in classifier_parameters()})
             print(f"Figure written to: {os.path.join(args.output, figure)}")
-    return 0 if any(record["status"] == 1 for record in records) else 1
+    return 0 if any_result(records) else 1
 
 
 def plain_name(text):
@@ -436,29 +460,36 @@ def run_one(args, parser):
         figure = os.path.join(args.output, args.name + "_report.png")
         plots.run_report_from_files(summary["histories_npz"], figure, summary_path=summary["summary_json"])
         print(f"  Run report: {figure}")
-    return 0 if summary["status"] == 1 else 1
+    return 0 if summary.get("outcome", "failed") != "failed" else 1
 
 
-RESULT_COLUMNS = ("P_parameter", "T_parameter", "L_cnt_avg", "wall_number_avg")
+RESULT_COLUMNS = ("status", "L_cnt_avg", "wall_number_avg")
 
 
 def plot(args, parser):
     readable_file(args.results, parser, "argument results")
+    from velmora import plots
+
     try:
         import pandas
 
-        columns = list(pandas.read_csv(args.results, nrows=0).columns)
+        frame = pandas.read_csv(args.results)
     except (ValueError, pandas.errors.ParserError, pandas.errors.EmptyDataError) as error:
         parser.error(f"argument results: {args.results} is not a CSV file: {str(error).splitlines()[0]}")
-    missing = [column for column in RESULT_COLUMNS if column not in columns]
+    missing = [column for column in RESULT_COLUMNS if column not in frame.columns]
+    try:
+        plots.study_axes(frame)
+    except ValueError as error:
+        missing.append(str(error))
     if missing:
-        parser.error(f"argument results: {args.results} is not the results file of a P&T study "
-                     f"(no column {', '.join(missing)})")
+        parser.error(f"argument results: {args.results} is not the results file of a study "
+                     f"(no column {'; '.join(missing)})")
+    if frame.empty:
+        parser.error(f"argument results: {args.results} holds no run")
     check_settings(args.set, classifier_parameters(), parser, "plot")
     figure = args.output or os.path.splitext(args.results)[0] + ".png"
-    from velmora import plots
-
-    plots.phase_map(args.results, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+    figure_file(figure, parser, "argument -o/--output")
+    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 
@@ -472,7 +503,7 @@ def main(argv=None):
 
         matplotlib.use("Agg")
     if args.command is None:
-        from velmora.__main__ import main_job
+        from velmora._main_job import main_job
 
         main_job(".")
         return 0
