@@ -24,7 +24,8 @@ max over both directions. "No valid sections found" counts as wall number 1.
 Wall time of a uniform grid is its runs' share of the reference map's wall
 time (the same runs on the same two workers). The surrogate's share is the
 time spent in the Gaussian-process fits over the study's wall time.
---compare prints the distance of a boundary CSV (velmora boundary) to a plane's reference.
+--compare prints the distance of a boundary CSV (velmora boundary) to a plane's
+reference; --figure draws the README's figure.
 """
 
 import argparse
@@ -280,15 +281,71 @@ def compare(name, boundary_csv):
     print(f"{boundary_csv} against the 21 x 21 reference of {name}: mean {mean:.3f} %, max {worst:.3f} % of the span")
 
 
+def draw_figure(name, budget, path):
+    """The README's figure: the reference map, its boundary, and a boundary study's runs and curve."""
+    from matplotlib.colors import LogNorm
+    from matplotlib.figure import Figure
+
+    from velmora.core.parameter_sweep import Mapping_Wrapper
+
+    u, v, grid, frame = reference_grid(name)
+    (p_range, t_range) = plane_ranges(name)
+    with tempfile.TemporaryDirectory() as folder, contextlib.redirect_stdout(io.StringIO()):
+        previous = os.getcwd()
+        os.chdir(folder)
+        try:
+            wrapper = Mapping_Wrapper(**dict(PLANES[name], total_data_points=budget))
+            records = wrapper.run_boundary_study(budget=budget, max_workers=2)
+            table = wrapper.boundary_table()
+            rounds = wrapper.boundary_state["rounds"]
+        finally:
+            os.chdir(previous)
+    p = p_range[0] + u * (p_range[1] - p_range[0])
+    t = t_range[0] + v * (t_range[1] - t_range[0])
+    fig = Figure(figsize=(8, 6.5), layout="constrained")
+    ax = fig.add_subplot()
+    walls = np.exp(grid.T)
+    mesh = ax.pcolormesh(p, t, walls, norm=LogNorm(vmin=max(walls.min(), 1.0), vmax=walls.max()), cmap="viridis",
+                         shading="nearest")
+    fig.colorbar(mesh, ax=ax, label="mean CNT wall number of the 21 x 21 reference runs")
+    for curve in spline_curves(u, v, grid):
+        ax.plot(p_range[0] + curve[:, 0] * (p_range[1] - p_range[0]),
+                t_range[0] + curve[:, 1] * (t_range[1] - t_range[0]), color="white", lw=4,
+                label="reference boundary (spline through 441 runs)")
+    for _, part in table.groupby("segment"):
+        ax.plot(part["P_parameter"], part["T_parameter"], color="black", lw=1.3, ls="--",
+                label=f"boundary study, {len(records)} runs")
+    points = ax.scatter([r["P_parameter"] for r in records], [r["T_parameter"] for r in records], c=rounds,
+                        cmap="autumn", edgecolor="black", s=45, zorder=5, clip_on=False)
+    fig.colorbar(points, ax=ax, label="round of the boundary study's run (0: start design)")
+    handles, labels = ax.get_legend_handles_labels()
+    unique = dict(zip(labels, handles))
+    ax.legend(unique.values(), unique.keys(), loc="lower left", fontsize=8)
+    ax.set_xlabel("inlet C2H2 mole fraction P (-)")
+    ax.set_ylabel("temperature T (K)")
+    conditions = ", ".join(f"{k}={v}" for k, v in PLANES[name].items() if k not in ("map_requested",)
+                           and not k.endswith(("_min", "_max")))
+    ax.set_title(f"boundary at wall number 2: {len(records)} adaptive runs against a 21 x 21 uniform map\n"
+                 f"{conditions}", fontsize=10)
+    ax.set_xlim(*p_range)
+    ax.set_ylim(*t_range)
+    fig.savefig(path, dpi=80)
+    return fig
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--planes", nargs="+", default=list(PLANES), choices=list(PLANES))
     parser.add_argument("--budgets", nargs="+", type=int, default=[15, 25, 40])
     parser.add_argument("--adaptive-budgets", nargs="*", type=int, default=[25, 40])
     parser.add_argument("--compare", nargs=2, metavar=("PLANE", "BOUNDARY_CSV"))
+    parser.add_argument("--figure", metavar="PNG", help="draw the README's figure (main plane, budget 25) and stop")
     args = parser.parse_args()
     if args.compare:
         compare(*args.compare)
+        return
+    if args.figure:
+        draw_figure("ni_main", 25, args.figure)
         return
     for name in args.planes:
         compute_reference(name)
