@@ -48,7 +48,8 @@ def test_study_writes_records_boundary_and_checkpoint(finished, capsys):
     assert list(results.columns[:10]) == RECORD_COLUMNS
     assert sorted(results.columns[10:]) == ["D_parameter_constant", "L_parameter_constant"]
     assert wrapper.last_generated_filename.startswith("boundary_study_P&T_")
-    assert (directory / "boundary_study_P&T.checkpoint.jsonl").read_text().count("\n") == len(records)
+    checkpoint = (directory / "boundary_study_P&T.checkpoint.jsonl").read_text().splitlines()
+    assert checkpoint[0].startswith('{"study_settings"') and len(checkpoint) == len(records) + 1
     # Every point lies in the plane; the first round is the start design.
     assert results["P_parameter"].between(0.001, 0.01).all() and results["T_parameter"].between(800, 1000).all()
     assert wrapper.boundary_state["rounds"][0] == 0
@@ -91,9 +92,9 @@ def test_boundary_map_shows_runs_rounds_band_and_conditions(finished, tmp_path):
 
 def test_killed_study_resumes_to_the_same_points(finished, tmp_path, capsys):
     directory, wrapper, records = finished
-    # A study killed after three runs, while writing the fourth line.
+    # A study killed after three runs, while writing the fourth (the first line holds its settings).
     lines = (directory / "boundary_study_P&T.checkpoint.jsonl").read_text().splitlines(keepends=True)
-    (tmp_path / "killed.jsonl").write_text("".join(lines[:3]) + lines[3][:25])
+    (tmp_path / "killed.jsonl").write_text("".join(lines[:4]) + lines[4][:25])
     capsys.readouterr()
     resumed, again = run_in(tmp_path, budget=6, batch_size=2, resume=str(tmp_path / "killed.jsonl"))
     out = capsys.readouterr().out
@@ -111,6 +112,12 @@ def test_resume_with_other_settings_is_refused_before_any_run(finished, tmp_path
     checkpoint = tmp_path / "study.jsonl"
     shutil.copy(directory / "boundary_study_P&T.checkpoint.jsonl", checkpoint)
     capsys.readouterr()
+    with pytest.raises(ValueError, match="seed"):
+        run_in(tmp_path, budget=6, batch_size=2, seed=1, resume=str(checkpoint))
+    # Without the settings line (a file from before studies kept them) the
+    # replay itself finds that the recorded points are not this plan's.
+    lines = checkpoint.read_text().splitlines(keepends=True)
+    checkpoint.write_text("".join(lines[1:]))
     with pytest.raises(ValueError, match="different study"):
         run_in(tmp_path, budget=6, batch_size=2, seed=1, resume=str(checkpoint))
     assert "Simulation " not in capsys.readouterr().out

@@ -44,7 +44,7 @@ def test_study_with_workers_then_plot(tmp_path):
     assert frame["status"].tolist() == [1, 1, 1, 1]
     assert frame["T_parameter"].tolist() == [800.0, 950.0, 800.0, 950.0]
     assert frame["L_parameter_constant"].unique().tolist() == [0.02]
-    assert (runs / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 4
+    assert (runs / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 5  # settings + 4 runs
     assert csv[0].with_suffix(".png").read_bytes()[:4] == b"\x89PNG"
     assert "Checkpoint file: parametric_study_P&T.checkpoint.jsonl" in done.stdout
 
@@ -269,15 +269,36 @@ def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch,
     assert "Error saving results: [Errno 28] No space left on device" in out
     assert out.splitlines()[-2].startswith("  Results NOT saved (the file could not be written): parametric_study_")
     assert err.startswith("velmora study: error: results file full") and "not written" in err
-    assert len((tmp_path / "full" / "parametric_study_P&T.checkpoint.jsonl").read_text().splitlines()) == 4
+    assert len((tmp_path / "full" / "parametric_study_P&T.checkpoint.jsonl").read_text().splitlines()) == 5
     monkeypatch.undo()
 
     # a checkpoint record a finished run cannot have written is refused, naming file and line
     monkeypatch.setattr(ps, "MovingSectionalModel", Scripted)
     checkpoint = tmp_path / "half" / "parametric_study_P&T.checkpoint.jsonl"
     lines = checkpoint.read_text().splitlines()
-    checkpoint.write_text(lines[0] + "\n" + lines[1].replace('"status": 1', '"status": NaN') + "\n")
+    checkpoint.write_text("\n".join([lines[0], lines[1], lines[2].replace('"status": 1', '"status": NaN')]) + "\n")
     code, out, err = run_main(capsys, "study", "--points", "4", "--output", "again", "--resume", str(checkpoint))
     assert code == 2 and "Simulation" not in out
-    assert err == (f"velmora study: error: {checkpoint}, line 2: recorded run 2 is not a finished run's record: "
+    assert err == (f"velmora study: error: {checkpoint}, line 3: recorded run 2 is not a finished run's record: "
                    "status must be 0 or 1\n")
+
+
+def test_run_outcomes_count_single_walled_runs_as_results():
+    """A run with every section at wall number 1 is its own outcome, below the threshold;
+    the tally quotes failure messages as Python would and keeps their first-seen order."""
+    records = [
+        {"status": 1, "error_message": "", "wall_number_avg": 1.5},
+        {"status": 1, "error_message": "", "wall_number_avg": 2.0},
+        {"status": 0, "error_message": "No valid sections found", "wall_number_avg": None},
+        {"status": 0, "error_message": "it's broken", "wall_number_avg": None},
+        {"status": 0, "error_message": float("nan"), "wall_number_avg": float("nan")},  # an empty field read back
+        {"status": 0, "error_message": "it's broken"},
+    ]
+    assert [ps.run_outcome(r) for r in records] == ["succeeded", "succeeded", "single-walled", "failed", "failed",
+                                                     "failed"]
+    assert [ps.outcome_label(r) for r in records] == [1, 0, 1, -1, -1, -1]
+    assert ps.outcome_label(records[2], wall_threshold=1.0) == 0  # nothing lies below wall number 1
+    assert ps.outcome_tally(records) == ('6 runs: 2 succeeded, 1 single-walled (No valid sections found: no section '
+                                         'above wall number 1), 3 failed: 2 x "it\'s broken"; 1 x \'\'')
+    with pytest.raises(KeyError):
+        ps.run_outcome({"error_message": ""})

@@ -480,7 +480,7 @@ def test_small_study_end_to_end(tmp_path, monkeypatch, capsys):
     assert [r["status"] for r in results] == [1, 1, 1, 1], [r["error_message"] for r in results]
     study_lines = capsys.readouterr().out.splitlines()
     assert not any(line.startswith("Checkpoint file") for line in study_lines)  # a plain call prints as always
-    assert (tmp_path / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 4
+    assert (tmp_path / "parametric_study_P&T.checkpoint.jsonl").read_text().count("\n") == 5  # settings + 4 runs
     walls = [r["wall_number_avg"] for r in results]
     assert min(walls) < 2 < max(walls)  # both classes, so a phase boundary exists
     assert all(r["L_cnt_avg"] > 0 and r["dm_avg"] > 0 for r in results)

@@ -147,6 +147,10 @@ def test_run_report_without_surface_kinetics_says_not_computed(tmp_path):
     assert len(panel(fig, "population").get_lines()[0].get_xdata()) == len(time_points)
     assert "surface kinetics off" in fig._suptitle.get_text()
     assert "not advanced without surface kinetics" in panel(fig, "gas composition").get_title()
+    # the gas is recorded every step even so, and stays what the first gas step made it
+    assert len(model.gas_composition_saved) == len(time_points)
+    assert all(entry == model.gas_composition_saved[0] for entry in model.gas_composition_saved)
+    assert model.gas_composition_saved[0]["C2H2"] == model.AA12_initial["C2H2"]
 
 
 def test_run_report_of_a_run_stopped_early(tmp_path):
@@ -320,6 +324,15 @@ def test_phase_map_of_any_pair_names_the_conditions_and_is_reproducible(tmp_path
         for k in "xy":
             plots.phase_map(frame, str(tmp_path / f"{k}.{suffix}"), iterations=20)
         assert (tmp_path / f"x.{suffix}").read_bytes() == (tmp_path / f"y.{suffix}").read_bytes()
+    # the settings file a study writes beside its results file names the conditions
+    csv = tmp_path / "parametric_study_T&D_20250101_120000.csv"
+    frame.to_csv(csv, index=False)
+    csv.with_suffix(".json").write_text('{"study": "grid", "model_keywords": {"catalsyt_element": "Fe", '
+                                        '"surface_kinetics_type": "Surface_Kinetics_Ma_etal_2005", "intnum": 35, '
+                                        '"reactor_length": 0.6, "xdtube": 0.03}}')
+    fig = plots.phase_map(str(csv), iterations=20)
+    assert fig.axes[0].get_title().splitlines()[1] == ("held at P = 0.0045, L = 0.1 m; Fe catalyst, "
+                                                       "surface model Ma et al. 2005, xdtube=0.03")
     # another seed starts the classifier elsewhere
     X = np.column_stack((frame["T_parameter"], frame["D_parameter"]))
     y = (walls < 2).astype(int)

@@ -39,9 +39,10 @@ def simulation_ids(out):
 
 
 def checkpoint_ids(path):
-    import json
-
-    return [json.loads(line)["simulation_id"] for line in open(path) if line.strip()]
+    """Run numbers of the checkpoint's records (its first line holds the study's settings)."""
+    lines = [json.loads(line) for line in open(path) if line.strip()]
+    assert list(lines[0]) == ["study_settings"]
+    return [line["simulation_id"] for line in lines[1:]]
 
 
 @pytest.fixture(scope="module")
@@ -118,7 +119,7 @@ def test_sigkill_then_resume_loses_and_repeats_nothing(reference, tmp_path, caps
     deadline = time.monotonic() + 120
     try:
         while time.monotonic() < deadline:
-            if checkpoint.exists() and checkpoint.read_text().count("\n") >= 5:
+            if checkpoint.exists() and checkpoint.read_text().count("\n") >= 6:  # settings + 5 runs
                 break
             assert child.poll() is None, "the study ended before it could be killed"
             time.sleep(0.05)
@@ -144,7 +145,7 @@ def test_sigkill_then_resume_loses_and_repeats_nothing(reference, tmp_path, caps
 
 class ScriptedModel:
     """Stands in for the reactor model: fails at 800 K with an awkward message,
-    otherwise leaves a solved state with non-finite and tiny summaries."""
+    otherwise leaves a solved state with tiny and non-finite summaries."""
 
     def __init__(self, **kwargs):
         self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
@@ -166,7 +167,10 @@ def test_checkpoint_and_csv_resume_reproduce_odd_records(tmp_path, monkeypatch, 
     study = dict(map_requested="T&P", total_data_points=4, reactor_length_range_constant=1)
     first, first_csv = run_in(tmp_path, study)
     assert first[0]["error_message"] == 'bad "value", ünïcode,\nsecond line\ttab'
-    assert np.isnan(first[2]["dm_avg"]) and first[2]["wall_number_avg"] == np.inf
+    # NaN and infinite summaries are no result: a failed run, those summaries empty
+    assert first[2]["status"] == 0 and first[2]["N_total"] == 5.0
+    assert first[2]["error_message"] == "a summary is not finite: dm_avg = nan, wall_number_avg = inf"
+    assert first[2]["dm_avg"] is None and first[2]["wall_number_avg"] is None
     assert type(first[0]["L_parameter_constant"]) is int and type(first[0]["T_parameter"]) is np.float64
     capsys.readouterr()
 
@@ -203,14 +207,16 @@ def test_resume_refuses_another_study_and_bad_options(reference, tmp_path, monke
         run_in(tmp_path, resume=str(tmp_path / "missing.jsonl"))
 
     # records a finished run cannot have written are refused, naming file and line
-    good = dict(reference[0][0], L_cnt_avg=float("nan"), wall_number_avg=float("inf"), dm_avg=None)
+    good = dict(reference[0][0], dm_avg=None)
     for change, why in [({"status": float("nan")}, "status must be 0 or 1"),
                         ({"status": 2}, "status must be 0 or 1"),
                         ({"T_parameter": float("inf")}, "T_parameter is infinite, not a finite number"),
                         ({"L_parameter_constant": None}, "L_parameter_constant is missing, not a finite number"),
                         ({"simulation_id": 1.0}, "simulation_id is a number, not a whole number"),
                         ({"error_message": None}, "error_message is missing, not text"),
-                        ({"N_total": "many"}, "N_total is text, not a number")]:
+                        ({"N_total": "many"}, "N_total is text, not a finite number or missing"),
+                        ({"wall_number_avg": float("inf")}, "wall_number_avg is infinite, not a finite number or missing"),
+                        ({"wall_number_avg": float("nan")}, "wall_number_avg is NaN, not a finite number or missing")]:
         bad = tmp_path / "bad.jsonl"
         bad.write_text(json.dumps(good) + "\n" + json.dumps(dict(good, **change)) + "\n")
         with pytest.raises(ValueError, match=re.escape(f"{bad}, line 2: recorded run 2 is not a finished run's "

@@ -19,6 +19,7 @@
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
+#include "parameter_sweep/study_settings.hpp"
 #include "study/boundary_curve.hpp"
 #include "study/boundary_files.hpp"
 #include "study/boundary_search.hpp"
@@ -26,6 +27,7 @@
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
 #include "study/study_parameters.hpp"
+#include "study/study_settings.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -204,7 +206,24 @@ struct RecordedBoundaryRuns {
     std::vector<study::FlatRecord> all;
 };
 
-RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::vector<std::string>& columns) {
+// The settings of a boundary study: those of any study (map, ranges,
+// constants, model keywords) and the search's own, which fix its points.
+study::JsonValue boundary_settings_of(py::handle wrapper, py::handle config, const bd::SearchSettings& search) {
+    study::JsonValue settings = study_settings_of(wrapper, config, "boundary");
+    study::JsonValue::Object own{
+        {"budget", study::JsonValue{static_cast<long long>(search.budget)}},
+        {"batch_size", study::JsonValue{static_cast<long long>(search.batch_size)}},
+        {"threshold", study::JsonValue{std::exp(search.level)}},
+        {"tolerance", study::JsonValue{search.tolerance}},
+        {"seed", study::JsonValue{static_cast<long long>(search.seed)}},
+    };
+    if (auto* members = std::get_if<study::JsonValue::Object>(&settings.value))
+        members->emplace_back("boundary_search", study::JsonValue{std::move(own)});
+    return settings;
+}
+
+RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::vector<std::string>& columns,
+                                           const study::JsonValue& settings) {
     const std::string name = text_of(source);
     const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
     std::vector<study::FlatRecord> records;
@@ -217,9 +236,11 @@ RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::
         } catch (const ValueError& e) {
             throw ValueError(name + ": " + e.what());
         }
+        check_same_study(contents.settings, settings, name + ", line " + std::to_string(contents.settings_line_number));
         records = std::move(contents.records);
         for (const std::size_t line : contents.line_numbers) places.push_back(name + ", line " + std::to_string(line));
     } else {
+        check_same_study(settings_beside(name), settings, study::settings_file_name(name));
         std::size_t row = 0;
         for (py::handle record : results_file().attr("read_results_csv")(source)) {
             records.push_back(flat_record_of(record));
@@ -377,7 +398,7 @@ struct OwnPool {
     ~OwnPool() {
         if (pool.is_none()) return;
         try {
-            pool.attr("shutdown")(py::arg("wait") = true, py::arg("cancel_futures") = true);
+            study_execution().attr("_shut_down")(pool, true);
         } catch (py::error_already_set&) {
         }
     }
@@ -445,13 +466,14 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
                      std::to_string(settings.batch_size) + ", wall-number threshold " +
                      text_of(py::repr(threshold))});
 
+    const study::JsonValue study_settings = boundary_settings_of(self, config, settings);
     if (!resume.is_none()) {
-        evaluator.recorded = load_boundary_records(resume, evaluator.columns);
+        evaluator.recorded = load_boundary_records(resume, evaluator.columns, study_settings);
         velmora::print_line(study::resume_line(evaluator.recorded.by_id.size(), settings.budget, text_of(resume)));
     }
     const std::string checkpoint_name = bd::checkpoint_file_name(map_text);
     study::CheckpointWriter checkpoint;
-    if (checkpoint.start(checkpoint_name, evaluator.recorded.all))
+    if (checkpoint.start(checkpoint_name, evaluator.recorded.all, &study_settings))
         velmora::print_line("Checkpoint file: " + checkpoint_name);
     else
         velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
@@ -481,6 +503,11 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     }
     const std::string results_name = bd::results_file_name(map_text, study::local_time_now());
     report.results_saved = py::bool_(self.attr("save_results")(results, results_name));
+    if (report.results_saved && !write_settings_beside(results_name, study_settings)) {
+        velmora::print_line("Error saving results: settings file " + study::settings_file_name(results_name) +
+                            " not written");
+        report.results_saved = false;
+    }
     report.results_file = results_name;
 
     std::vector<bd::CurveRow> rows;

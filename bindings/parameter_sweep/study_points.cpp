@@ -7,6 +7,7 @@
 // MovingSectionalModel and the study parameters' apply functions.
 #include "parameter_sweep/study_points.hpp"
 
+#include <cmath>
 #include <exception>
 
 #include "study/run_record.hpp"
@@ -57,6 +58,18 @@ void summarize_solved_model(py::handle model, py::dict record) {
     }
     record["wall_number_avg"] = study::number_weighted_mean(final_walls, 0, final_y, sections, total);
     record["status"] = 1;
+
+    // A summary that came out NaN or infinite is no result: the run is
+    // recorded as failed, with those summaries left empty.
+    std::vector<std::pair<std::string, double>> summaries;
+    for (const char* name : {"N_total", "dm_avg", "L_cnt_avg", "wall_number_avg"})
+        if (!record[name].is_none()) summaries.emplace_back(name, real_number(record[name], name));
+    const std::string note = study::non_finite_summary_note(summaries);
+    if (note.empty()) return;
+    for (const auto& [name, value] : summaries)
+        if (!std::isfinite(value)) record[name.c_str()] = py::none();
+    record["status"] = 0;
+    record["error_message"] = note;
 }
 
 // Adds the integration-failure note of a solved model to the record's message,

@@ -17,9 +17,11 @@
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
 #include "parameter_sweep/study_points.hpp"
+#include "parameter_sweep/study_settings.hpp"
 #include "study/checkpoint.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
+#include "study/study_settings.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -55,6 +57,8 @@ struct PlannedPoint {
 struct RecordedRuns {
     std::vector<study::FlatRecord> records;
     std::vector<study::RecordPlace> places;
+    std::optional<study::JsonValue> settings;  // none in files written before studies kept them
+    std::string settings_place;                 // "<checkpoint>, line 1" or the settings file
 };
 
 // The records of a resume source: a checkpoint (lines of JSON objects, a torn
@@ -64,18 +68,27 @@ RecordedRuns load_recorded(const py::object& source) {
     const std::string name = text_of(source);
     const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
     RecordedRuns runs;
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && text[first] == '{') {
+    study::RecordedFileKind kind;
+    try {
+        kind = study::recorded_file_kind(text);
+    } catch (const ValueError& e) {
+        throw ValueError(name + ", " + e.what());
+    }
+    if (kind == study::RecordedFileKind::checkpoint) {
         study::CheckpointContents contents;
         try {
             contents = study::read_checkpoint_text(text);
         } catch (const ValueError& e) {
             throw ValueError(name + ": " + e.what());
         }
+        runs.settings = std::move(contents.settings);
+        runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
         runs.records = std::move(contents.records);
         for (const std::size_t line : contents.line_numbers) runs.places.push_back({name, "line " + std::to_string(line)});
         return runs;
     }
+    runs.settings = settings_beside(name);
+    runs.settings_place = study::settings_file_name(name);
     std::size_t row = 0;
     for (py::handle record : results_file().attr("read_results_csv")(source)) {
         runs.records.push_back(flat_record_of(record));
@@ -84,15 +97,22 @@ RecordedRuns load_recorded(const py::object& source) {
     return runs;
 }
 
-void check_run_options(py::object max_workers, py::object executor) {
+void check_run_options(py::object max_workers, py::object executor, py::object run_timeout) {
     if (!max_workers.is_none() && !executor.is_none())
         throw py::value_error("give either max_workers or executor, not both");
     if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
+    if (!run_timeout.is_none()) {
+        study::check_run_timeout(real_number(run_timeout, "run_timeout"));
+        if (!executor.is_none()) study_execution().attr("check_timeout_support")(executor);
+    }
 }
 
 py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
-                              bool progress) {
-    check_run_options(max_workers, executor);
+                              bool progress, py::object run_timeout) {
+    check_run_options(max_workers, executor, run_timeout);
+    // A run in this process cannot be stopped; with a time limit and no
+    // workers the points run one at a time in one worker process instead.
+    if (!run_timeout.is_none() && max_workers.is_none() && executor.is_none()) max_workers = py::int_(1);
     velmora::print_line("Starting Automated Parametric Study...");
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
@@ -110,6 +130,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     const std::vector<std::string> columns = study::record_columns(y_key, x_key, constant_names);
     py::object map_type = self.attr("map_requested");
     const std::string map_text = text_of(map_type);
+    const study::JsonValue settings = study_settings_of(self, config, "parametric");
 
     std::vector<PlannedPoint> points;
     std::vector<study::GridPoint> grid;
@@ -133,6 +154,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     std::vector<study::FlatRecord> recovered;
     if (!resume.is_none()) {
         const RecordedRuns recorded = load_recorded(resume);
+        check_same_study(recorded.settings, settings, recorded.settings_place);
         const auto matched = study::match_recorded_points(grid, columns, map_text, recorded.records, recorded.places);
         for (std::size_t k = 0; k < points.size(); ++k) {
             if (!matched[k]) continue;
@@ -147,7 +169,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     // A plain call prints exactly what a study always printed; the checkpoint's
     // name is announced only with the options that come with it.
     const bool plain_call = max_workers.is_none() && executor.is_none() && resume.is_none();
-    if (checkpoint.start(checkpoint_name, recovered)) {
+    if (checkpoint.start(checkpoint_name, recovered, &settings)) {
         if (!plain_call) velmora::print_line("Checkpoint file: " + checkpoint_name);
     } else
         velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
@@ -195,9 +217,20 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
         const bool own_pool = executor.is_none();
         if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
         py::object outcomes =
-            study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool);
+            study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool,
+                                                      run_timeout);
         for (py::handle item : outcomes) {
             const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
+            if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
+                const std::string message = study::time_limit_message(real_number(run_timeout, "run_timeout"));
+                py::dict record = new_run_record(columns, py::int_(points[k].simulation_id), map_type,
+                                                 points[k].y_value, points[k].x_value, constant_keys, constant_values);
+                record["error_message"] = message;
+                show(points[k].line);
+                show("    Failed: " + message);
+                finish_point(k, record);
+                continue;
+            }
             py::tuple outcome = item[py::int_(1)];
             std::string printed = text_of(outcome[1]);
             if (!printed.empty() && printed.back() == '\n') printed.pop_back();
@@ -212,7 +245,14 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     py::list results;
     for (const auto& record : slots) results.append(record);
     const std::string final_filename = study::results_file_name(map_text, study::local_time_now());
-    const bool saved = py::bool_(self.attr("save_results")(results, final_filename));
+    bool saved = py::bool_(self.attr("save_results")(results, final_filename));
+    // The settings beside the results, so that a resume from the file can
+    // tell whether it belongs to the study resumed.
+    if (saved && !write_settings_beside(final_filename, settings)) {
+        velmora::print_line("Error saving results: settings file " + study::settings_file_name(final_filename) +
+                            " not written");
+        saved = false;
+    }
     py::setattr(self, "last_generated_filename", py::str(final_filename));
     py::setattr(self, "results", results);
     py::setattr(self, "results_saved", py::bool_(saved));
@@ -235,7 +275,7 @@ void register_study_runner(py::object wrapper_cls) {
                "Writes the run records as CSV (no index column); False after printing the error when that fails.");
     add_method(wrapper_cls, "run_parametric_study", &run_parametric_study, py::kw_only(),
                py::arg("max_workers") = py::none(), py::arg("executor") = py::none(), py::arg("resume") = py::none(),
-               py::arg("progress") = false,
+               py::arg("progress") = false, py::arg("run_timeout") = py::none(),
                "Runs every grid point, records each run (failures included), writes the time-stamped CSV and "
                "returns the records.\n\n"
                "Every finished record is also appended at once to parametric_study_<map>.checkpoint.jsonl in the "
@@ -246,7 +286,14 @@ void register_study_runner(py::object wrapper_cls) {
                "the points it records are not run again; a record that a finished run cannot have written is refused "
                "(ValueError naming the file and line). progress=True draws a tqdm progress bar on standard error. "
                "results_saved tells whether the results file was written; when it was not, the last line says so "
-               "and the records are still returned.");
+               "and the records are still returned.\n\n"
+               "run_timeout (seconds) stops a run past that time: it is recorded as failed with error_message "
+               "'exceeded the time limit of N s' and the study goes on. Worker processes of max_workers (and, with "
+               "run_timeout but no workers, one worker process) are ended and replaced; other executors cannot stop "
+               "a started run, which is then given up at the limit and left to end on its worker (Dask is refused). "
+               "The study's settings are kept as the checkpoint's first line and beside the results file "
+               "(<results>.json); a resume from a file whose settings differ is refused (ValueError naming the "
+               "first difference).");
 }
 
 }  // namespace velmora::bind::sweep

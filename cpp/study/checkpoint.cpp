@@ -63,11 +63,27 @@ void append_utf8(std::string& out, unsigned code) {
     }
 }
 
-// Recursive-descent reader of one flat JSON object; every method returns false
-// at the first character that does not fit.
+// Recursive-descent reader of one flat JSON object (a run record) or of any
+// JSON value (the study settings); every method returns false at the first
+// character that does not fit. A whole number beyond 64 bits is not cut or
+// rounded: it fails, with the reason in problem().
 class LineParser {
 public:
     explicit LineParser(std::string_view text) : s_(text) {}
+
+    const std::string& problem() const { return problem_; }
+    // 1-based line of the text where reading stopped.
+    std::size_t line() const {
+        std::size_t n = 1;
+        for (std::size_t k = 0; k < i_ && k < s_.size(); ++k) n += s_[k] == '\n';
+        return n;
+    }
+
+    bool document(JsonValue& out) {
+        skip_blanks();
+        if (!value(out, 0)) return false;
+        return at_end();
+    }
 
     bool object(FlatRecord& record) {
         skip_blanks();
@@ -94,6 +110,60 @@ public:
 private:
     std::string_view s_;
     std::size_t i_ = 0;
+    std::string problem_;
+
+    // Settings nest a few levels; a deeper document is not one of ours (and
+    // must not exhaust the stack).
+    static constexpr int kMaxDepth = 32;
+
+    bool value(JsonValue& out, int depth) {
+        if (depth > kMaxDepth) return false;
+        if (take('{')) {
+            JsonValue::Object members;
+            skip_blanks();
+            if (!take('}')) {
+                while (true) {
+                    std::string key;
+                    JsonValue member;
+                    skip_blanks();
+                    if (!string(key)) return false;
+                    skip_blanks();
+                    if (!take(':')) return false;
+                    skip_blanks();
+                    if (!value(member, depth + 1)) return false;
+                    members.emplace_back(std::move(key), std::move(member));
+                    skip_blanks();
+                    if (take(',')) continue;
+                    if (take('}')) break;
+                    return false;
+                }
+            }
+            out.value = std::move(members);
+            return true;
+        }
+        if (take('[')) {
+            JsonValue::Array items;
+            skip_blanks();
+            if (!take(']')) {
+                while (true) {
+                    JsonValue item;
+                    skip_blanks();
+                    if (!value(item, depth + 1)) return false;
+                    items.push_back(std::move(item));
+                    skip_blanks();
+                    if (take(',')) continue;
+                    if (take(']')) break;
+                    return false;
+                }
+            }
+            out.value = std::move(items);
+            return true;
+        }
+        CellValue cell_value;
+        if (!cell(cell_value)) return false;
+        std::visit([&](auto&& v) { out.value = v; }, cell_value);
+        return true;
+    }
 
     void skip_blanks() {
         while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n')) ++i_;
@@ -190,6 +260,12 @@ private:
         } else {
             long long n = 0;
             const auto [end, ec] = std::from_chars(first, last, n);
+            if (ec == std::errc::result_out_of_range) {
+                const std::size_t digits = static_cast<std::size_t>(last - first) - (*first == '-');
+                problem_ = "the whole number " + std::string(first, std::min<std::size_t>(last - first, 12)) +
+                           "... (" + std::to_string(digits) + " digits) is beyond the range of a record";
+                return false;
+            }
             if (ec != std::errc() || end != last) return false;
             value = n;
         }
@@ -238,6 +314,62 @@ std::string checkpoint_line(const FlatRecord& record) {
     return out;
 }
 
+namespace {
+
+void append_json(std::string& out, const JsonValue& node, int indent, int depth) {
+    // indent < 0: everything on one line, items separated by ", "
+    const auto newline = [&](int level) {
+        if (indent < 0) return;
+        out += '\n';
+        out.append(static_cast<std::size_t>(indent * level), ' ');
+    };
+    const char* separator = indent < 0 ? ", " : ",";
+    const auto& value = node.value;
+    if (std::holds_alternative<std::monostate>(value)) out += "null";
+    else if (const bool* b = std::get_if<bool>(&value)) out += *b ? "true" : "false";
+    else if (const long long* n = std::get_if<long long>(&value)) out += std::to_string(*n);
+    else if (const double* x = std::get_if<double>(&value)) append_json_float(out, *x);
+    else if (const std::string* text = std::get_if<std::string>(&value)) append_json_string(out, *text);
+    else if (const auto* items = std::get_if<JsonValue::Array>(&value)) {
+        if (items->empty()) {
+            out += "[]";
+            return;
+        }
+        out += '[';
+        for (std::size_t k = 0; k < items->size(); ++k) {
+            if (k) out += separator;
+            newline(depth + 1);
+            append_json(out, (*items)[k], indent, depth + 1);
+        }
+        newline(depth);
+        out += ']';
+    } else {
+        const auto& members = std::get<JsonValue::Object>(value);
+        if (members.empty()) {
+            out += "{}";
+            return;
+        }
+        out += '{';
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            if (k) out += separator;
+            newline(depth + 1);
+            append_json_string(out, members[k].first);
+            out += ": ";
+            append_json(out, members[k].second, indent, depth + 1);
+        }
+        newline(depth);
+        out += '}';
+    }
+}
+
+}  // namespace
+
+std::string json_document(const JsonValue& value, int indent) {
+    std::string out;
+    append_json(out, value, indent, 0);
+    return out;
+}
+
 std::optional<FlatRecord> parse_checkpoint_line(std::string_view line) {
     FlatRecord record;
     LineParser parser(line);
@@ -245,26 +377,82 @@ std::optional<FlatRecord> parse_checkpoint_line(std::string_view line) {
     return record;
 }
 
+std::string json_line(const JsonValue& value) {
+    std::string out;
+    append_json(out, value, -1, 0);
+    return out;
+}
+
+JsonValue parse_json_document(std::string_view text) {
+    JsonValue value;
+    LineParser parser(text);
+    if (!parser.document(value))
+        throw ValueError("line " + std::to_string(parser.line()) + ": not JSON" +
+                         (parser.problem().empty() ? std::string() : " (" + parser.problem() + ")"));
+    return value;
+}
+
+std::string settings_line(const JsonValue& settings) {
+    JsonValue line;
+    line.value = JsonValue::Object{{std::string(kSettingsKey), settings}};
+    return json_line(line);
+}
+
+namespace {
+
+// The settings of a line {"study_settings": {...}}, or nullopt for any other line.
+std::optional<JsonValue> settings_of_line(std::string_view line) {
+    JsonValue value;
+    LineParser parser(line);
+    if (!parser.document(value)) return std::nullopt;
+    const auto* members = std::get_if<JsonValue::Object>(&value.value);
+    if (!members || members->size() != 1 || members->front().first != kSettingsKey ||
+        !std::holds_alternative<JsonValue::Object>(members->front().second.value))
+        return std::nullopt;
+    return members->front().second;
+}
+
+}  // namespace
+
 CheckpointContents read_checkpoint_text(std::string_view text) {
     CheckpointContents contents;
     std::size_t position = 0, line_number = 0;
+    bool first_line = true;
     while (position < text.size()) {
         const std::size_t newline = text.find('\n', position);
         const bool complete = newline != std::string_view::npos;
         const std::size_t end = complete ? newline : text.size();
         const std::string_view line = text.substr(position, end - position);
         ++line_number;
-        const bool last = !complete || end + 1 >= text.size();
         const bool blank = line.find_first_not_of(" \t\r") == std::string_view::npos;
         if (!blank) {
-            auto record = complete ? parse_checkpoint_line(line) : std::nullopt;
-            if (!record) {
-                if (!last)
-                    throw ValueError("line " + std::to_string(line_number) + " of the checkpoint is not a run record");
+            // Lines are written whole, newline last: only a last line without
+            // its newline can be a write torn by a kill. A complete line that
+            // does not read is refused, never skipped.
+            if (!complete) {
                 contents.torn_tail = true;
                 break;
             }
-            contents.records.push_back(std::move(*record));
+            const std::string where = "line " + std::to_string(line_number) + " of the checkpoint";
+            if (first_line) {
+                if (auto settings = settings_of_line(line)) {
+                    contents.settings = std::move(*settings);
+                    contents.settings_line_number = line_number;
+                    first_line = false;
+                    position = newline + 1;
+                    contents.complete_length = position;
+                    continue;
+                }
+            }
+            first_line = false;
+            FlatRecord record;
+            LineParser parser(line);
+            if (!parser.object(record)) {
+                if (settings_of_line(line)) throw ValueError(where + " holds study settings, which belong on the first line");
+                throw ValueError(where + " is not a run record" +
+                                 (parser.problem().empty() ? std::string() : ": " + parser.problem()));
+            }
+            contents.records.push_back(std::move(record));
             contents.line_numbers.push_back(line_number);
         }
         if (!complete) break;
@@ -281,7 +469,8 @@ void CheckpointWriter::close() {
     file_ = nullptr;
 }
 
-bool CheckpointWriter::start(const std::string& path, const std::vector<FlatRecord>& records) {
+bool CheckpointWriter::start(const std::string& path, const std::vector<FlatRecord>& records,
+                             const JsonValue* settings) {
     close();
     error_.clear();
     const std::string temporary = path + ".tmp";
@@ -290,8 +479,11 @@ bool CheckpointWriter::start(const std::string& path, const std::vector<FlatReco
         error_ = std::strerror(errno);
         return false;
     }
-    for (const auto& record : records) {
-        const std::string line = checkpoint_line(record) + "\n";
+    std::vector<std::string> lines;
+    if (settings) lines.push_back(settings_line(*settings));
+    for (const auto& record : records) lines.push_back(checkpoint_line(record));
+    for (const auto& text : lines) {
+        const std::string line = text + "\n";
         if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) {
             error_ = std::strerror(errno);
             std::fclose(file);

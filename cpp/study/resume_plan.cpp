@@ -57,8 +57,10 @@ std::string implausible_record(const FlatRecord& record, const std::vector<std::
             case 7:
             case 8:
             case 9:
-                // a finished run may leave a summary missing or non-finite
-                if (!number && !std::holds_alternative<std::monostate>(value)) return wrong(c, "a number");
+                // a finished run may leave a summary missing; one that came out
+                // NaN or infinite is recorded as missing, in a failed run
+                if (std::holds_alternative<std::monostate>(value)) break;
+                if (!number || !std::isfinite(*number)) return wrong(c, "a finite number or missing");
                 break;
             default:  // the two grid values and the constants
                 if (!number || !std::isfinite(*number)) return wrong(c, "a finite number");
@@ -94,6 +96,16 @@ std::vector<std::optional<std::size_t>> match_recorded_points(const std::vector<
             !same_value(record[3].second, point.x_value))
             throw ValueError(which + " (simulation_id " + std::to_string(id) +
                              ") was made by a different study: its map or parameter values differ");
+        // The same run recorded twice: harmless when both records agree (a
+        // copied line), a mix of two runs when they do not.
+        if (const auto earlier = matched[found->second]) {
+            if (checkpoint_line(recorded[*earlier]) != checkpoint_line(record))
+                throw ValueError(which + " is a second, different record of simulation_id " + std::to_string(id) +
+                                 " (the first is at " +
+                                 (*earlier < places.size() ? places[*earlier].where : "recorded run " + std::to_string(*earlier + 1)) +
+                                 ")");
+            continue;
+        }
         matched[found->second] = r;
     }
     return matched;

@@ -30,7 +30,7 @@ struct RecordPlace {
 // Why a record with this study's `columns` cannot be what a finished run
 // wrote, or empty when it can: simulation_id a whole number, map_type and
 // error_message text, status 0 or 1, both grid values and every constant a
-// finite number, each summary a number or missing.
+// finite number, each summary a finite number or missing.
 std::string implausible_record(const FlatRecord& record, const std::vector<std::string>& columns);
 
 // For every grid point, the index of its record among `recorded`, or nullopt
@@ -38,8 +38,8 @@ std::string implausible_record(const FlatRecord& record, const std::vector<std::
 // (record_columns()); every recorded record must have exactly these keys, in
 // this order, values a finished run writes (implausible_record), the study's
 // map request, and the values of the grid point with its number (compared
-// exactly: floats are stored with round-trip digits). A later record of the
-// same point replaces an earlier one. Throws ValueError naming the file and
+// exactly: floats are stored with round-trip digits). A point recorded twice
+// must have the same record both times. Throws ValueError naming the file and
 // line (`places`, one per record) of the first record that cannot be used.
 std::vector<std::optional<std::size_t>> match_recorded_points(const std::vector<GridPoint>& grid,
                                                               const std::vector<std::string>& columns,

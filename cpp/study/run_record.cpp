@@ -89,6 +89,26 @@ std::string integration_failure_note(std::size_t count, long long first_step, do
            std::to_string(first_step) + ", z = " + py_repr(first_position) + " m: " + std::string(first_message) + ")";
 }
 
+std::string time_limit_message(double seconds) {
+    std::string text = py_repr(seconds);
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+    return "exceeded the time limit of " + text + " s";
+}
+
+void check_run_timeout(double seconds) {
+    if (!(seconds > 0.0) || !std::isfinite(seconds))
+        throw ValueError("run_timeout must be a finite number of seconds above 0, got " + py_repr(seconds));
+}
+
+std::string non_finite_summary_note(const std::vector<std::pair<std::string, double>>& summaries) {
+    std::string listed;
+    for (const auto& [name, value] : summaries) {
+        if (std::isfinite(value)) continue;
+        listed += (listed.empty() ? "" : ", ") + name + " = " + (std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf");
+    }
+    return listed.empty() ? listed : "a summary is not finite: " + listed;
+}
+
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local_time);

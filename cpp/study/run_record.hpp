@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmora::study {
@@ -74,6 +75,19 @@ double number_weighted_mean(std::span<const double> values, long long offset, st
 // step 5, z = 0.012 m: <message>)".
 std::string integration_failure_note(std::size_t count, long long first_step, double first_position,
                                      std::string_view first_message);
+
+// The error message of a run stopped at the study's time limit:
+// "exceeded the time limit of 0.05 s" (whole seconds without a decimal point).
+std::string time_limit_message(double seconds);
+
+// Checks a study's run_timeout: a finite number of seconds above 0. Throws
+// ValueError naming run_timeout otherwise.
+void check_run_timeout(double seconds);
+
+// A run whose summaries came out NaN or infinite has not succeeded: the note
+// its record carries instead, naming the summaries ("a summary is not finite:
+// dm_avg = nan, wall_number_avg = inf"), or "" when every one is finite.
+std::string non_finite_summary_note(const std::vector<std::pair<std::string, double>>& summaries);
 
 // "parametric_study_" + map_requested + "_" + YYYYmmdd_HHMMSS + ".csv".
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time);

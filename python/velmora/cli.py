@@ -32,11 +32,13 @@ examples:
   velmora study --map 'T&D' --points 100 --set surface_kinetics_type=Surface_Kinetics_Ma_etal_2005
   velmora study --points 100 --workers 2 --output runs/ --resume "runs/parametric_study_P&T.checkpoint.jsonl"
   velmora study --points 400 --dask tcp://scheduler:8786 --output runs/
+  velmora study --points 16 --set intnum=12 --workers 2 --run-timeout 600 --output runs/
 
 Keys of --map, --range and --constant: P (inlet C2H2 mole fraction), T (temperature, K),
 D (initial particle diameter, m), L (reactor length, m). Every finished run is appended to
-parametric_study_<map>.checkpoint.jsonl in the output folder; --resume with that file (or
-with a results CSV) skips the runs it holds.
+parametric_study_<map>.checkpoint.jsonl in the output folder (its first line holds the study's
+settings, which are also written beside the results CSV as <results>.json); --resume with that
+file (or with a results CSV) skips the runs it holds, and refuses a file of other settings.
 """
 
 RUN_EXAMPLES = """\
@@ -97,6 +99,17 @@ def positive_int(text):
     value = int(text)
     if value < 1:
         raise argparse.ArgumentTypeError("must be at least 1")
+    return value
+
+
+def seconds(text):
+    """--run-timeout: a finite number of seconds above 0."""
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{text!r} is not a number of seconds") from None
+    if not (0 < value < float("inf")):
+        raise argparse.ArgumentTypeError(f"must be a finite number of seconds above 0, got {text}")
     return value
 
 
@@ -305,6 +318,9 @@ def build_parser():
                        help="a model or classifier keyword, e.g. --set intnum=12 (repeatable; checked against "
                        "the model's parameters, the classifier's method, lambda_, iterations, alpha, poly_degree, "
                        "n_order)")
+    study.add_argument("--run-timeout", type=seconds, metavar="SECONDS", default=None,
+                       help="stop a run that takes longer and record it as failed ('exceeded the time limit of "
+                       "N s'); the study goes on (worker processes only; not with --dask)")
     study.add_argument("--workers", type=positive_int, default=None,
                        help="run the points in this many worker processes (default: one per CPU core)")
     study.add_argument("--dask", metavar="ADDRESS", default=None,
@@ -391,6 +407,8 @@ def run_study(args, parser):
 
     if args.workers is not None and args.dask is not None:
         parser.error("give --workers or --dask, not both")
+    if args.run_timeout is not None and args.dask is not None:
+        parser.error("argument --run-timeout: a Dask cluster cannot stop a running task; use --workers")
     settings = study_settings(args, parser)
     check_settings(args.set, {**model_parameters(), **classifier_parameters()}, parser, "study")
     # The resume file is named relative to where the command was started.
@@ -411,8 +429,8 @@ def run_study(args, parser):
         workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
         try:
             records = wrapper.run_parametric_study(max_workers=workers, executor=executor, resume=resume,
-                                                   progress=progress)
-        except ValueError as error:  # a resume file that does not belong to this study; nothing was run
+                                                   progress=progress, run_timeout=args.run_timeout)
+        except ValueError as error:  # a resume file that does not belong to this study (or is unreadable); nothing was run
             print(f"velmora study: error: {error}", file=sys.stderr)
             return 2
         print(outcome_tally(records))
@@ -468,6 +486,8 @@ RESULT_COLUMNS = ("status", "L_cnt_avg", "wall_number_avg")
 
 def plot(args, parser):
     readable_file(args.results, parser, "argument results")
+    figure = args.output or os.path.splitext(args.results)[0] + ".png"
+    figure_file(figure, parser, "argument -o/--output")
     from velmora import plots
 
     try:
@@ -487,9 +507,8 @@ def plot(args, parser):
     if frame.empty:
         parser.error(f"argument results: {args.results} holds no run")
     check_settings(args.set, classifier_parameters(), parser, "plot")
-    figure = args.output or os.path.splitext(args.results)[0] + ".png"
-    figure_file(figure, parser, "argument -o/--output")
-    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, **dict(args.set))
+    plots.phase_map(frame, figure, log=args.log, vmax=args.vmax, conditions=plots.recorded_conditions(args.results),
+                    **dict(args.set))
     print(f"Figure written to: {figure}")
     return 0
 

@@ -374,7 +374,7 @@ def run_report(model, path=None, *, positions=None, title=None, reason=None, dpi
     else:
         ax_cnt.set_ylabel("L_cnt_avg, mean CNT length (m)")
         if run.walls:
-            _not_computed(ax_cnt, "single-walled: no section above wall number 1")
+            _not_computed(ax_cnt, "single-walled: no section above wall number 1 at any step")
         else:
             _not_computed(ax_cnt, off)
 
@@ -661,13 +661,15 @@ def model_conditions(kwargs):
     """The run conditions a figure names, from the keywords the runs were built with.
 
     The catalyst and the surface model always (their defaults when not given),
-    then every other keyword that was given, as key=value.
+    then every other model keyword whose value differs from its default, as
+    key=value (keys the model does not read, such as the classifier's, are left out).
     """
     from velmora import _parameters
 
     defaults = {name: row["default"] for name, row in _parameters.model_keywords().items()}
     kwargs = dict(kwargs or {})
-    known = {k: v for k, v in kwargs.items() if k in defaults}
+    known = {k: v for k, v in kwargs.items() if k in defaults
+             and (k in ("catalsyt_element", "surface_kinetics_type") or v != defaults[k])}
     element = known.pop("catalsyt_element", defaults.get("catalsyt_element"))
     surface = known.pop("surface_kinetics_type", defaults.get("surface_kinetics_type"))
     words = [f"{element} catalyst", _surface_model_name(surface)]
@@ -682,6 +684,21 @@ def _surface_model_name(name):
         if len(parts) >= 3 and parts[1] == "etal":
             return f"surface model {parts[0]} et al. {parts[2]}"
     return f"surface model {name}"
+
+
+def recorded_conditions(results_path):
+    """The run conditions of a study from the settings file beside its results file
+    (<results name>.json, with the model keywords its runs got), or None when there is none."""
+    import json
+
+    settings_path = os.path.splitext(str(results_path))[0] + ".json"
+    try:
+        with open(settings_path, encoding="utf-8") as handle:
+            settings = json.load(handle)
+    except (OSError, ValueError):
+        return None
+    keywords = settings.get("model_keywords") if isinstance(settings, dict) else None
+    return model_conditions(keywords) if isinstance(keywords, dict) else None
 
 
 def _colour_scale(values, scale):
@@ -722,13 +739,16 @@ def phase_map(results, path=None, *, log=None, vmax=None, wall_threshold=2.0, dp
     runs, labelled 1 below ``wall_threshold``, and its boundary is drawn when
     both classes occur.  The title names the constants of the study (columns
     <key>_parameter_constant) and ``conditions`` (a list of words, e.g. from
-    ``model_conditions``).  Returns the Figure.
+    ``model_conditions``; by default those of the settings file beside a
+    results file, when the study wrote one).  Returns the Figure.
     """
     import pandas as pd
 
     from velmora.core.parameter_sweep import outcome_label, run_outcome
 
     frame = results if isinstance(results, pd.DataFrame) else pd.read_csv(results)
+    if conditions is None and not isinstance(results, pd.DataFrame):
+        conditions = recorded_conditions(results)
     missing = [c for c in ("status", "L_cnt_avg", "wall_number_avg") if c not in frame.columns]
     if missing:
         raise ValueError(f"the map needs a study's results file; missing columns: {', '.join(missing)}")

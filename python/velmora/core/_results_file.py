@@ -2,8 +2,9 @@
 
 Called by the compiled study module (velmora.core.parameter_sweep), once per
 operation: writing the records of a finished study, reading the rows of a
-results file back for a resume, and reading a resume source as bytes (a
-checkpoint is parsed by the compiled checkpoint reader).
+results file back for a resume, and reading a resume source or the settings
+file beside a results file as bytes and writing that settings file (the
+compiled module writes and parses the JSON text of both, and the checkpoint).
 """
 
 import numpy as np
@@ -41,3 +42,18 @@ def read_bytes(filename):
     """The whole file (a resume source: checkpoint or results file)."""
     with open(filename, "rb") as f:
         return f.read()
+
+
+def read_if_present(filename):
+    """The whole file, or None when there is no such file (a results file
+    written before studies kept their settings has none beside it)."""
+    try:
+        with open(filename, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def write_text(filename, text):
+    with open(filename, "w", encoding="utf-8") as f:
+        f.write(text)

@@ -118,10 +118,13 @@ class Mapping_Wrapper:
         executor: Any = None,
         resume: Optional[str] = None,
         progress: bool = False,
+        run_timeout: Optional[float] = None,
     ) -> list[dict]:
         """Runs every grid point (in worker processes with max_workers, on any concurrent.futures-compatible
         executor with executor), appends each record to parametric_study_<map>.checkpoint.jsonl, skips the
-        points recorded in resume (a checkpoint or results CSV), writes the CSV and returns the records."""
+        points recorded in resume (a checkpoint or results CSV of the same settings), writes the CSV with its
+        settings file (<results>.json) and returns the records. run_timeout (s) stops a run past that time and
+        records it as failed."""
         ...
     def run_boundary_study(
         self,

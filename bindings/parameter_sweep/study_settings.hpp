@@ -1,0 +1,31 @@
+// The settings of a study as the core's JSON value, built from the wrapper and
+// its configuration, and the settings a resume source carries.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "parameter_sweep/study_binding.hpp"
+#include "study/checkpoint.hpp"
+
+namespace velmora::bind::sweep {
+
+// kind ("parametric", "boundary", ...), the package version, the map, the grid
+// size, the grid ends of both varied parameters, the constants, and every
+// model keyword with the value the runs get (the model's default, or the
+// wrapper's Velmora_kwargs entry).
+study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const std::string& kind);
+
+// Refuses (ValueError naming `place`) settings that differ from the current
+// ones; recorded settings that are absent (files written before studies kept
+// them) are accepted.
+void check_same_study(const std::optional<study::JsonValue>& recorded, const study::JsonValue& current,
+                      const std::string& place);
+
+// The settings file beside a results file, when there is one; ValueError
+// naming it and the line when it does not read.
+std::optional<study::JsonValue> settings_beside(const std::string& results_name);
+
+// Writes the settings file beside a results file; false when it cannot be written.
+bool write_settings_beside(const std::string& results_name, const study::JsonValue& settings);
+
+}  // namespace velmora::bind::sweep
