@@ -279,7 +279,10 @@ def test_phase_map_with_both_classes_draws_the_boundary(tmp_path):
     norm = colour_norm(fig)
     assert (norm.vmin, norm.vmax) == pytest.approx((lengths.min(), lengths.max()))
     assert isinstance(norm, LogNorm)
-    assert list(fig.axes[1].get_yticks()) == pytest.approx([1e-8, 1e-7])
+    # (two decades inside the range: 1, 2 and 5 of each)
+    assert list(fig.axes[1].get_yticks()) == pytest.approx([2e-9, 5e-9, 1e-8, 2e-8, 5e-8, 1e-7, 2e-7, 5e-7])
+    formatter = fig.axes[1].yaxis.get_major_formatter()  # every tick labelled
+    assert formatter.format_ticks([2e-9, 1e-8, 5e-7]) == ["$2\\times10^{-9}$", "$10^{-8}$", "$5\\times10^{-7}$"]
     labels = legend_labels(ax)
     assert "wall number < 2 (4)" in labels and "wall number >= 2 (12)" in labels
     # --linear forces the linear scale
@@ -293,7 +296,7 @@ def test_phase_map_scale_follows_the_span_of_the_lengths():
         assert isinstance(colour_norm(fig), LogNorm) is log
         if log:  # every decade inside the range is a labelled tick
             assert list(fig.axes[1].get_yticks()) == pytest.approx([1e-8, 1e-7, 1e-6])
-    # less than two decades inside the range, forced logarithmic: ticks at 1, 2, 5 of each decade
+    # one decade inside the range, forced logarithmic: ticks at 1, 2, 5 of each decade
     fig = plots.phase_map(study_frame(walls, np.linspace(3e-7, 4e-6, 16)), log=True, iterations=10)
     assert list(fig.axes[1].get_yticks()) == pytest.approx([5e-7, 1e-6, 2e-6])
 

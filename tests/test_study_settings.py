@@ -1,6 +1,7 @@
 """The study's settings table: the one list the wrapper's constructor, its stub,
 the README and the command line are made from; and the one entry point of
 `python -m velmora` and the `velmora` command."""
+import os
 import subprocess
 import sys
 
@@ -86,3 +87,19 @@ def test_one_entry_point_without_an_import_circle(tmp_path):
 
     bad = velmora_cmd("study", "--points", "0", cwd=tmp_path)
     assert bad.returncode == 2 and bad.stderr.splitlines()[-1] == "velmora study: error: argument --points: must be at least 1"
+
+
+def test_output_folder_is_entered_and_always_left(tmp_path, monkeypatch):
+    from velmora import _folders
+
+    monkeypatch.chdir(tmp_path)
+    target = tmp_path / "new" / "runs"
+    assert _folders.call_in(str(target), os.getcwd) == str(target)  # created, entered, the result handed back
+    assert os.getcwd() == str(tmp_path)
+
+    def fail():
+        raise RuntimeError("run failed")
+
+    with pytest.raises(RuntimeError, match="run failed"):
+        _folders.call_in(str(target), fail)
+    assert os.getcwd() == str(tmp_path)

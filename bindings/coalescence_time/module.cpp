@@ -2,7 +2,7 @@
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
-#include "common/python_arguments.hpp"
+#include "common/conversions.hpp"
 #include "submodels/sintering_time.hpp"
 
 namespace py = pybind11;
@@ -11,8 +11,6 @@ using velmora::submodels::ZeroDivisorRule;
 
 namespace {
 
-const std::vector<std::string> kParams = {"temperature_starter_for_numerical_issue",
-                                          "Catalsyt_element", "dp", "temp", "R", "a", "kb"};
 constexpr const char* kName = "characterisitc_sintering_time";
 
 ZeroDivisorRule plain_rule(const HostReal& divisor, bool int_quotient) {
@@ -20,18 +18,21 @@ ZeroDivisorRule plain_rule(const HostReal& divisor, bool int_quotient) {
     return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
 }
 
-py::object characterisitc_sintering_time(const py::args& args, const py::kwargs& kwargs) {
+// a and kb are part of the signature and unused.
+py::object characterisitc_sintering_time(py::object temperature_starter, py::object element_object, py::object dp_object,
+                                         py::object temp_object, py::object R, py::object, py::object) {
     namespace sub = velmora::submodels;
-    const auto bound = velmora::bind::bind_required_arguments(kName, kParams, args, kwargs);
-    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name(kName, kParams[k])); };
-    static const py::object float64 = py::module_::import("numpy").attr("float64");
+    const auto real = [](const py::object& value, const char* name) {
+        return velmora::bind::host_real(value, velmora::bind::argument_name(kName, name));
+    };
+    const py::object float64 = py::module_::import("numpy").attr("float64");
 
-    if (!py::isinstance<py::str>(bound[1])) {
-        throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(bound[1]))));
+    if (!py::isinstance<py::str>(element_object)) {
+        throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
     }
-    const std::string element = py::cast<std::string>(bound[1]);
+    const std::string element = py::cast<std::string>(element_object);
     if (element == "Ni") {
-        const HostReal dp = real(2), temp = real(3), gas_constant = real(4);
+        const HostReal dp = real(dp_object, "dp"), temp = real(temp_object, "temp"), gas_constant = real(R, "R");
         sub::NickelDivisionRules rules;
         rules.gas_constant = plain_rule(gas_constant, gas_constant.kind == HostReal::Kind::plain_int);
         rules.temperature = gas_constant.plain() ? plain_rule(temp, false) : ZeroDivisorRule::ieee;
@@ -39,10 +40,14 @@ py::object characterisitc_sintering_time(const py::args& args, const py::kwargs&
         return float64(sub::nickel_sintering_time(dp.value, temp.value, gas_constant.value, rules));
     }
     if (element == "Fe") {
-        return float64(sub::iron_sintering_time(real(0).value, real(2).value, real(3).value, real(4).value));
+        return float64(sub::iron_sintering_time(real(temperature_starter, "temperature_starter_for_numerical_issue").value,
+                                                real(dp_object, "dp").value, real(temp_object, "temp").value,
+                                                real(R, "R").value));
     }
-    if (element == "COB") return py::float_(sub::cobalt_sintering_time(real(0).value, real(3).value));
-    throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(bound[1]))));
+    if (element == "COB")
+        return py::float_(sub::cobalt_sintering_time(real(temperature_starter, "temperature_starter_for_numerical_issue").value,
+                                                     real(temp_object, "temp").value));
+    throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
 }
 
 }  // namespace
@@ -50,7 +55,8 @@ py::object characterisitc_sintering_time(const py::args& args, const py::kwargs&
 PYBIND11_MODULE(coalescence_time, m) {
     velmora::bind::setup_module(m);
     m.def("characterisitc_sintering_time", &characterisitc_sintering_time,
-          "characterisitc_sintering_time(temperature_starter_for_numerical_issue, Catalsyt_element, dp, temp, R, a, kb)\n\n"
+          py::arg("temperature_starter_for_numerical_issue"), py::arg("Catalsyt_element"), py::arg("dp"),
+          py::arg("temp"), py::arg("R"), py::arg("a"), py::arg("kb"),
           "Characteristic sintering time in s of a catalyst particle of diameter dp (m) at temp (K);\n"
           "Catalsyt_element is 'Ni', 'Fe' or 'COB'.");
 }

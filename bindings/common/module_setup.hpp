@@ -25,24 +25,25 @@ inline void setup_module(py::module_& /*m*/) {
     set_interrupt_check([] {
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     });
+    // The core's exceptions, each as its one Python exception (cpp/common/errors.hpp).
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
-        } catch (const velmora::ValueError& e) {
+        } catch (const velmora::InvalidValue& e) {
             PyErr_SetString(PyExc_ValueError, e.what());
-        } catch (const velmora::KeyError& e) {
+        } catch (const velmora::MissingKey& e) {
             PyErr_SetString(PyExc_KeyError, e.what());
-        } catch (const velmora::IndexError& e) {
+        } catch (const velmora::OutOfRange& e) {
             PyErr_SetString(PyExc_IndexError, e.what());
-        } catch (const velmora::ZeroDivisionError& e) {
+        } catch (const velmora::DivisionByZero& e) {
             PyErr_SetString(PyExc_ZeroDivisionError, e.what());
-        } catch (const velmora::AttributeError& e) {
+        } catch (const velmora::MissingAttribute& e) {
             PyErr_SetString(PyExc_AttributeError, e.what());
-        } catch (const velmora::TypeError& e) {
+        } catch (const velmora::WrongType& e) {
             PyErr_SetString(PyExc_TypeError, e.what());
-        } catch (const velmora::NotImplementedError& e) {
+        } catch (const velmora::NotSupported& e) {
             PyErr_SetString(PyExc_NotImplementedError, e.what());
-        } catch (const velmora::NameError& e) {
+        } catch (const velmora::UndefinedName& e) {
             PyErr_SetString(PyExc_NameError, e.what());
         }
     });

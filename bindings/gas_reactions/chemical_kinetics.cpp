@@ -1,7 +1,8 @@
-// One isothermal, constant-pressure step of the gas mixture with Cantera's
-// Python API, condensed into the properties and compositions the particle
-// models read. The composition logic (carbon counts, the largest carbon
-// species) is the core's.
+// One isothermal, constant-pressure step of the gas mixture, condensed into
+// the properties and compositions the particle models read. The step itself
+// is a sequence of Cantera calls in the private module
+// velmora.modules._gas_step; the request check and the composition logic
+// (carbon counts, the largest carbon species) are the core's.
 #include "gas_reactions/chemical_kinetics.hpp"
 
 #include <pybind11/numpy.h>
@@ -19,21 +20,6 @@ namespace py = pybind11;
 
 namespace {
 
-// Cantera's reactors share the caller's Solution object (its state is
-// overwritten, as callers expect); newer versions ask for that explicitly.
-py::object make_isothermal_reactor(const py::module_& ct, const py::object& gas) {
-    py::object reactor_type = ct.attr("IdealGasConstPressureReactor");
-    py::object reactor;
-    try {
-        reactor = reactor_type(gas, py::arg("clone") = false);
-    } catch (py::error_already_set& e) {
-        if (!e.matches(PyExc_TypeError)) throw;
-        reactor = reactor_type(gas);
-    }
-    reactor.attr("energy_enabled") = false;
-    return reactor;
-}
-
 // The value of a plain real number (Python or numpy scalar); nothing for
 // other objects, which Cantera or the arithmetic below judge themselves.
 std::optional<double> real_value(const py::handle& h) {
@@ -45,21 +31,9 @@ std::optional<double> real_value(const py::handle& h) {
     return value;
 }
 
-py::object reactor_phase(const py::object& reactor) {
-    return py::hasattr(reactor, "phase") ? reactor.attr("phase") : reactor.attr("thermo");
-}
-
-std::vector<double> column(const py::object& states, const char* name) {
-    return flat_real_vector(states.attr(name), name);
-}
-
 py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::object flow_velocity,
                             py::object chk_temp, py::object reactor_pressure, py::object inlet_composition,
                             py::object reactor_data) {
-    py::module_ ct = py::module_::import("cantera");
-    py::module_ np = py::module_::import("numpy");
-
-    py::object pressure = reactor_pressure * ct.attr("one_atm");
     py::object length_step = reactor_data[py::str("lengthstep")];
     {
         // Never hand Cantera a request it cannot survive (a huge advance can crash it).
@@ -67,37 +41,21 @@ py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::obj
                    dx = real_value(length_step);
         if (T && P && u && dx) gas::check_gas_step(*T, *P, *u, *dx, "chemical_kinetics");
     }
-    py::object timestep = length_step / flow_velocity;
-    const long n_steps = 1;
-
-    gas.attr("TPX") = py::make_tuple(chk_temp, pressure, inlet_composition);
-    py::object reactor = make_isothermal_reactor(ct, gas);
-    py::list reactors;
-    reactors.append(reactor);
-    py::object net = ct.attr("ReactorNet")(reactors);
-
-    py::object phase = reactor_phase(reactor);
-    py::object states = ct.attr("SolutionArray")(phase);
-    py::object times = (np.attr("arange")(n_steps) + py::int_(1)) * timestep;
-    for (auto time : times) {
-        net.attr("advance")(time);
-        states.attr("append")(reactor_phase(reactor).attr("state"));
-    }
+    py::tuple step = py::module_::import("velmora.modules._gas_step")
+                         .attr("isothermal_step")(gas, flow_velocity, chk_temp, reactor_pressure, inlet_composition,
+                                                  length_step);
 
     gas::GasState state;
-    state.properties.viscosity = column(states, "viscosity");
-    state.properties.density = column(states, "density");
-    state.properties.cp_mole = column(states, "cp_mole");
-    state.properties.cv_mole = column(states, "cv_mole");
-    state.properties.mean_molecular_weight = column(states, "mean_molecular_weight");
-
-    auto X = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(states.attr("X"));
-    const auto names = gas.attr("species_names").cast<std::vector<std::string>>();
-    const py::ssize_t rows = X.shape(0), cols = X.shape(1);
-    if (rows < 1 || cols != static_cast<py::ssize_t>(names.size()))
+    state.properties.viscosity = flat_real_vector(step[0], "viscosity");
+    state.properties.density = flat_real_vector(step[1], "density");
+    state.properties.cp_mole = flat_real_vector(step[2], "cp_mole");
+    state.properties.cv_mole = flat_real_vector(step[3], "cv_mole");
+    state.properties.mean_molecular_weight = flat_real_vector(step[4], "mean_molecular_weight");
+    const std::vector<double> last = flat_real_vector(step[5], "X");
+    const auto names = step[6].cast<std::vector<std::string>>();
+    if (last.size() != names.size())
         throw py::value_error("Cantera returned a composition that does not match the mechanism's species");
-    const double* last = X.data() + (rows - 1) * cols;
-    for (py::ssize_t i = 0; i < cols; ++i) state.all_species.set(names[i], last[i]);
+    for (std::size_t i = 0; i < names.size(); ++i) state.all_species.set(names[i], last[i]);
 
     state.largest_C_species = gas::largest_carbon_species(state.all_species, 5);
     state.carbon_atoms_count = gas::carbon_atoms_table(py::str(dominant_species), state.largest_C_species);

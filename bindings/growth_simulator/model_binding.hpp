@@ -58,8 +58,6 @@ py::array_t<double> matrix_copy(const std::vector<double>& v, std::size_t rows, 
 py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, std::size_t rows, std::size_t cols);
 py::list history_list(const std::vector<std::vector<double>>& history);
 
-std::string get_mechanism_path(const std::string& mechanism_type);
-
 void register_model_construction(ModelClass& cls);
 void register_model_attributes(ModelClass& cls);
 void register_model_methods(ModelClass& cls);

@@ -48,8 +48,7 @@ std::unique_ptr<PyModel> construct(const py::kwargs& kwargs) {
 #include "model/model_fields.def"
 
     // The Cantera Solution every gas step of this model works on.
-    py::module_ ct = py::module_::import("cantera");
-    py::object gas = ct.attr("Solution")(get_mechanism_path(p.kinetics_mechanism_type));
+    py::object gas = py::module_::import("velmora.core._mechanism").attr("gas_solution")(p.kinetics_mechanism_type);
     auto kinetics = std::make_shared<PythonGasKinetics>(gas);
     return std::make_unique<PyModel>(std::move(p), kinetics, std::move(kinds));
 }

@@ -22,8 +22,8 @@ PYBIND11_MODULE(growth_simulator, m) {
     m.attr("ct") = py::module_::import("cantera");
     m.attr("Results_Processor") = py::module_::import("velmora.modules.Results_Processor");
 
-    m.def("get_mechanism_path", &velmora::bind::get_mechanism_path, py::arg("mechanism_type"),
-          "Path of the YAML mechanism file named `mechanism_type` + '.yaml' among the package data.");
+    // Locating package data is a matter of file paths: a plain function of the package.
+    m.attr("get_mechanism_path") = py::module_::import("velmora.core._mechanism").attr("get_mechanism_path");
 
     m.def("parameter_table", &velmora::bind::parameter_table,
           "The model's parameters and attributes, one dict per attribute (name, keyword, part, kind, "

@@ -130,14 +130,14 @@ constexpr Applier kAppliers[] = {
 const Applier& applier_named(std::string_view method) {
     for (const auto& applier : kAppliers)
         if (applier.method == method) return applier;
-    throw KeyError(std::string(method));
+    throw MissingKey(std::string(method));
 }
 
 }  // namespace
 
 void apply_study_value(py::handle model, const std::string& key, py::handle value) {
     const study::StudyParameter* parameter = study::find_study_parameter(key);
-    if (!parameter) throw KeyError(key);
+    if (!parameter) throw MissingKey(key);
     applier_named(parameter->apply_method).apply(model, value);
 }
 

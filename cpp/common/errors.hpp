@@ -1,5 +1,9 @@
-// Exception types of the core. Each maps onto the Python exception of the same
-// name in the bindings, so a caller sees exactly what the host language would raise.
+// Exception types of the core, named for what went wrong. The bindings
+// translate each into one Python exception, in one place
+// (bindings/common/module_setup.hpp): InvalidValue -> ValueError,
+// MissingKey -> KeyError, OutOfRange -> IndexError, DivisionByZero ->
+// ZeroDivisionError, MissingAttribute -> AttributeError, WrongType ->
+// TypeError, NotSupported -> NotImplementedError, UndefinedName -> NameError.
 #pragma once
 #include <initializer_list>
 #include <stdexcept>
@@ -8,14 +12,25 @@
 
 namespace velmora {
 
-struct ValueError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct KeyError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct IndexError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct ZeroDivisionError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct AttributeError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct TypeError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct NotImplementedError : std::runtime_error { using std::runtime_error::runtime_error; };
-struct NameError : std::runtime_error { using std::runtime_error::runtime_error; };
+struct InvalidValue : std::runtime_error { using std::runtime_error::runtime_error; };      // a value outside what is allowed
+struct MissingKey : std::runtime_error { using std::runtime_error::runtime_error; };        // a name not in a table
+struct OutOfRange : std::runtime_error { using std::runtime_error::runtime_error; };        // an index past an array
+struct DivisionByZero : std::runtime_error { using std::runtime_error::runtime_error; };    // a zero divisor
+struct MissingAttribute : std::runtime_error { using std::runtime_error::runtime_error; };  // state not set up yet
+struct WrongType : std::runtime_error { using std::runtime_error::runtime_error; };         // a value of the wrong kind
+struct NotSupported : std::runtime_error { using std::runtime_error::runtime_error; };      // an option not implemented
+struct UndefinedName : std::runtime_error { using std::runtime_error::runtime_error; };     // a quantity never defined
+
+// The former names, kept while the code of other branches moves over to the
+// names above; new code uses the names above.
+using ValueError = InvalidValue;
+using KeyError = MissingKey;
+using IndexError = OutOfRange;
+using ZeroDivisionError = DivisionByZero;
+using AttributeError = MissingAttribute;
+using TypeError = WrongType;
+using NotImplementedError = NotSupported;
+using NameError = UndefinedName;
 
 // Text of the ValueError for an option value outside its set, for example
 // "Invalid distribution_type: 'gamma'. Must be 'lognormal' or 'normal'.".
@@ -35,7 +50,7 @@ inline std::string invalid_option_text(std::string_view what, std::string_view v
 
 // Division that refuses a zero divisor the way the host does for floats.
 inline double checked_div(double num, double den) {
-    if (den == 0.0) throw ZeroDivisionError("float division by zero");
+    if (den == 0.0) throw DivisionByZero("float division by zero");
     return num / den;
 }
 

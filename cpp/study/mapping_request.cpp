@@ -38,15 +38,15 @@ bool contains(const std::vector<std::string>& items, const std::string& key) {
 StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available) {
     const std::vector<std::string> parts = split_at_ampersand(request);
     if (parts.size() != 2)
-        throw ValueError("Invalid map_requested format: " + std::string(request) + ". Expected format: 'X&Y'");
+        throw InvalidValue("Invalid map_requested format: " + std::string(request) + ". Expected format: 'X&Y'");
 
     StudyAxes axes;
     axes.y_key = ascii_upper(parts[0]);
     axes.x_key = ascii_upper(parts[1]);
     for (const std::string* key : {&axes.y_key, &axes.x_key})
         if (!contains(available, *key))
-            throw ValueError("Unknown parameter '" + *key + "'. Available: " + quoted_key_list(available));
-    if (axes.y_key == axes.x_key) throw ValueError("Cannot vary the same parameter twice: " + axes.y_key);
+            throw InvalidValue("Unknown parameter '" + *key + "'. Available: " + quoted_key_list(available));
+    if (axes.y_key == axes.x_key) throw InvalidValue("Cannot vary the same parameter twice: " + axes.y_key);
 
     for (const auto& key : available)
         if (key != axes.y_key && key != axes.x_key && !contains(axes.constant_keys, key))

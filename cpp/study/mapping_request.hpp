@@ -21,7 +21,7 @@ struct StudyAxes {
 std::string ascii_upper(std::string_view text);
 
 // Splits at every "&" and upper-cases both parts (blanks are kept). Throws
-// ValueError with the messages of a malformed request, an unknown key, or the
+// InvalidValue with the messages of a malformed request, an unknown key, or the
 // same key twice.
 StudyAxes parse_mapping_request(std::string_view request, const std::vector<std::string>& available);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "common/output.hpp"
 
 namespace velmora::study {
 
@@ -49,7 +50,7 @@ const std::array<StudySetting, kStudySettingCount>& study_settings() {
 const StudySetting& setting_of(std::string_view key, SettingRole role) {
     for (const auto& setting : study_settings())
         if (setting.key == key && setting.role == role) return setting;
-    throw KeyError(std::string(key));
+    throw MissingKey(std::string(key));
 }
 
 std::string_view role_name(SettingRole role) {
@@ -64,9 +65,8 @@ std::string_view role_name(SettingRole role) {
 }
 
 std::size_t grid_size_for(double total_data_points) {
-    if (std::isnan(total_data_points) || total_data_points < 0.0)
-        throw ValueError("cannot convert float NaN to integer");
-    if (std::isinf(total_data_points)) throw ValueError("cannot convert float infinity to integer");
+    if (!(total_data_points >= 0.0) || std::isinf(total_data_points))
+        throw InvalidValue("total_data_points must be a finite number of at least 0, got " + py_repr(total_data_points));
     return static_cast<std::size_t>(std::sqrt(total_data_points));
 }
 

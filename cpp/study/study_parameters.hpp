@@ -53,8 +53,7 @@ const StudySetting& setting_of(std::string_view key, SettingRole role);
 std::string_view role_name(SettingRole role);
 
 // Values per grid axis for a requested number of simulations: the integer part
-// of sqrt(total). Throws ValueError for NaN or a negative total (no square
-// root exists) and for an infinite one.
+// of sqrt(total). Throws InvalidValue for NaN, a negative or an infinite total.
 std::size_t grid_size_for(double total_data_points);
 
 // `num` evenly spaced values from start to stop, both included, computed as

@@ -20,7 +20,7 @@ from matplotlib.collections import PolyCollection
 from matplotlib.colors import LogNorm, Normalize
 from matplotlib.figure import Figure
 from matplotlib.lines import Line2D
-from matplotlib.ticker import LogFormatterSciNotation, NullFormatter
+from matplotlib.ticker import FuncFormatter, NullFormatter
 
 POSITION_LABEL = "position along the reactor (m)"
 
@@ -714,12 +714,23 @@ def _colour_scale(values, scale):
 
 def _decade_ticks(low, high):
     """Ticks of a logarithmic colour bar: every decade inside [low, high]; with fewer
-    than two decades inside, also 2 and 5 times each decade."""
+    than three decades inside, also 2 and 5 times each decade."""
     decades = [10.0 ** k for k in range(math.floor(math.log10(low)) - 1, math.ceil(math.log10(high)) + 2)]
     ticks = [v for v in decades if low * (1 - 1e-9) <= v <= high * (1 + 1e-9)]
-    if len(ticks) < 2:
+    if len(ticks) < 3:
         ticks = sorted(m * v for v in decades for m in (1, 2, 5) if low * (1 - 1e-9) <= m * v <= high * (1 + 1e-9))
     return ticks or [low, high]
+
+
+def _power_of_ten_label(value, _position=None):
+    """'$10^{-7}$', '$2\\times10^{-7}$': every tick of a logarithmic colour bar labelled."""
+    if not (value > 0):
+        return ""
+    exponent = math.floor(math.log10(value) + 1e-9)
+    mantissa = round(value / 10.0 ** exponent, 6)
+    if mantissa == 1:
+        return f"$10^{{{exponent}}}$"
+    return f"${mantissa:g}\\times10^{{{exponent}}}$"
 
 
 def phase_map(results, path=None, *, log=None, vmax=None, wall_threshold=2.0, dpi=110, conditions=None,
@@ -791,7 +802,7 @@ def phase_map(results, path=None, *, log=None, vmax=None, wall_threshold=2.0, dp
         bar.set_label("mean CNT length L_cnt_avg (m)" + (", logarithmic scale" if scale == "log" else ""))
         if scale == "log":
             bar.set_ticks(_decade_ticks(norm.vmin, norm.vmax))
-            bar.ax.yaxis.set_major_formatter(LogFormatterSciNotation(labelOnlyBase=False))
+            bar.ax.yaxis.set_major_formatter(FuncFormatter(_power_of_ten_label))
             bar.ax.yaxis.set_minor_formatter(NullFormatter())
 
     below = ok & (walls < wall_threshold)
