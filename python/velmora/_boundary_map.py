@@ -9,6 +9,7 @@ built without pyplot.
 """
 
 import math
+import textwrap
 
 import numpy as np
 from matplotlib.colors import LogNorm
@@ -45,7 +46,7 @@ def draw(state, records, path=None, *, conditions="", dpi=110):
     across = _study_values(axis, y_low, y_high)
     up = _study_values(axis, x_low, x_high)
 
-    fig = Figure(figsize=(9, 7.5), layout="constrained")
+    fig = Figure(figsize=(9.5, 8), layout="constrained")
     ax = fig.add_subplot()
     ax.set_xlabel(AXIS_LABELS.get(y_column[0], y_column))
     ax.set_ylabel(AXIS_LABELS.get(x_column[0], x_column))
@@ -54,7 +55,9 @@ def draw(state, records, path=None, *, conditions="", dpi=110):
         # The field's rows follow the second axis, its columns the first.
         mean = np.asarray(state["mean"], dtype=float)
         sd = np.asarray(state["sd"], dtype=float)
-        walls = np.exp(mean)
+        # The fit may dip below log 1 where every run is single-walled; no run
+        # has a wall number below 1, so the colours stop there.
+        walls = np.maximum(np.exp(mean), 1.0)
         low, high = float(np.min(walls)), float(np.max(walls))
         if high <= low * 1.0001:
             low, high = low / 1.5, high * 1.5
@@ -119,19 +122,21 @@ def draw(state, records, path=None, *, conditions="", dpi=110):
                               label=f"boundary at wall number {threshold:g} (surrogate)"))
     if state.get("fitted"):
         handles.append(Patch(facecolor="lightgrey", edgecolor="black", ls=":", lw=0.6,
-                             label="95 % band of the boundary (threshold within 1.96 sd of the surrogate)"))
+                             label="95 % band of the boundary"))
     handles.append(Line2D([], [], ls="none", marker="$n$", color="black", label="round n of the run (0: start design)"))
     ax.legend(handles=handles, loc="upper left", bbox_to_anchor=(0.0, -0.09), ncol=2, fontsize=8.5, frameon=False)
 
     runs = len(records)
     if state.get("fitted") and state.get("crossing"):
-        head = (f"boundary study: {runs} runs, boundary at wall number {threshold:g}, 95 % band "
-                f"+/- {100 * state['band_max']:.2g} % of the span at its widest")
+        head = (f"boundary study: {runs} runs, boundary at wall number {threshold:g}\n95 % band "
+                f"+/- {100 * state['band_max']:.2g} % of the span at its widest. {state.get('stop', '')}")
     elif state.get("fitted"):
-        head = f"boundary study: {runs} runs, no boundary at wall number {threshold:g} in the plane"
+        head = f"boundary study: {runs} runs, no boundary at wall number {threshold:g} in the plane\n{state.get('stop', '')}"
     else:
-        head = f"boundary study: {runs} runs, too few usable runs for a surrogate"
-    ax.set_title(head + ("\n" + conditions if conditions else "") + "\n" + str(state.get("stop", "")), fontsize=10)
+        head = f"boundary study: {runs} runs, too few usable runs for a surrogate\n{state.get('stop', '')}"
+    if conditions:
+        head += "\n" + "\n".join(textwrap.wrap(conditions, 95))
+    ax.set_title(head, fontsize=9.5, pad=14)
     ax.set_xlim(y_low, y_high)
     ax.set_ylim(x_low, x_high)
     if path is not None:
