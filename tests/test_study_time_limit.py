@@ -5,6 +5,7 @@ import concurrent.futures
 import os
 import time
 
+import numpy as np
 import pytest
 
 import velmora.core.parameter_sweep as ps
@@ -71,16 +72,16 @@ def test_a_stalled_run_is_stopped_and_the_study_goes_on(unstalled, tmp_path, mon
     monkeypatch.setattr(ps, "MovingSectionalModel", StallingModel)
     monkeypatch.setattr(StallingModel, "pid_file", str(tmp_path / "stalled.pid"))
     start = time.monotonic()
-    records, wrapper = run_in(tmp_path, run_timeout=3, **options)
+    records, wrapper = run_in(tmp_path, run_timeout=8, **options)  # far above a run, even on a busy machine
     elapsed = time.monotonic() - start
     assert elapsed < StallingModel.stall_seconds / 4, elapsed  # the study did not wait for the stalled run
 
     stalled = records[0]
-    assert stalled["status"] == 0 and stalled["error_message"] == "exceeded the time limit of 3 s"
+    assert stalled["status"] == 0 and stalled["error_message"] == "exceeded the time limit of 8 s"
     assert [stalled[k] for k in ("N_total", "dm_avg", "L_cnt_avg", "wall_number_avg")] == [None] * 4
     assert records[1:] == unstalled[1:]  # the other runs as without the stall, to the last bit
     out = capsys.readouterr().out
-    assert "    Failed: exceeded the time limit of 3 s\n" in out and "  Failed: 1\n" in out
+    assert "    Failed: exceeded the time limit of 8 s\n" in out and "  Failed: 1\n" in out
     # the stalled process was really stopped, not left sleeping
     pid = int((tmp_path / "stalled.pid").read_text())
     assert pid != os.getpid()  # even without workers the run was not in this process
@@ -96,18 +97,36 @@ def test_a_stalled_run_is_stopped_and_the_study_goes_on(unstalled, tmp_path, mon
     assert "Simulation " not in capsys.readouterr().out
 
 
+class QuickStallingModel:
+    """Every run ends at once with a summary, bar the first grid point, which
+    sleeps stall_seconds first (real runs would make the timing depend on the
+    machine's load here)."""
+
+    stall_seconds = 8.0
+
+    def __init__(self, **kwargs):
+        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
+        self.intnum, self.isec = 4, 3
+
+    def solve(self):
+        if self.temp == 800 and self.gas_initial_composition["C2H2"] == 0.001:
+            time.sleep(QuickStallingModel.stall_seconds)
+        y = np.array([1.0, 2.0, 3.0] + [0.0] * 14)
+        self.y_saved = [y, y]
+        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0])]
+        return np.zeros(2), np.zeros((2, 17))
+
+
 def test_executors_that_cannot_stop_a_run_give_it_up_at_the_limit(tmp_path, monkeypatch):
     # A concurrent.futures process pool cannot stop a started task: the study
     # records the run as failed at the limit and goes on; the run ends on its
     # own later (the pool's shutdown waits for it).
-    monkeypatch.setattr(ps, "MovingSectionalModel", StallingModel)
-    monkeypatch.setattr(StallingModel, "pid_file", str(tmp_path / "stalled.pid"))
-    monkeypatch.setattr(StallingModel, "stall_seconds", 8.0)
+    monkeypatch.setattr(ps, "MovingSectionalModel", QuickStallingModel)
     with concurrent.futures.ProcessPoolExecutor(max_workers=2) as pool:
         start = time.monotonic()
         records, _ = run_in(tmp_path, executor=pool, run_timeout=2)
         elapsed = time.monotonic() - start
-    assert elapsed < 8.0
+    assert elapsed < QuickStallingModel.stall_seconds
     assert records[0]["error_message"] == "exceeded the time limit of 2 s"
     assert [r["status"] for r in records[1:]] == [1] * 3
 
