@@ -79,7 +79,7 @@ RecordedRuns load_recorded(const py::object& source) {
         try {
             contents = study::read_checkpoint_text(text);
         } catch (const ValueError& e) {
-            throw ValueError(name + ": " + e.what());
+            throw ValueError(name + ", " + e.what());
         }
         runs.settings = std::move(contents.settings);
         runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
