@@ -16,13 +16,15 @@ from conftest import velmora_cmd
 
 def test_help_of_every_command(tmp_path):
     top = velmora_cmd("--help", cwd=tmp_path)
-    assert top.returncode == 0 and "{study,run,plot}" in top.stdout
+    assert top.returncode == 0 and "{study,boundary,run,plot}" in top.stdout
     import velmora
 
     version = velmora_cmd("--version", cwd=tmp_path)
     assert (version.returncode, version.stdout) == (0, f"velmora {velmora.__version__}\n")
     for command, options in [("study", ["--map", "--points", "--range", "--constant", "--set", "--workers",
                                         "--dask", "--output", "--resume"]),
+                             ("boundary", ["--map", "--budget", "--threshold", "--tolerance", "--seed", "--range",
+                                           "--constant", "--set", "--workers", "--dask", "--output", "--resume"]),
                              ("run", ["--set", "--output", "--name"]),
                              ("plot", ["--output", "results"])]:
         shown = velmora_cmd(command, "--help", cwd=tmp_path)

@@ -10,7 +10,7 @@ from matplotlib.colors import LogNorm
 from matplotlib.contour import ContourSet
 
 from velmora import plots
-from velmora._main_job import main_job, representative_point
+from velmora._main_job import main_job, nearest_the_boundary
 from velmora.core.growth_simulator import MovingSectionalModel
 
 from conftest import velmora_cmd
@@ -417,26 +417,29 @@ def test_plot_command_options_and_run_report_command(tmp_path):
     assert (tmp_path / "one_report.png").read_bytes()[:4] == b"\x89PNG"
 
 
-def test_representative_point_is_the_successful_run_nearest_the_grid_centre():
-    records = [{"P_parameter": p, "T_parameter": t, "status": 1} for p in (1, 2, 3) for t in (10, 20, 30)]
-    assert representative_point(records)[("P_parameter")] == 2 and representative_point(records)["T_parameter"] == 20
-    records[4]["status"] = 0  # the centre failed: one of its four neighbours
-    chosen = representative_point(records)
-    assert abs(chosen["P_parameter"] - 2) + abs(chosen["T_parameter"] - 20) / 10 == 1
-    assert representative_point([dict(r, status=0) for r in records]) is None
+def test_report_run_is_the_successful_run_nearest_the_boundary():
+    records = [{"simulation_id": k, "P_parameter": k, "T_parameter": 10 * k, "status": 1, "wall_number_avg": w}
+               for k, w in enumerate((9.0, 2.6, 1.7, 1.05, 30.0), start=1)]
+    # 1.7 is nearer 2 than 2.6 by ratio (2/1.7 = 1.18 against 2.6/2 = 1.3).
+    assert nearest_the_boundary(records, 2.0)["simulation_id"] == 3
+    records[2]["status"] = 0
+    assert nearest_the_boundary(records, 2.0)["simulation_id"] == 2
+    assert nearest_the_boundary([dict(r, status=0) for r in records], 2.0) is None
 
 
 def test_main_job_writes_results_map_and_report(tmp_path, capsys):
-    paths = main_job(str(tmp_path), workers=2, total_data_points=4, temperature_range_max=950,
+    paths = main_job(str(tmp_path), workers=2, budget=5, temperature_range_max=950,
                      reactor_length_range_constant=0.02, intnum=8)
     out = capsys.readouterr().out
-    assert set(paths) == {"results", "phase_map", "run_report"}
-    for key, label in (("results", "Results (CSV):"), ("phase_map", "Phase map:"), ("run_report", "Run report:")):
+    assert set(paths) == {"results", "boundary", "phase_map", "run_report"}
+    for key, label in (("results", "Results (CSV):"), ("boundary", "Boundary (CSV):"), ("phase_map", "Boundary map:"),
+                       ("run_report", "Run report:")):
         assert os.path.dirname(paths[key]) == str(tmp_path)
         assert f"{label}" in out and paths[key] in out
     frame = pd.read_csv(paths["results"])
     assert list(frame.columns[:10]) == ["simulation_id", "map_type", "P_parameter", "T_parameter", "status",
                                        "error_message", "N_total", "dm_avg", "L_cnt_avg", "wall_number_avg"]
-    assert len(frame) == 4
+    assert len(frame) == 5
+    assert "the run nearest the boundary" in out
     assert open(paths["phase_map"], "rb").read(4) == b"\x89PNG"
     assert open(paths["run_report"], "rb").read(4) == b"\x89PNG"

@@ -48,6 +48,7 @@ PYBIND11_MODULE(parameter_sweep, m) {
     py::object wrapper_cls = sweep::register_mapping_wrapper(m);
     sweep::register_study_config(m, wrapper_cls);
     sweep::register_study_runner(wrapper_cls);
+    sweep::register_boundary_study(m, wrapper_cls);
     sweep::register_result_analysis(m, wrapper_cls);
     sweep::register_contour_plotter(m, wrapper_cls);
     sweep::register_visualizer(m, wrapper_cls);

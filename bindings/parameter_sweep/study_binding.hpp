@@ -61,6 +61,7 @@ void apply_study_value(py::handle model, const std::string& key, py::handle valu
 py::object register_mapping_wrapper(py::module_& m);
 void register_study_config(py::module_& m, py::object wrapper_cls);
 void register_study_runner(py::object wrapper_cls);
+void register_boundary_study(py::module_& m, py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
 void register_run_outcomes(py::module_& m);

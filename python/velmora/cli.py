@@ -290,8 +290,8 @@ def build_parser():
     parser = argparse.ArgumentParser(
         prog="velmora",
         description="CNT synthesis on floating catalyst particles: parametric studies, single runs and maps. "
-        "Without a command, runs the main job: a 5 x 5 P&T study with its phase map and one run report, "
-        "written into the current folder.",
+        "Without a command, runs the main job: a boundary study of 25 runs on a P&T plane with its map and "
+        "the run report of the run nearest the boundary, written into the current folder.",
         epilog="examples:\n  velmora study --help\n  velmora run --set intnum=8 --set reactor_length=0.02\n"
         "  velmora plot results.csv -o map.png\n\n" + EXIT_CODES,
         formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -299,7 +299,7 @@ def build_parser():
     from velmora import __version__
 
     parser.add_argument("--version", action="version", version=f"velmora {__version__}")
-    commands = parser.add_subparsers(dest="command", metavar="{study,run,plot}")
+    commands = parser.add_subparsers(dest="command", metavar="{study,boundary,run,plot}")
 
     study = commands.add_parser(
         "study", help="run a parametric study over a grid of two parameters",
@@ -333,6 +333,10 @@ def build_parser():
     add_map_options(study)
     study.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                        "standard error is not a terminal)")
+
+    from velmora import _boundary_command
+
+    _boundary_command.add_parser(commands, sys.modules[__name__])
 
     run = commands.add_parser(
         "run", help="run one simulation and write its histories",
@@ -512,7 +516,7 @@ def plot(args, parser):
 def main(argv=None):
     parser = build_parser()
     args = parser.parse_args(sys.argv[1:] if argv is None else argv)
-    if args.command in ("study", "plot", "run") and "MPLBACKEND" not in os.environ:
+    if args.command in ("study", "boundary", "plot", "run") and "MPLBACKEND" not in os.environ:
         # These commands write figures to files; no window should wait on screen.
         import matplotlib
 
@@ -528,6 +532,10 @@ def main(argv=None):
         return run_study(args, command_parser)
     if args.command == "run":
         return run_one(args, command_parser)
+    if args.command == "boundary":
+        from velmora import _boundary_command
+
+        return _boundary_command.run(args, command_parser, sys.modules[__name__])
     return plot(args, command_parser)
 
 

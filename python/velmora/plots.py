@@ -894,3 +894,20 @@ def _boundary(ax, x, y, labels, threshold, classifier_kwargs, seed):
     ax.contour(X1, X2, P, levels=[0.0], colors="black", linewidths=1, linestyles="--", zorder=3)
     ax.add_line(Line2D([], [], color="black", lw=1.5, ls="--", label=f"learned boundary, wall number {threshold:g}"))
     return f"{head} and the learned phase boundary at wall number {threshold:g}"
+
+
+def boundary_map(wrapper, path=None, *, conditions="", dpi=110):
+    """Map of the last boundary study of ``wrapper`` (``Mapping_Wrapper.run_boundary_study``).
+
+    The surrogate's wall-number field on a logarithmic colour scale, the
+    boundary at the study's threshold with its 95 % band, and every run marked
+    by its class and numbered by its round. ``conditions`` is a line of the
+    settings the runs share, for the title. Drawn by ``velmora._boundary_map``;
+    returns the Figure.
+    """
+    from velmora import _boundary_map
+
+    state = getattr(wrapper, "boundary_state", None)
+    if state is None:
+        raise ValueError("No boundary study has been run yet. Please run run_boundary_study() first.")
+    return _boundary_map.draw(state, wrapper.results, path, conditions=conditions, dpi=dpi)

@@ -1,7 +1,7 @@
 """Parametric study of the reactor model over a grid of two operating parameters, its results file,
 the wall-number classification and the contour map."""
 from types import ModuleType
-from typing import Any, Optional
+from typing import Any, Callable, Optional
 
 import numpy as np
 import pandas
@@ -126,6 +126,28 @@ class Mapping_Wrapper:
         settings file (<results>.json) and returns the records. run_timeout (s) stops a run past that time and
         records it as failed."""
         ...
+    def run_boundary_study(
+        self,
+        *,
+        budget: int = 25,
+        threshold: float = 2.0,
+        max_workers: Optional[int] = None,
+        executor: Any = None,
+        resume: Optional[str] = None,
+        batch_size: Optional[int] = None,
+        tolerance: float = 0.0005,
+        seed: int = 0,
+        progress: bool = False,
+        run_timeout: Optional[float] = None,
+    ) -> list[dict]:
+        """Locates where the mean wall number crosses threshold with at most budget runs (a space-filling
+        start, then batches placed where a Gaussian-process surrogate of log(wall number) is least sure of
+        the boundary); writes boundary_study_<map>_<time>.csv, its _boundary.csv and a checkpoint, and returns
+        the records. boundary_state holds the surrogate field, the curve and the rounds."""
+        ...
+    def boundary_table(self) -> Any:
+        """The boundary curve of the last run_boundary_study as a pandas DataFrame."""
+        ...
 
     class DataLoader:
         """Handles data loading and initial processing"""
@@ -172,3 +194,20 @@ class Mapping_Wrapper:
         def display_results(self, df: Any, x: Any, y: Any, z: Any, x_filtered: Any) -> None: ...
 
     def parametricstudyvisualizer(self, filename: Optional[str] = None, save_path: Optional[str] = None) -> None: ...
+
+
+def boundary_search(
+    function: Callable[[np.ndarray], Any],
+    dimension: int,
+    *,
+    budget: int = 25,
+    batch_size: int = 1,
+    threshold: float = 2.0,
+    tolerance: float = 0.0,
+    seed: int = 0,
+    start_runs: Optional[int] = None,
+    resolution: Optional[int] = None,
+) -> dict:
+    """The boundary study's search over any function of `dimension` parameters scaled to [0, 1]:
+    function(points) gets an (n, dimension) array and returns n wall numbers (NaN or None: failed)."""
+    ...
