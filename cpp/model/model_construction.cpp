@@ -55,7 +55,14 @@ void MovingSectionalModel::derive_inlet_state() {
     gas::check_gas_step(inlet.temperature, inlet.pressure_atm, inlet.flow_velocity, inlet.length_step,
                         "MovingSectionalModel: inlet gas step", "ambient_temp", "total_pressure / 101325",
                         "inlet velocity 4*xqtot/(pi*xdtube^2)*ambient_temp/min_temp", "lengthstep");
-    AA00 = kinetics->step(inlet);
+    // The same request gives the same state: the gas is stepped again only for a changed inlet.
+    std::string key = inlet.dominant_species + "|" + inlet.mechanism + "|" + gas::number_text(inlet.temperature) +
+                      "|" + gas::number_text(inlet.pressure_atm) + "|" + gas::number_text(inlet.flow_velocity);
+    for (const auto& [species, fraction] : gas_initial_composition) key += "|" + species + "=" + gas::number_text(fraction);
+    if (key != inlet_request_key || !AA00.properties.cp_mole.size()) {
+        AA00 = kinetics->step(inlet);
+        inlet_request_key = std::move(key);
+    }
 
     // Particles per unit gas density of the inlet: every run starts from it.
     initial_N = total_initial_concentration / AA00.density();

@@ -68,6 +68,8 @@ public:
     // Called at the start of every outer step of solve(); the host uses it to
     // notice an interrupt (Ctrl-C) during a long run. May throw.
     std::function<void()> outer_step_hook;
+    // The inlet request AA00 was computed for (solve() steps the gas again only when it changed).
+    std::string inlet_request_key;
     gas::GasState run_gas_step(double flow_velocity, double temperature, double length_step,
                                const OrderedMap<double>& composition,
                                const std::string& dominant_species = "C2H2");
