@@ -183,3 +183,36 @@ def test_bad_options_are_refused():
         boundary_search(f, 0)
     with pytest.raises(ValueError, match="entries"):
         boundary_search(lambda p: [2.0], 2, budget=5)
+
+
+def test_start_design_puts_one_run_in_every_stratum_of_every_axis():
+    result = boundary_search(wall_field(straight), 2, budget=8, start_runs=8, seed=9)
+    points = result["points"]
+    assert set(result["rounds"]) == {0}
+    for axis in range(2):
+        strata = np.floor(points[:, axis] * 8).astype(int)
+        assert sorted(strata) == list(range(8))
+    # Maximin: no two start runs closer than a third of a stratum diagonal.
+    gaps = [np.hypot(*(a - b)) for i, a in enumerate(points) for b in points[i + 1:]]
+    assert min(gaps) > 0.125 * math.sqrt(2) / 3
+
+
+def test_tolerance_stops_once_the_band_is_narrow_enough():
+    result = boundary_search(wall_field(straight), 2, budget=40, batch_size=2, tolerance=0.01, seed=0, start_runs=8)
+    assert len(result["points"]) < 40
+    assert result["stop"].startswith("Stopped early: boundary band") and result["band_max"] <= 0.01
+    # The tolerance only cuts the search short: the same start with the budget it used gives the same runs.
+    exact = boundary_search(wall_field(straight), 2, budget=len(result["points"]), batch_size=2, seed=0, start_runs=8)
+    np.testing.assert_array_equal(exact["points"], result["points"])
+
+
+def test_closed_boundary_is_one_closed_piece_on_any_lattice():
+    def island(p):  # wall number above 2 inside a circle of radius 0.25 about the centre
+        return 4.0 * (0.25 - np.hypot(p[:, 0] - 0.5, p[:, 1] - 0.5)) + math.log(2.0)
+
+    result = boundary_search(wall_field(island), 2, budget=22, batch_size=2, seed=2, resolution=41)
+    assert result["mean"].shape == (41, 41)
+    curve = curve_points(result)
+    assert {row["segment"] for row in result["curve"]} == {0}
+    np.testing.assert_array_equal(curve[0], curve[-1])
+    assert np.abs(np.hypot(curve[:, 0] - 0.5, curve[:, 1] - 0.5) - 0.25).max() < 0.02

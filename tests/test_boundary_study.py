@@ -138,6 +138,12 @@ def test_command_line_writes_the_three_files(tmp_path):
         assert os.path.getsize(path) > 0
     assert len(pd.read_csv(lines["Results (CSV)"])) <= 5
     assert list(pd.read_csv(lines["Boundary (CSV)"]).columns) == BOUNDARY_COLUMNS
+    # The same plane with another seed: the checkpoint is refused before any run (exit 2).
+    checkpoint = os.path.join(str(tmp_path / "out"), "boundary_study_P&T.checkpoint.jsonl")
+    other = velmora_cmd("boundary", "--budget", "5", "--seed", "1", "--range", "T", "800", "1000", "--constant", "L",
+                        "0.02", "--set", "intnum=8", "--output", str(tmp_path / "out"), "--resume", checkpoint,
+                        cwd=tmp_path)
+    assert other.returncode == 2 and "seed" in other.stderr and "Simulation" not in other.stdout
     bad = velmora_cmd("boundary", "--budget", "0", cwd=tmp_path)
     assert bad.returncode == 2 and "--budget" in bad.stderr
     bad = velmora_cmd("boundary", "--threshold", "1", cwd=tmp_path)

@@ -201,7 +201,7 @@ def test_resume_refuses_another_study_and_bad_options(reference, tmp_path, monke
     with pytest.raises(ValueError, match="does not have the columns of this study"):
         run_in(tmp_path, dict(STUDY, map_requested="T&P"), resume=str(tmp_path / "ref.csv"))
     (tmp_path / "broken.jsonl").write_text('{"simulation_id": 1}\nnot json\n{"simulation_id": 2}\n')
-    with pytest.raises(ValueError, match="line 2 of the checkpoint is not a run record"):
+    with pytest.raises(ValueError, match="broken.jsonl, line 2: not a run record"):
         run_in(tmp_path, resume=str(tmp_path / "broken.jsonl"))
     with pytest.raises(FileNotFoundError):
         run_in(tmp_path, resume=str(tmp_path / "missing.jsonl"))

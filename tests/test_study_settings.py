@@ -45,11 +45,12 @@ def test_constructor_takes_the_table_in_order_with_its_defaults(rows):
                                                 getattr(defaults, settings["range_max"])]
 
 
+README = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "README.md")
+
+
 def test_stub_and_readme_are_the_table(rows, tmp_path):
-    stub = open(_study_settings.stub_path(), encoding="utf-8").read().split("\n")
-    # The README of this checkout: the package may be installed elsewhere (site-packages has no README).
-    readme_path = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "README.md")
-    readme = open(readme_path, encoding="utf-8").read().split("\n")
+    stub = open(_study_settings.stub_path(), encoding="utf-8").read().split("\n")  # the stub velmora ships
+    readme = open(README, encoding="utf-8").read().split("\n")  # the checkout's, installed or not
     block = _study_settings.stub_lines(rows)
     assert stub[stub.index(block[0]):stub.index(block[-1]) + 1] == block
     table = _study_settings.readme_table(rows)

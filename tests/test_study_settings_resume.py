@@ -143,11 +143,11 @@ def test_checkpoint_reader_refuses_what_no_study_wrote(finished, capsys):
     huge = runs[0].replace('"simulation_id": 1', '"simulation_id": ' + "9" * 5000)
     for body, line in (([settings] + runs[1:] + [huge], 5), ([settings, huge] + runs[1:], 2)):
         assert refused("\n".join(body) + "\n") == (
-            f": line {line} of the checkpoint is not a run record: the whole number 999999999999... "
+            f", line {line}: not a run record: the whole number 999999999999... "
             "(5000 digits) is beyond the range of a record")
     # settings anywhere but on the first line
     assert refused("\n".join([runs[0], settings] + runs[1:]) + "\n") == (
-        ": line 2 of the checkpoint holds study settings, which belong on the first line")
+        ", line 2: study settings belong on the first line, not here")
     # an empty file, as a checkpoint or as a results file
     for name in ("empty.jsonl", "empty.csv"):
         for text in ("", "\n  \n"):

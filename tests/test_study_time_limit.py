@@ -67,6 +67,14 @@ def process_gone(pid):
     return False
 
 
+def stopped_soon(pid):
+    """Whether the process is gone, or goes within a few seconds."""
+    deadline = time.monotonic() + 10
+    while not process_gone(pid) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return process_gone(pid)
+
+
 @pytest.mark.parametrize("options", [dict(max_workers=2), dict()], ids=["two workers", "no workers"])
 def test_a_stalled_run_is_stopped_and_the_study_goes_on(unstalled, tmp_path, monkeypatch, capsys, options):
     monkeypatch.setattr(ps, "MovingSectionalModel", StallingModel)
@@ -85,10 +93,7 @@ def test_a_stalled_run_is_stopped_and_the_study_goes_on(unstalled, tmp_path, mon
     # the stalled process was really stopped, not left sleeping
     pid = int((tmp_path / "stalled.pid").read_text())
     assert pid != os.getpid()  # even without workers the run was not in this process
-    deadline = time.monotonic() + 10
-    while not process_gone(pid) and time.monotonic() < deadline:
-        time.sleep(0.05)
-    assert process_gone(pid)
+    assert stopped_soon(pid)
 
     # a resume treats the stopped run like any failed run: recorded, not run again
     monkeypatch.setattr(ps, "MovingSectionalModel", MovingSectionalModel)
@@ -141,3 +146,38 @@ def test_time_limits_that_cannot_be_kept_are_refused(tmp_path):
     with pytest.raises(ValueError, match="run_timeout cannot be kept on a Dask executor"):
         wrapper.run_parametric_study(executor=dask_like, run_timeout=10)
     assert not list(tmp_path.glob("*"))  # refused before anything ran or was written
+
+
+class FirstRunStalls(StallingModel):
+    """The reactor model, except that the first run to start anywhere (the
+    one that creates the marker file) stalls."""
+
+    def solve(self):
+        try:
+            os.close(os.open(StallingModel.pid_file + ".taken", os.O_CREAT | os.O_EXCL))
+        except FileExistsError:
+            return self._model.solve()
+        with open(StallingModel.pid_file, "w") as f:
+            f.write(str(os.getpid()))
+        time.sleep(StallingModel.stall_seconds)
+        return self._model.solve()
+
+
+def test_the_boundary_study_stops_a_stalled_run_too(tmp_path, monkeypatch, capsys):
+    monkeypatch.setattr(ps, "MovingSectionalModel", FirstRunStalls)
+    monkeypatch.setattr(StallingModel, "pid_file", str(tmp_path / "stalled.pid"))
+    cwd = os.getcwd()
+    os.chdir(tmp_path)
+    try:
+        start = time.monotonic()
+        records = Mapping_Wrapper(**dict(STUDY, temperature_range_max=1000)).run_boundary_study(
+            budget=4, batch_size=2, max_workers=2, run_timeout=8)
+        elapsed = time.monotonic() - start
+    finally:
+        os.chdir(cwd)
+    assert elapsed < StallingModel.stall_seconds / 4, elapsed
+    stopped = [r for r in records if r["error_message"] == "exceeded the time limit of 8 s"]
+    assert len(stopped) == 1 and stopped[0]["status"] == 0
+    assert sum(r["status"] for r in records) == len(records) - 1  # every other run succeeded
+    assert "    Failed: exceeded the time limit of 8 s\n" in capsys.readouterr().out
+    assert stopped_soon(int((tmp_path / "stalled.pid").read_text()))

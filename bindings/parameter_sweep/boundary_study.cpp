@@ -282,6 +282,7 @@ std::optional<double> value_of_record(py::handle record) {
 class StudyEvaluator : public bd::Evaluator {
 public:
     py::object self, config, map_type, constant_keys, constant_values, executor = py::none();
+    py::object run_timeout = py::none();  // seconds a run may take, or None
     std::vector<std::string> columns;
     std::vector<bd::StudyAxis> axes;
     std::vector<std::string> units;
@@ -378,9 +379,22 @@ private:
             description["constant_values"] = constant_values;
             jobs.append(py::make_tuple(k, py::make_tuple(description, py::dict(self.attr("Velmora_kwargs")))));
         }
-        py::object outcomes = study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, false);
+        py::object outcomes = study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"),
+                                                                        jobs, false, run_timeout);
         for (py::handle item : outcomes) {
             const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
+            if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
+                const auto& run = runs[k];
+                py::dict record = time_limited_record(columns, py::int_(run.id), map_type,
+                                                      py::float_(axes[0].value(run.x[0])),
+                                                      py::float_(axes[1].value(run.x[1])), constant_keys,
+                                                      constant_values, run_timeout);
+                show(line_of(run));
+                show("    Failed: " + text_of(record["error_message"]));
+                keep(record);
+                batch[k] = record;
+                continue;
+            }
             py::tuple outcome = item[py::int_(1)];
             std::string printed = text_of(outcome[1]);
             if (!printed.empty() && printed.back() == '\n') printed.pop_back();
@@ -406,10 +420,11 @@ struct OwnPool {
 
 py::list run_boundary_study(py::object self, py::object budget, py::object threshold, py::object max_workers,
                             py::object executor, py::object resume, py::object batch_size, py::object tolerance,
-                            py::object seed, bool progress) {
+                            py::object seed, bool progress, py::object run_timeout) {
     if (!max_workers.is_none() && !executor.is_none())
         throw py::value_error("give either max_workers or executor, not both");
     if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
+    max_workers = check_time_limit(run_timeout, max_workers, executor);
     if (batch_size.is_none()) {
         if (!max_workers.is_none()) batch_size = max_workers;
         else if (!executor.is_none()) batch_size = py::int_(2);
@@ -440,6 +455,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     evaluator.constant_keys = config.attr("constant_parameters");
     evaluator.constant_values = config.attr("constant_values");
     evaluator.budget = settings.budget;
+    evaluator.run_timeout = run_timeout;
     std::vector<std::string> constant_names;
     for (py::handle key : evaluator.constant_keys) constant_names.push_back(text_of(key));
     const std::string y_key = text_of(config.attr("Y_parameter")), x_key = text_of(config.attr("X_parameter"));
@@ -581,7 +597,7 @@ void register_boundary_study(py::module_& m, py::object wrapper_cls) {
     add_method(wrapper_cls, "run_boundary_study", &run_boundary_study, py::kw_only(), py::arg("budget") = 25,
                py::arg("threshold") = 2.0, py::arg("max_workers") = py::none(), py::arg("executor") = py::none(),
                py::arg("resume") = py::none(), py::arg("batch_size") = py::none(), py::arg("tolerance") = 0.0005,
-               py::arg("seed") = 0, py::arg("progress") = false,
+               py::arg("seed") = 0, py::arg("progress") = false, py::arg("run_timeout") = py::none(),
                "Locates the boundary where the mean wall number crosses `threshold` over the map's plane with at most "
                "`budget` runs, and returns their records.\n\n"
                "A space-filling start design is followed by rounds of `batch_size` runs (default: max_workers, 2 "
@@ -592,7 +608,8 @@ void register_boundary_study(py::module_& m, py::object wrapper_cls) {
                "those of run_parametric_study; the curve goes to <results stem>_boundary.csv (boundary_table() "
                "returns it). resume replays the search against a checkpoint or results file of the same study "
                "(same settings and seed): recorded runs are reused, the rest run. progress=True draws a tqdm bar on "
-               "standard error.");
+               "standard error. run_timeout (s) stops a run past that time and records it as failed ('exceeded the "
+               "time limit of N s'), as run_parametric_study does.");
     add_method(wrapper_cls, "boundary_table", &boundary_frame,
                "The boundary curve of the last run_boundary_study as a DataFrame (the rows of its boundary CSV).");
     m.def("boundary_search", &boundary_search, py::arg("function"), py::arg("dimension"), py::kw_only(),

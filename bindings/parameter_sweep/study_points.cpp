@@ -177,6 +177,21 @@ py::dict run_point(py::dict point, py::dict velmora_kwargs) {
     return record;
 }
 
+py::object check_time_limit(py::object run_timeout, py::object max_workers, py::object executor) {
+    if (run_timeout.is_none()) return max_workers;
+    study::check_run_timeout(real_number(run_timeout, "run_timeout"));
+    if (!executor.is_none()) study_execution().attr("check_timeout_support")(executor);
+    return max_workers.is_none() && executor.is_none() ? py::object(py::int_(1)) : max_workers;
+}
+
+py::dict time_limited_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                             py::object y_value, py::object x_value, py::object constant_keys,
+                             py::object constant_values, py::object run_timeout) {
+    py::dict record = new_run_record(columns, simulation_id, map_type, y_value, x_value, constant_keys, constant_values);
+    record["error_message"] = study::time_limit_message(real_number(run_timeout, "run_timeout"));
+    return record;
+}
+
 void register_study_points(py::module_& m) {
     m.def("_run_point", &run_point, py::arg("point"), py::arg("Velmora_kwargs"),
           "The record of one grid point of a study, described by a plain dict (see the runner): builds a "

@@ -34,6 +34,18 @@ py::dict record_of(const study::FlatRecord& flat);
 // runner) and the keyword bundle.
 py::dict run_point(py::dict point, py::dict velmora_kwargs);
 
+// A study's run_timeout option: None, or a finite number of seconds above 0
+// that the executor can keep (ValueError otherwise). Returns max_workers, or
+// 1 when a limit is given without workers or executor: a run in this process
+// cannot be stopped, so the points then run in one worker process.
+py::object check_time_limit(py::object run_timeout, py::object max_workers, py::object executor);
+
+// The record of a run stopped at run_timeout seconds: failed, no summaries,
+// "exceeded the time limit of N s"; "    Failed: ..." is the caller's to print.
+py::dict time_limited_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                             py::object y_value, py::object x_value, py::object constant_keys,
+                             py::object constant_values, py::object run_timeout);
+
 void register_study_points(py::module_& m);
 
 }  // namespace velmora::bind::sweep

@@ -79,7 +79,7 @@ RecordedRuns load_recorded(const py::object& source) {
         try {
             contents = study::read_checkpoint_text(text);
         } catch (const ValueError& e) {
-            throw ValueError(name + ": " + e.what());
+            throw ValueError(name + ", " + e.what());
         }
         runs.settings = std::move(contents.settings);
         runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
@@ -97,22 +97,16 @@ RecordedRuns load_recorded(const py::object& source) {
     return runs;
 }
 
-void check_run_options(py::object max_workers, py::object executor, py::object run_timeout) {
+void check_run_options(py::object max_workers, py::object executor) {
     if (!max_workers.is_none() && !executor.is_none())
         throw py::value_error("give either max_workers or executor, not both");
     if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
-    if (!run_timeout.is_none()) {
-        study::check_run_timeout(real_number(run_timeout, "run_timeout"));
-        if (!executor.is_none()) study_execution().attr("check_timeout_support")(executor);
-    }
 }
 
 py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
                               bool progress, py::object run_timeout) {
-    check_run_options(max_workers, executor, run_timeout);
-    // A run in this process cannot be stopped; with a time limit and no
-    // workers the points run one at a time in one worker process instead.
-    if (!run_timeout.is_none() && max_workers.is_none() && executor.is_none()) max_workers = py::int_(1);
+    check_run_options(max_workers, executor);
+    max_workers = check_time_limit(run_timeout, max_workers, executor);
     velmora::print_line("Starting Automated Parametric Study...");
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
@@ -222,12 +216,11 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
         for (py::handle item : outcomes) {
             const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
             if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
-                const std::string message = study::time_limit_message(real_number(run_timeout, "run_timeout"));
-                py::dict record = new_run_record(columns, py::int_(points[k].simulation_id), map_type,
-                                                 points[k].y_value, points[k].x_value, constant_keys, constant_values);
-                record["error_message"] = message;
+                py::dict record = time_limited_record(columns, py::int_(points[k].simulation_id), map_type,
+                                                      points[k].y_value, points[k].x_value, constant_keys,
+                                                      constant_values, run_timeout);
                 show(points[k].line);
-                show("    Failed: " + message);
+                show("    Failed: " + text_of(record["error_message"]));
                 finish_point(k, record);
                 continue;
             }

@@ -433,7 +433,7 @@ CheckpointContents read_checkpoint_text(std::string_view text) {
                 contents.torn_tail = true;
                 break;
             }
-            const std::string where = "line " + std::to_string(line_number) + " of the checkpoint";
+            const std::string where = "line " + std::to_string(line_number) + ": ";
             if (first_line) {
                 if (auto settings = settings_of_line(line)) {
                     contents.settings = std::move(*settings);
@@ -448,8 +448,8 @@ CheckpointContents read_checkpoint_text(std::string_view text) {
             FlatRecord record;
             LineParser parser(line);
             if (!parser.object(record)) {
-                if (settings_of_line(line)) throw ValueError(where + " holds study settings, which belong on the first line");
-                throw ValueError(where + " is not a run record" +
+                if (settings_of_line(line)) throw ValueError(where + "study settings belong on the first line, not here");
+                throw ValueError(where + "not a run record" +
                                  (parser.problem().empty() ? std::string() : ": " + parser.problem()));
             }
             contents.records.push_back(std::move(record));

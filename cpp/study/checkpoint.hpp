@@ -59,8 +59,8 @@ struct CheckpointContents {
 
 // Reads the lines of a checkpoint. Blank lines are skipped; a last line
 // without its newline is a torn write and is dropped. Any complete line that
-// does not parse throws ValueError naming its line number (and why, for a
-// number beyond 64 bits).
+// does not parse throws ValueError "line N: ..." (with why, for a number
+// beyond 64 bits).
 CheckpointContents read_checkpoint_text(std::string_view text);
 
 

@@ -50,6 +50,9 @@ def add_parser(commands, cli):
                         help="a model keyword, e.g. --set intnum=20 (repeatable)")
     parser.add_argument("--workers", type=cli.positive_int, default=None,
                         help="worker processes, also the runs per round (default: one per CPU core)")
+    parser.add_argument("--run-timeout", type=cli.seconds, metavar="SECONDS", default=None,
+                        help="stop a run that takes longer and record it as failed ('exceeded the time limit of "
+                        "N s'); the study goes on (worker processes only; not with --dask)")
     parser.add_argument("--dask", metavar="ADDRESS", default=None,
                         help="run on the Dask cluster whose scheduler is at ADDRESS (2 runs per round)")
     parser.add_argument("--output", default=".", help="folder for the files (default .)")
@@ -92,6 +95,8 @@ def run(args, parser, cli):
 
     if args.workers is not None and args.dask is not None:
         parser.error("give --workers or --dask, not both")
+    if args.run_timeout is not None and args.dask is not None:
+        parser.error("argument --run-timeout: a Dask cluster cannot stop a running task; use --workers")
     args.points = args.budget
     settings = cli.study_settings(args, parser)
     cli.check_settings(args.set, cli.model_parameters(), parser, "boundary")
@@ -112,7 +117,8 @@ def run(args, parser, cli):
         try:
             records = wrapper.run_boundary_study(budget=args.budget, threshold=args.threshold, max_workers=workers,
                                                  executor=executor, resume=resume, tolerance=args.tolerance,
-                                                 seed=args.seed, progress=not args.no_progress and sys.stderr.isatty())
+                                                 seed=args.seed, progress=not args.no_progress and sys.stderr.isatty(),
+                                                 run_timeout=args.run_timeout)
         except ValueError as error:  # a resume file of another study; nothing was run
             print(f"velmora boundary: error: {error}", file=sys.stderr)
             return 2

@@ -82,7 +82,7 @@ def main_job(output_dir=".", workers=None, dpi=110, budget=BUDGET, **study):
         plots.run_report(model, paths["run_report"], dpi=dpi, reason=(
             f"run {chosen['simulation_id']} of the boundary study (P = {chosen['P_parameter']:.4g}, "
             f"T = {chosen['T_parameter']:.4g} K): of all its runs, the one whose wall number "
-            f"({chosen['wall_number_avg']:.3g}) is nearest the boundary's {THRESHOLD:g}"))
+            f"({chosen['wall_number_avg']:.4g}) is nearest the boundary's {THRESHOLD:g}"))
 
     print(f"\nMain job finished in {time.perf_counter() - start:.1f} s on {workers} worker processes.")
     print(f"  Results (CSV):   {paths['results']}")

@@ -138,6 +138,7 @@ class Mapping_Wrapper:
         tolerance: float = 0.0005,
         seed: int = 0,
         progress: bool = False,
+        run_timeout: Optional[float] = None,
     ) -> list[dict]:
         """Locates where the mean wall number crosses threshold with at most budget runs (a space-filling
         start, then batches placed where a Gaussian-process surrogate of log(wall number) is least sure of
