@@ -56,6 +56,7 @@ def run_child(body, timeout=90):
     ("alpha_adjust=0.0", "alpha_adjust"),
     ("surf_dens_monolayer=0.0", "surf_dens_monolayer"),
     ("alpha_adjust=float('nan')", "alpha_adjust"),
+    ("alpha_adjust=5e-324", "alpha_adjust"),
     ("reactor_length=float('nan')", "reactor_length"),
 ])
 def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names):

@@ -90,9 +90,10 @@ void MovingSectionalModel::check_physical_parameters() const {
     temperature(ambient_temp, "ambient_temp");
     temperature(min_temp, "min_temp");
     if (wrapper_mapping_temp) temperature(*wrapper_mapping_temp, "wrapper_mapping_temp");
-    // Divisors of the wall-number estimate: zero (or NaN) can only give inf/NaN walls.
+    // Divisors of the wall-number estimate: zero, a subnormal (its reciprocal overflows)
+    // or NaN can only give inf/NaN walls.
     auto divisor = [](double value, const char* name) {
-        if (value == 0 || std::isnan(value))
+        if (value == 0 || std::isnan(value) || std::fpclassify(value) == FP_SUBNORMAL)
             throw ValueError(std::string(name) + " divides the CNT wall-number estimate and must be non-zero, got " +
                              gas::number_text(value));
     };
