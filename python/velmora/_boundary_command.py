@@ -10,7 +10,6 @@ import contextlib
 import os
 import sys
 
-from velmora._folders import working_directory
 
 EXAMPLES = """\
 examples:
@@ -91,29 +90,11 @@ def conditions_text(wrapper, keys):
 
 def run(args, parser, cli):
     from velmora import plots
-    from velmora.core import parameter_sweep
 
-    if args.workers is not None and args.dask is not None:
-        parser.error("give --workers or --dask, not both")
-    if args.run_timeout is not None and args.dask is not None:
-        parser.error("argument --run-timeout: a Dask cluster cannot stop a running task; use --workers")
     args.points = args.budget
-    settings = cli.study_settings(args, parser)
-    cli.check_settings(args.set, cli.model_parameters(), parser, "boundary")
-    resume = None
-    if args.resume:
-        cli.readable_file(args.resume, parser, "argument --resume")
-        resume = os.path.abspath(args.resume)
-    cli.writable_folder(args.output, parser)
-    wrapper = parameter_sweep.Mapping_Wrapper(**settings, **dict(args.set))
+    wrapper, resume = cli.prepare_study(args, parser, "boundary", cli.model_parameters())
     with contextlib.ExitStack() as stack:
-        executor = None
-        if args.dask is not None:
-            from distributed import Client
-
-            executor = stack.enter_context(Client(args.dask)).get_executor()
-        stack.enter_context(working_directory(args.output))
-        workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
+        executor, workers = cli.enter_study_workers(stack, args)
         try:
             records = wrapper.run_boundary_study(budget=args.budget, threshold=args.threshold, max_workers=workers,
                                                  executor=executor, resume=resume, tolerance=args.tolerance,

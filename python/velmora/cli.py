@@ -402,7 +402,9 @@ def study_key_or_exit(key, parser):
         parser.error(str(error))
 
 
-def run_study(args, parser):
+def prepare_study(args, parser, command, accepted_keys):
+    """Check a study command's options (nothing runs on a bad one) and build its wrapper;
+    returns the wrapper and the resume file's absolute path (or None)."""
     from velmora.core import parameter_sweep
 
     if args.workers is not None and args.dask is not None:
@@ -410,23 +412,34 @@ def run_study(args, parser):
     if args.run_timeout is not None and args.dask is not None:
         parser.error("argument --run-timeout: a Dask cluster cannot stop a running task; use --workers")
     settings = study_settings(args, parser)
-    check_settings(args.set, {**model_parameters(), **classifier_parameters()}, parser, "study")
+    check_settings(args.set, accepted_keys, parser, command)
     # The resume file is named relative to where the command was started.
     resume = None
     if args.resume:
         readable_file(args.resume, parser, "argument --resume")
         resume = os.path.abspath(args.resume)
     writable_folder(args.output, parser)
-    wrapper = parameter_sweep.Mapping_Wrapper(**settings, **dict(args.set))
+    return parameter_sweep.Mapping_Wrapper(**settings, **dict(args.set)), resume
+
+
+def enter_study_workers(stack, args):
+    """Open the Dask client (when asked), change into the output folder, and say how many worker
+    processes run the points: --workers, else one per CPU core (None with a Dask executor)."""
+    executor = None
+    if args.dask is not None:
+        from distributed import Client
+
+        executor = stack.enter_context(Client(args.dask)).get_executor()
+    stack.enter_context(working_directory(args.output))
+    workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
+    return executor, workers
+
+
+def run_study(args, parser):
+    wrapper, resume = prepare_study(args, parser, "study", {**model_parameters(), **classifier_parameters()})
     progress = not args.no_progress and sys.stderr.isatty()
     with contextlib.ExitStack() as stack:
-        executor = None
-        if args.dask is not None:
-            from distributed import Client
-
-            executor = stack.enter_context(Client(args.dask)).get_executor()
-        stack.enter_context(working_directory(args.output))
-        workers = args.workers if args.workers is not None or executor is not None else os.cpu_count()
+        executor, workers = enter_study_workers(stack, args)
         try:
             records = wrapper.run_parametric_study(max_workers=workers, executor=executor, resume=resume,
                                                    progress=progress, run_timeout=args.run_timeout)
