@@ -116,7 +116,7 @@ def test_attributes_are_writable_and_extra_ones_allowed():
     (dict(intnum="8"), TypeError, "intnum must be an integer, not 'str'"),
     (dict(intnum=2.5), TypeError, "intnum must be an integer, not 'float'"),
     (dict(intnum=None), TypeError, "intnum must be an integer"),
-    (dict(intnum=2**63), OverflowError, ""),
+    (dict(intnum=2**63), OverflowError, "intnum does not fit"),
     (dict(reactor_length="0.6"), TypeError, "reactor_length must be a real number, not 'str'"),
     (dict(total_pressure=None), TypeError, "total_pressure must be a real number"),
 ])
