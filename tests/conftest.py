@@ -1,6 +1,7 @@
 import os
 
 import matplotlib
+import numpy as np
 import pytest
 
 # Figures are written to files in tests; never open a window.
@@ -34,3 +35,25 @@ def velmora_cmd(*args, cwd):
     env["PYTHONPATH"] = os.pathsep.join(p for p in [package_root, env.get("PYTHONPATH")] if p)
     return subprocess.run([sys.executable, "-m", "velmora", *args], cwd=cwd, env=env, capture_output=True,
                           text=True, timeout=300)
+
+
+class StandInModel:
+    """Stands in for the reactor model in study tests: solving leaves at once a
+    state from which the study's summary can be computed. Subclasses choose the
+    third state entry and the sections' wall numbers, or fail in solve()."""
+
+    def __init__(self, **kwargs):
+        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
+        self.intnum, self.isec = 4, 3
+
+    def third_state_entry(self):
+        return 3.0
+
+    def section_wall_numbers(self):
+        return np.array([2.0, 3.0, 4.0, 0.0])
+
+    def solve(self):
+        y = np.array([1.0, 2.0, self.third_state_entry()] + [0.0] * 14)
+        self.y_saved = [y, y]
+        self.wall_number_section_saved = [self.section_wall_numbers()]
+        return np.zeros(2), np.zeros((2, 17))

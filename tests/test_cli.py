@@ -11,7 +11,7 @@ import pytest
 import velmora.core.parameter_sweep as ps
 from velmora.cli import build_parser, main, parse_value
 
-from conftest import velmora_cmd
+from conftest import StandInModel, velmora_cmd
 
 
 def test_help_of_every_command(tmp_path):
@@ -214,22 +214,17 @@ def test_unwritable_output_is_refused_before_any_run(tmp_path, capsys):
     assert "Traceback" not in done.stderr
 
 
-class Scripted:
-    """Stands in for the reactor model: fails at 800 K, otherwise leaves a
-    solved state that gives a summary."""
-
-    def __init__(self, **kwargs):
-        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
-        self.intnum, self.isec = 4, 3
+class Scripted(StandInModel):
+    """Fails at 800 K, otherwise leaves a solved state that gives a summary."""
 
     def solve(self):
         if self.temp == 800:
             raise RuntimeError("solver diverged")
-        y = np.array([1.0, 2.0, 3.0] + [0.0] * 14)
-        self.y_saved = [y, y]
+        return super().solve()
+
+    def section_wall_numbers(self):
         # above 1250 K every section ends at wall number 1 (single-walled)
-        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0]) if self.temp < 1250 else np.ones(4)]
-        return np.zeros(2), np.zeros((2, 17))
+        return super().section_wall_numbers() if self.temp < 1250 else np.ones(4)
 
 
 def test_study_exit_codes_follow_what_was_run_and_written(tmp_path, monkeypatch, capsys):

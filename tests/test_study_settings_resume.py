@@ -2,12 +2,11 @@
 beside the results file must match the study resumed, and the checkpoint
 reader refuses hand-edited files that a study cannot have written."""
 import json
-import os
 
-import numpy as np
 import pytest
 
 import velmora.core.parameter_sweep as ps
+from conftest import StandInModel
 from velmora.cli import main
 from velmora.core.parameter_sweep import Mapping_Wrapper
 
@@ -15,19 +14,11 @@ STUDY = dict(total_data_points=4, temperature_range_max=950, reactor_length_rang
 CHECKPOINT = "parametric_study_P&T.checkpoint.jsonl"
 
 
-class QuickModel:
-    """Stands in for the reactor model: every run succeeds at once with a
-    summary that depends on the point."""
+class QuickModel(StandInModel):
+    """Every run succeeds at once with a summary that depends on the point."""
 
-    def __init__(self, **kwargs):
-        self.gas_initial_composition = {"C2H2": 0.0045, "C2H4": 1e-15, "H2": 0.009, "N2": 0.9}
-        self.intnum, self.isec = 4, 3
-
-    def solve(self):
-        y = np.array([1.0, 2.0, self.temp / 100.0] + [0.0] * 14)
-        self.y_saved = [y, y]
-        self.wall_number_section_saved = [np.array([2.0, 3.0, 4.0, 0.0])]
-        return np.zeros(2), np.zeros((2, 17))
+    def third_state_entry(self):
+        return self.temp / 100.0
 
 
 @pytest.fixture
