@@ -370,17 +370,41 @@ def _interrupted_after(seconds, call):
     return time.perf_counter() - start
 
 
-def test_huge_iteration_counts_stay_interruptible(capsys):
-    # The compiled descent polls for pending signals, so Ctrl-C ends an absurd run.
+def test_iteration_counts_are_bounded_and_the_largest_stays_interruptible(capsys):
+    # The compiled descent polls for pending signals, so Ctrl-C ends the longest allowed run.
     X = np.random.default_rng(3).random((20, 2))
     y = (X[:, 0] > 0.5).astype(float)
     clf = _Main_ML_2D()
     runs = [
-        lambda: fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.1, 10**12, 0.0),
-        lambda: _Main_ML_2D(iterations=10**12).train(X, y),
+        lambda: fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.1, 10**8, 0.0),
+        lambda: _Main_ML_2D(iterations=10**8).train(X, y),
     ]
     for run in runs:
         assert _interrupted_after(0.2, run) < 5.0
+    # More steps than 1e8 are refused before any is taken (nothing printed).
+    capsys.readouterr()
+    for count in (10**8 + 1, 10**9, 2**31, 10**12):
+        with pytest.raises(ValueError, match=f"num_iters must be at most 100000000 descent steps, got {count}"):
+            fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.1, count, 0.0)
+        with pytest.raises(ValueError, match=f"iterations must be at most 100000000 descent steps, got {count}"):
+            _Main_ML_2D(iterations=count).train(X, y)
+    assert capsys.readouterr().out == ""
+
+
+@pytest.mark.parametrize("alpha, lambda_", [(0.5, -2.0**63), (0.5, 1e20), (-2.0**63, 0.01)])
+def test_a_diverging_descent_is_refused_instead_of_returning_overflowed_weights(capsys, alpha, lambda_):
+    # Each step overshoots further (alpha * lambda_ far above twice the sample count, a negative
+    # lambda_ or step): the weights overflow to inf/NaN, which classify nothing.
+    X = np.random.default_rng(3).random((20, 2))
+    y = (X[:, 0] > 0.5).astype(float)
+    clf = _Main_ML_2D()
+    with pytest.raises(ValueError, match="gradient descent diverged: the weights are not finite after 50 steps"):
+        fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, alpha, 50, lambda_)
+    with pytest.raises(ValueError, match="gradient descent diverged"):
+        _Main_ML_2D(iterations=50, alpha=alpha, lambda_=lambda_).train(X, y)
+    # a stable step from the same start ends on finite weights
+    w, b, _, _ = fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.5, 50, 0.01)
+    assert np.isfinite(w).all() and np.isfinite(b)
 
 
 @pytest.mark.parametrize("call", [

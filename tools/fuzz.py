@@ -722,7 +722,7 @@ def main(argv=None):
     ap.add_argument("--replay", help="SEED:INDEX: print and run one case in this process")
     ap.add_argument("--list", action="store_true")
     ap.add_argument("--progress", type=int, default=5000, help="print counts every N cases")
-    ap.add_argument("--batch", type=int, default=1,
+    ap.add_argument("--batch", type=int, default=200,
                     help="run up to N calls that touch no shared object in one worker (faults are rerun alone)")
     args = ap.parse_args(argv)
 

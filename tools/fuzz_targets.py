@@ -65,20 +65,31 @@ def no_nan_check(res, kwargs):
 
 
 def formula_check(formula):
-    """For the density helpers: NaN/inf only where the written formula gives them in float
-    arithmetic for the same real arguments; a returned value for a non-number is a fault."""
+    """For helpers whose text passes the float arithmetic's NaN/inf on (the density helpers, the
+    particle masses and the CNT gyration diameter): NaN/inf only where the written formula gives them
+    in numpy float arithmetic for the same arguments. The arithmetic is element-wise, so a bool
+    (1.0) or a list is evaluated as numpy reads it; a value returned for an argument numpy cannot
+    read as floats is a fault."""
     def check(res, kwargs):
         (r,) = res[:1]
         args = {}
         for k, v in kwargs.items():
-            if isinstance(v, (bool, np.bool_)) or not isinstance(v, (int, float, np.integer, np.floating)):
+            try:
+                a = np.asarray(v, dtype=float)
+            except (TypeError, ValueError, OverflowError):
                 return [f"a value returned for {k}={v!r}"]
-            args[k] = float(v)
+            if a.dtype.kind != "f":
+                return [f"a value returned for {k}={v!r}"]
+            args[k] = a
         with np.errstate(all="ignore"):
-            expected = formula(**{k: np.float64(v) for k, v in args.items()})
-        if np.isfinite(expected):
-            return [] if math.isfinite(r) else ["result[0]"]
-        return []
+            expected = np.asarray(formula(**args), dtype=float)
+        try:
+            got = np.asarray(r, dtype=float)
+            got, expected = np.broadcast_arrays(got, expected)
+        except (TypeError, ValueError):
+            return ["result[0] (shape or kind differs from the formula's)"]
+        bad = np.isfinite(expected) & ~np.isfinite(got)
+        return ["result[0]"] if bad.any() else []
     return check
 
 
@@ -88,6 +99,40 @@ def _lognormal(x, mu, sigma):
 
 def _normal(x, mu, sigma):
     return 1 / (sigma * np.sqrt(2 * np.pi)) * np.exp(-0.5 * ((x - mu) / sigma) ** 2)
+
+
+def _masses(dpp, rho_NP, rho_CNT, cnt_length, cnt_thickness, npp, wall_number):
+    dp_eq = dpp * npp ** 0.45
+    r_outer = dpp / 1.6 / 2
+    r_inner = r_outer - cnt_thickness * wall_number
+    return np.array([rho_NP * (np.pi / 6 * dp_eq ** 3),
+                     rho_CNT * (np.pi * cnt_length * (r_outer ** 2 - r_inner ** 2))])
+
+
+def _gyration(dpp, rho_NP, rho_CNT, cnt_length, cnt_thickness, npp, wall_number):
+    m_np, m_cnt = _masses(dpp, rho_NP, rho_CNT, cnt_length, cnt_thickness, 1.0, 1.0)
+    dp_eq = dpp * npp ** 0.45
+    r_outer = dpp / 1.6 / 2
+    r_inner = r_outer - cnt_thickness * wall_number
+    f_np, f_cnt = m_np / (m_np + m_cnt), m_cnt / (m_np + m_cnt)
+    cm = f_cnt * cnt_length / 2
+    d_np, d_cnt = np.abs(cm), np.abs(cnt_length / 2 - cm)
+    i_np = 0.4 * (dp_eq / 2) ** 2
+    radii = r_outer ** 2 + r_inner ** 2
+    i1 = f_np * (i_np + d_np ** 2) + f_cnt * 0.5 * radii
+    i2 = f_np * (i_np + d_np ** 2) + f_cnt * (cnt_length ** 2 / 12 + 0.25 * radii + d_cnt ** 2)
+    return 0.5 * (2 * np.sqrt(i1)) + 0.5 * (2 * np.sqrt(i2))
+
+
+def derivatives_check(res, kwargs):
+    """The derivatives and rates must be finite; the sintering times (result[1]) may be +inf, as the
+    sintering time itself: below about 31 K the Arrhenius factor overflows and the time is
+    infinitely long (no relaxation). NaN and -inf are faults there too."""
+    bad = [p for i in (0, 2, 3) for p in nonfinite_paths(res[i], f"result[{i}]")]
+    ts = np.asarray(res[1], dtype=float)
+    if np.isnan(ts).any() or (ts == -INF).any():
+        bad.append("result[1]")
+    return bad
 
 
 def weights_check(res, kwargs):
@@ -374,7 +419,7 @@ def build_targets():
                     weight=2.0))
     T.append(Target("fast_kernels.calculate_derivatives_kernel", "fast_kernels", _deriv_base,
                     lambda ctx, kw: _lazy("velmora.core.fast_kernels", "calculate_derivatives_kernel")(ctx)(**kw),
-                    _kinds_of(_deriv_base, {}), weight=3.0))
+                    _kinds_of(_deriv_base, {}), weight=3.0, finite=derivatives_check))
 
     # ---------------- growth_simulator
     T.append(_plain("growth_simulator.get_mechanism_path", "growth_simulator",
@@ -416,10 +461,11 @@ def build_targets():
         _method("regrid", {"y": ("a", m_state)}, weight=0.3),
         _method("mass_calculator", {"dpp": ("f", 1.5e-8), "rho_NP": ("f", 8908.0), "rho_CNT": ("f", 1800.0),
                                     "cnt_length": ("f", 1e-7), "cnt_thickness": ("f", 3.4e-10), "npp": ("f", 1.0),
-                                    "wall_number": ("f", 5.0)}),
+                                    "wall_number": ("f", 5.0)}, finite=formula_check(_masses)),
         _method("_calculate_cnt_gyration_diameter", {
             "dpp": ("f", 1.5e-8), "rho_NP": ("f", 8908.0), "rho_CNT": ("f", 1800.0), "cnt_length": ("f", 1e-7),
-            "cnt_thickness": ("f", 3.4e-10), "npp": ("f", 1.0), "wall_number": ("f", 5.0)}),
+            "cnt_thickness": ("f", 3.4e-10), "npp": ("f", 1.0), "wall_number": ("f", 5.0)},
+            finite=formula_check(_gyration)),
         _method("calculate_xdp_gp", {}, attrs=("xdp_gp",)),
         _method("_calculate_average_primary_diameter", {"y_state": ("a", m_state)}),
         _method("get_carbon_per_particle", {"section_index": ("i", 0)}),

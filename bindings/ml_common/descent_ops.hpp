@@ -80,6 +80,7 @@ inline py::tuple fit_weights(py::object X, py::object y, py::object w_in, py::ob
                              py::object grad, py::object alpha, py::object num_iters_obj, py::object lambda) {
     const long num_iters = static_cast<long>(integer_number(num_iters_obj, "num_iters"));
     if (num_iters <= 0) return py::make_tuple(w_in, b_in, py::list(), py::list());
+    ml::check_descent_steps(num_iters, "num_iters");
     const ml_native::CostKind kind = ml_native::native_cost(cost);
     if (kind != ml_native::CostKind::Foreign && ml_native::native_gradient(grad)) {
         const auto recorded = kind == ml_native::CostKind::Regularised ? ml::RecordedCost::Regularised

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "common/errors.hpp"
 #include "common/interrupt.hpp"
 #include "common/output.hpp"
+#include "gas/step_limits.hpp"
 #include "ml/logistic_cost.hpp"
 
 namespace velmora::ml {
@@ -18,6 +20,12 @@ long report_interval(long num_iters) {
 }
 
 }  // namespace
+
+void check_descent_steps(long num_iters, const char* name) {
+    if (num_iters > kMaxDescentSteps)
+        throw InvalidValue(std::string(name) + " must be at most " + std::to_string(kMaxDescentSteps) +
+                           " descent steps, got " + std::to_string(num_iters));
+}
 
 bool is_report_step(long i, long num_iters) {
     const long every = report_interval(num_iters);
@@ -40,6 +48,7 @@ DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<con
     r.w.assign(w0.begin(), w0.end());
     r.b = b0;
     if (num_iters <= 0) return r;
+    check_descent_steps(num_iters, "num_iters");
     if (X.rows == 0) throw ZeroDivisionError("float division by zero");
 
     const std::size_t m = X.rows, n = X.cols;
@@ -75,6 +84,24 @@ DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<con
             print_line(progress_line(i, r.cost_history.back()));
         }
     }
+    // A step too large for the curvature (alpha times the regularisation
+    // lambda above about twice the sample count, or a negative lambda) makes
+    // every step overshoot further until the weights overflow. Such weights
+    // classify nothing: say so instead of returning them.
+    auto all_finite = [](std::span<const double> values) {
+        for (double v : values)
+            if (!std::isfinite(v)) return false;
+        return true;
+    };
+    const bool diverged = !(std::isfinite(r.b) && all_finite(r.w));
+    const bool finite_inputs = std::isfinite(b0) && std::isfinite(alpha) && std::isfinite(lambda) &&
+                               all_finite(w0) && all_finite(labels) &&
+                               all_finite(std::span<const double>(X.data, X.rows * X.cols));
+    if (diverged && finite_inputs)
+        throw InvalidValue("gradient descent diverged: the weights are not finite after " + std::to_string(num_iters) +
+                           " steps of alpha = " + gas::number_text(alpha) + " with lambda_ = " + gas::number_text(lambda) +
+                           "; a smaller alpha (or a lambda_ of 0 or more and alpha * lambda_ below twice the "
+                           "sample count) keeps the descent stable");
     return r;
 }
 

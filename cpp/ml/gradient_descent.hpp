@@ -16,6 +16,15 @@ namespace velmora::ml {
 
 inline constexpr long kCostHistoryLimit = 100000;
 
+// Most descent steps one fit may take. A fixed-step descent that has not
+// settled in 1e8 steps will not settle later (the default is 1e4, and the
+// cost is recorded for the first 1e5 only), and 1e8 steps of a study-sized
+// problem (a few hundred samples, 28 features) already run for hours.
+inline constexpr long kMaxDescentSteps = 100000000;
+
+// Throws InvalidValue naming `name` when num_iters exceeds kMaxDescentSteps.
+void check_descent_steps(long num_iters, const char* name);
+
 // Which cost the descent records: the regularised one, or the plain mean
 // cross-entropy (which ignores lambda).
 enum class RecordedCost { Regularised, Plain };

@@ -117,6 +117,7 @@ std::size_t PhaseClassifier::feature_count() const { return ml::feature_count(se
 
 void PhaseClassifier::fit(MatrixView raw_points, std::span<const double> labels,
                           std::span<const double> initial_uniform) {
+    check_descent_steps(settings_.iterations, "iterations");
     if (raw_points.cols < 2)
         throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(raw_points.cols));
     ColumnScaling scaling = fit_scaling(raw_points, method_);

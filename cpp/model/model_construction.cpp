@@ -97,6 +97,12 @@ void MovingSectionalModel::check_physical_parameters() const {
             throw ValueError(std::string(name) + " divides the CNT wall-number estimate and must be non-zero, got " +
                              gas::number_text(value));
     };
+    // The share of grown carbon that forms CNTs; the rest, 1 - fraction_cnt_gp,
+    // forms graphene. Outside [0, 1] one of the two is negative carbon, and a
+    // huge negative share wraps the particles in more graphene shells than
+    // any run could count.
+    if (!(fraction_cnt_gp >= 0 && fraction_cnt_gp <= 1))
+        throw InvalidValue("fraction_cnt_gp must be a fraction between 0 and 1, got " + gas::number_text(fraction_cnt_gp));
     divisor(alpha_adjust, "alpha_adjust");
     divisor(surf_dens_monolayer, "surf_dens_monolayer");
 }

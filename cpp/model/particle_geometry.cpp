@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "model/moving_sectional_model.hpp"
 
 namespace velmora::model {
@@ -13,6 +14,7 @@ namespace velmora::model {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
+constexpr long kMostGrapheneShells = 1000000;
 
 // Sections a per-section loop may visit: 0..isec-1 with isec within the capacity.
 std::size_t checked_live_sections(long isec, long intnum, const char* method) {
@@ -110,9 +112,22 @@ void MovingSectionalModel::calculate_xdp_gp() {
         // A zero shell thickness never changes the diameter, so skip the count.
         double current_diameter = dp_original;
         double remaining_area = gp_area_per_pp;
+        long shells = 0;
         while (gp_thickness != 0 && remaining_area > 0) {
             const double current_surface_area = kPi * current_diameter * current_diameter;
             if (!(remaining_area >= current_surface_area)) break;
+            // The count of shells is the loop's work; a million shells are
+            // 0.7 mm of graphite around a nanometre particle, so more can only
+            // come from a carbon load (or a layer thickness) outside any
+            // physical sense, and would keep this loop going for hours.
+            if (++shells > kMostGrapheneShells)
+                throw InvalidValue(
+                    "calculate_xdp_gp: the graphene area per primary particle of section " + std::to_string(i) +
+                    " (" + gas::number_text(gp_area_per_pp) + " m^2 on a " + gas::number_text(dp_original) +
+                    " m primary) wraps more than " + std::to_string(kMostGrapheneShells) +
+                    " complete shells of gp_thickness " + gas::number_text(gp_thickness) +
+                    " m: the carbon per particle is outside any physical sense (check "
+                    "carbon_atoms_per_particle_initial, fraction_cnt_gp and the graphene layer thickness)");
             current_diameter += 2 * gp_thickness;
             remaining_area -= current_surface_area;
         }

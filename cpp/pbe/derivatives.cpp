@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "common/positive_quantity.hpp"
 #include "pbe/checked_index.hpp"
 #include "pbe/section_occupancy.hpp"
 
@@ -23,6 +24,15 @@ constexpr double kSmallParticleSize = 1.092e-9;         // m, in xnpr^0.45 * xdp
 // down (see section_occupancy.hpp for when an area counts as unresolved).
 constexpr double kEmptySintering = 0.0;
 
+// Sintering time of the exponential law. Below about 31 K the Arrhenius
+// factor exceeds the float range and the time is infinitely long (+inf, no
+// relaxation); a zero diameter has no such time (0 * inf) and takes the
+// shortest one through the floor applied by the caller.
+double exponential_sintering_time(double xdp, double arrhenius_factor) {
+    const double size_term = kSinteringPrefactor * std::pow(xdp, 4);
+    return size_term == 0.0 ? 0.0 : size_term * arrhenius_factor;
+}
+
 void require_at_least(std::int64_t available, std::int64_t needed, int axis = 0) {
     if (available < needed) throw_out_of_bounds(std::max<std::int64_t>(available, 0), available, axis);
 }
@@ -38,6 +48,15 @@ void check_inputs(const DerivativeInputs& in, const DerivativeOutputs& out) {
     // Block offsets are taken as given (no counting from the end).
     const auto ny = static_cast<std::int64_t>(in.y.size());
     if (in.int4num < 0 || in.int4num >= ny) throw_out_of_bounds(in.int4num, ny);
+    // Every rate is divided by the velocity, the temperature divides the
+    // sintering activation, the density divides the surface rate and pi the
+    // node volume of the sphere area: none can be 0, subnormal, negative or
+    // not a number without the derivatives turning NaN/inf.
+    require_positive_normal(in.temp, "temp", "a finite gas temperature above 0 K");
+    require_positive_normal(in.vel, "vel", "a finite gas velocity above 0 m/s");
+    require_positive_normal(in.rhog, "rhog", "a finite gas density above 0");
+    require_positive_normal(in.vpi, "vpi", "pi (a finite number above 0)");
+
     const std::int64_t isec = in.isec;
     if (isec <= 0) return;
 
@@ -164,8 +183,7 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
             const double dynx = N[0] > 0 ? (in.v0 - V[0]) * dyn / N[0] : 0.0;
             yp[in.intnum] = dynx;
             if (populated) {
-                ts = std::max(kSinteringPrefactor * std::pow(xdp[0], 4) * sinter_exp,
-                              kShortestSinteringTime);
+                ts = std::max(exponential_sintering_time(xdp[0], sinter_exp), kShortestSinteringTime);
                 sintering = (A[0] - vpi * std::pow(6 / vpi * V[0], 2.0 / 3.0) * N[0]) / ts;
             }
             yp[0] = dyn - death_N;
@@ -176,7 +194,7 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
             const double growth_A = dU * xnpr[i] * N[i] * xdp[i] * rhog / vel;
             if (populated) {
                 ts = std::pow(xnpr[i], 0.45) * xdp[i] > kSmallParticleSize
-                         ? kSinteringPrefactor * std::pow(xdp[i], 4) * sinter_exp
+                         ? exponential_sintering_time(xdp[i], sinter_exp)
                          : kSmallParticleSinteringTime;
                 ts = std::max(ts, kShortestSinteringTime);
                 // Excess area over N compact spheres of the node volume relaxes over ts.

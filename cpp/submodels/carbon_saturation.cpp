@@ -22,6 +22,10 @@ const CatalystSolubility& catalyst_solubility(double flag_id_mat) {
 double carbon_saturation_ratio(double temp, double dp, double flag_id_mat, double kb,
                                ZeroDivisorRule size_term_rule) {
     const CatalystSolubility& mat = catalyst_solubility(flag_id_mat);
+    // Below 0 K the bulk solubility turns negative and the size factor may
+    // overflow: -inf dissolved carbon. (0 K divides by zero, as the plain
+    // float arithmetic of the formula does.)
+    if (temp < 0) throw InvalidValue("temp must be a temperature of 0 K or above, got " + gas::number_text(temp));
     const double a = mat.atomic_diameter;
     const double v_atom = std::numbers::pi / 6 * std::pow(a, 3.0);
     const double bulk = mat.c0 + mat.c1 * temp;

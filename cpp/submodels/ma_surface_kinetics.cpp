@@ -6,6 +6,8 @@
 
 #include "common/errors.hpp"
 #include "common/output.hpp"
+#include "common/positive_quantity.hpp"
+#include "gas/step_limits.hpp"
 #include "submodels/species_mass.hpp"
 
 namespace velmora::submodels {
@@ -53,6 +55,12 @@ double MaSurfaceKinetics::main_calculate(const MaGasLookup& gas) {
     std::size_t next = 0;
     auto store = [&](double value) { store_result(next++, value); };
 
+    // The temperature divides the number densities and the diffusion
+    // activation, the layer spacing divides the wall count: 0, a subnormal, a
+    // negative value or a non-number can only give NaN/inf.
+    require_positive_normal(p.temp_current, "temp_current", "a finite temperature above 0 K");
+    require_positive_normal(p.gp_thickness, "gp_thickness", "a finite graphene layer spacing above 0 m");
+
     const double product_mass = molecule_mass_kg(p.main_product_species);
     const double n_C = carbon_number_from_formula(gas.dominant_carbon_species());
     const double T = p.temp_current;
@@ -79,6 +87,12 @@ double MaSurfaceKinetics::main_calculate(const MaGasLookup& gas) {
 
     store(checked_div(NAVA * p.P_FEEDSTOCK_c2h2, R_gas * T));                  // n_c2h2
     store(checked_div(NAVA * r.P_FEEDSTOCK_dominant_product, R_gas * T));      // n_dominant_product
+    // A temperature far below any gas (1e-300 K) puts more molecules in a cubic
+    // metre than a double holds; the uptake would be inf * 0 = NaN.
+    if (!std::isfinite(r.n_c2h2) || !std::isfinite(r.n_dominant_product))
+        throw InvalidValue("temp_current = " + gas::number_text(T) + " K with P_FEEDSTOCK_c2h2 = " +
+                           gas::number_text(p.P_FEEDSTOCK_c2h2) + " Pa gives a gas number density beyond the "
+                           "float range (n_c2h2 = " + gas::number_text(r.n_c2h2) + " 1/m^3)");
 
     mass_C2H2 = 4.324e-26;
     store(mass_C2H2);

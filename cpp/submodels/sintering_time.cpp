@@ -35,6 +35,9 @@ double nickel_sintering_time(double dp, double temp, double gas_constant, Nickel
 double iron_sintering_time(double temperature_starter, double dp, double temp, double gas_constant) {
     check_temperature_and_gas_constant(temp, gas_constant);
     if (temp < temperature_starter) return 1e-9;
+    // -0.0 is a zero diameter: its mechanisms would read -inf + inf = NaN
+    // where +0.0 gives the instantaneous time 0.
+    if (dp == 0) dp = 0.0;
 
     // Activation energies shrink for particles a few atoms across.
     constexpr double kAtomicScale = 1.092e-09;
