@@ -97,51 +97,18 @@ inline Problem problem(py::handle X, py::handle y, py::handle w, py::handle b) {
     return p;
 }
 
-// Mean cross-entropy with a logistic function supplied from Python (called
-// twice per sample, as the per-sample formula does).
-template <class Sigmoid>
-double logistic_loss_with(const Problem& p, Sigmoid&& sig) {
-    if (p.X.rows == 0) throw ZeroDivisionError("division by zero");
-    std::vector<double> z(p.X.rows);
-    ml::linear_scores(p.X, p.w, p.b, z);
-    double total = 0.0;
-    for (std::size_t i = 0; i < p.X.rows; ++i) {
-        const double s_pos = sig(z[i]);
-        const double s_neg = sig(z[i]);
-        total += p.y[i] * std::log(s_pos) + (1.0 - p.y[i]) * std::log(1.0 - s_neg);
-    }
-    return -total / static_cast<double>(p.X.rows);
-}
-
-// Gradient with a logistic function supplied from Python.
-template <class Sigmoid>
-py::tuple compute_gradient_with(const Problem& p, double lambda, Sigmoid&& sig) {
-    if (p.X.rows == 0) throw ZeroDivisionError("float division by zero");
-    const std::size_t m = p.X.rows, n = p.X.cols;
-    std::vector<double> z(m), dw(n, 0.0);
-    ml::linear_scores(p.X, p.w, p.b, z);
-    double db = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        const double e = sig(z[i]) - p.y[i];
-        const double* xi = p.X.row(i);
-        for (std::size_t j = 0; j < n; ++j) dw[j] += e * xi[j];
-        db += sig(z[i]) - p.y[i];
-    }
-    const double md = static_cast<double>(m);
-    for (std::size_t j = 0; j < n; ++j) dw[j] = dw[j] / md + (lambda * p.w[j]) / md;
-    return py::make_tuple(py::float_(db / md), to_numpy(std::span<const double>(dw)));
-}
-
-inline py::tuple compute_gradient(const Problem& p, double lambda) {
-    const ml::Gradient g = ml::compute_gradient(p.X, p.y, p.w, p.b, lambda);
+inline py::tuple gradient_tuple(const ml::Gradient& g) {
     return py::make_tuple(py::float_(g.db), to_numpy(std::span<const double>(g.dw)));
 }
 
-// A Python logistic function as a double -> double callable.
-inline auto python_sigmoid(py::object holder, const char* attr) {
-    return [holder = std::move(holder), attr](double z) {
-        return real_number(holder.attr(attr)(z), std::string(attr) + "(z)");
-    };
+inline py::tuple compute_gradient(const Problem& p, double lambda) {
+    return gradient_tuple(ml::compute_gradient(p.X, p.y, p.w, p.b, lambda));
+}
+
+// The logistic function `holder.sigmoid1`, looked up at each call (a trampoline
+// for the core when the classifier's own has been replaced).
+inline ml::LogisticFunction python_sigmoid(py::object holder) {
+    return [holder = std::move(holder)](double z) { return real_number(holder.attr("sigmoid1")(z), "sigmoid1(z)"); };
 }
 
 }  // namespace velmora::bind::ml_ops

@@ -110,4 +110,38 @@ Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<con
     return g;
 }
 
+double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                     const LogisticFunction& sigma) {
+    if (X.rows == 0) throw ZeroDivisionError("division by zero");
+    std::vector<double> z(X.rows);
+    linear_scores(X, w, b, z);
+    double total = 0.0;
+    for (std::size_t i = 0; i < X.rows; ++i) {
+        const double s_pos = sigma(z[i]);
+        const double s_neg = sigma(z[i]);
+        total += y[i] * std::log(s_pos) + (1.0 - y[i]) * std::log(1.0 - s_neg);
+    }
+    return -total / static_cast<double>(X.rows);
+}
+
+Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                          double lambda, const LogisticFunction& sigma) {
+    if (X.rows == 0) throw ZeroDivisionError("float division by zero");
+    const std::size_t m = X.rows, n = X.cols;
+    std::vector<double> z(m);
+    linear_scores(X, w, b, z);
+    Gradient g;
+    g.dw.assign(n, 0.0);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double e = sigma(z[i]) - y[i];
+        const double* xi = X.row(i);
+        for (std::size_t j = 0; j < n; ++j) g.dw[j] += e * xi[j];
+        g.db += sigma(z[i]) - y[i];  // the bias term forms its error anew
+    }
+    const double md = static_cast<double>(m);
+    for (std::size_t j = 0; j < n; ++j) g.dw[j] = g.dw[j] / md + (lambda * w[j]) / md;
+    g.db /= md;
+    return g;
+}
+
 }  // namespace velmora::ml
