@@ -62,7 +62,7 @@ numerics::OdeResult benchmark_problem(const std::string& name, double rtol, doub
         }
         return numerics::solve_ivp_lsoda(front_rhs, 0.0, t_end, u0, options);
     }
-    throw ValueError("unknown benchmark problem '" + name + "': expected 'robertson' or 'stiff141'");
+    throw InvalidValue("unknown benchmark problem '" + name + "': expected 'robertson' or 'stiff141'");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace py = pybind11;
 // host's pattern search refuses it.
 inline std::string formula_text(py::handle value) {
     if (!py::isinstance<py::str>(value))
-        throw TypeError("expected string or bytes-like object, got '" +
+        throw WrongType("expected string or bytes-like object, got '" +
                         std::string(Py_TYPE(value.ptr())->tp_name) + "'");
     return value.cast<std::string>();
 }
@@ -47,7 +47,7 @@ void def_late_attribute(py::class_<Object>& cls, const char* name, Slot slot) {
         name,
         [class_name, name, slot](Object& self) {
             const auto& value = slot(self);
-            if (!value) throw AttributeError(missing_attribute_text(class_name.c_str(), name));
+            if (!value) throw MissingAttribute(missing_attribute_text(class_name.c_str(), name));
             return *value;
         },
         [slot, name](Object& self, const py::object& value) { slot(self) = real_number(value, name); });

@@ -29,7 +29,7 @@ double main_calculate(MaObject& self) {
     submodels::MaGasLookup gas{
         [&self]() -> std::string {
             const py::list species(self.AA12[py::int_(3)]);
-            if (species.empty()) throw IndexError("list index out of range");
+            if (species.empty()) throw OutOfRange("list index out of range");
             return formula_text(species[0]);
         },
         [&self](const std::string& name) {
@@ -120,7 +120,7 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.model.has_result(i)) throw AttributeError(missing_attribute_text(kClass, field.name));
+                if (!self.model.has_result(i)) throw MissingAttribute(missing_attribute_text(kClass, field.name));
                 return self.model.results.*(field.member);
             },
             [i](MaObject& self, double value) { self.model.store_result(i, value); });

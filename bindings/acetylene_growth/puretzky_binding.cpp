@@ -245,7 +245,7 @@ void register_puretzky_surface_kinetics(py::module_& m) {
         "site_per_particle",
         [](PuretzkyObject& s) -> py::object {
             const auto& site = s.model.site_per_particle;
-            if (!site) throw AttributeError(missing_attribute_text(kClass, "site_per_particle"));
+            if (!site) throw MissingAttribute(missing_attribute_text(kClass, "site_per_particle"));
             return *site ? py::object(py::float_(**site)) : py::object(py::none());
         },
         [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = optional_real_number(v, "site_per_particle"); });

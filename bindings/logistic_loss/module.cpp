@@ -19,7 +19,7 @@ double logistic_loss(py::handle module_dict, py::handle X, py::handle y, py::han
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
     const auto holder = [&]() -> py::object {
         PyObject* obj = PyDict_GetItemString(module_dict.ptr(), "sigmoid1");  // borrowed
-        if (!obj) throw velmora::NameError("name 'sigmoid1' is not defined");
+        if (!obj) throw velmora::UndefinedName("name 'sigmoid1' is not defined");
         return py::reinterpret_borrow<py::object>(obj);
     };
     py::object sig = py::getattr(holder(), "sigmoid1", py::none());

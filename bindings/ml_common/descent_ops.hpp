@@ -27,11 +27,11 @@ public:
     double gradient(std::span<const double> w, double b, std::span<double> dw) override {
         const py::tuple pair(gradient_(X_, y_, to_numpy(w), b, lambda_));
         if (pair.size() != 2)
-            throw ValueError("gradient_function must return (dj_db, dj_dw), got " + std::to_string(pair.size()) +
+            throw InvalidValue("gradient_function must return (dj_db, dj_dw), got " + std::to_string(pair.size()) +
                              " values");
         const DoubleArray dj_dw = doubles(pair[1]);
         if (dj_dw.size() != 1 && static_cast<std::size_t>(dj_dw.size()) != dw.size())
-            throw ValueError("dj_dw must hold " + std::to_string(dw.size()) + " entries, not " +
+            throw InvalidValue("dj_dw must hold " + std::to_string(dw.size()) + " entries, not " +
                              std::to_string(dj_dw.size()));
         for (std::size_t j = 0; j < dw.size(); ++j) dw[j] = dj_dw.data()[dj_dw.size() == 1 ? 0 : j];
         return real_number(pair[0], "dj_db");

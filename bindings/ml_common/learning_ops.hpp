@@ -24,7 +24,7 @@ using namespace ml_arrays;
 
 // A scaling method given by a Python object; only exact strings are methods.
 inline ml::ScalingMethod scaling_method(py::handle name, bool allow_no_normalization) {
-    if (!py::isinstance<py::str>(name)) throw ValueError(ml::kScalingMethodError);
+    if (!py::isinstance<py::str>(name)) throw InvalidValue(ml::kScalingMethodError);
     return ml::parse_scaling_method(name.cast<std::string>(), allow_no_normalization);
 }
 
@@ -43,7 +43,7 @@ inline py::object sigmoid(py::handle z) {
 inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
     if (method == ml::ScalingMethod::NoNormalization) return py::make_tuple(X, 0, 1);
     DoubleArray a = doubles(X);
-    if (a.ndim() != 1 && a.ndim() != 2) throw ValueError("X must be a 1-D or 2-D array");
+    if (a.ndim() != 1 && a.ndim() != 2) throw InvalidValue("X must be a 1-D or 2-D array");
     const bool column = a.ndim() == 1;  // a 1-D X is one column with scalar statistics
     const ml::MatrixView v{a.data(), static_cast<std::size_t>(a.shape(0)),
                            column ? std::size_t{1} : static_cast<std::size_t>(a.shape(1))};
@@ -59,9 +59,9 @@ inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
 
 // X_normalized * scale_vals + mean_vals with per-column or scalar statistics.
 inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle scale_vals, ml::ScalingMethod method) {
-    if (method == ml::ScalingMethod::NoNormalization) throw ValueError(ml::kScalingMethodError);
+    if (method == ml::ScalingMethod::NoNormalization) throw InvalidValue(ml::kScalingMethodError);
     DoubleArray a = doubles(X), off = doubles(mean_vals), div = doubles(scale_vals);
-    if (a.ndim() > 2) throw ValueError("X_normalized must be a 0-D, 1-D or 2-D array");
+    if (a.ndim() > 2) throw InvalidValue("X_normalized must be a 0-D, 1-D or 2-D array");
     const std::size_t rows = a.ndim() == 2 ? static_cast<std::size_t>(a.shape(0)) : 1;
     const std::size_t cols = a.ndim() == 0 ? 1 : static_cast<std::size_t>(a.shape(a.ndim() - 1));
     const ml::Matrix out = ml::descale(ml::MatrixView{a.data(), rows, cols}, vector_view(off, "mean_vals"),
@@ -74,7 +74,7 @@ inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle 
 // Monomial features; X2 is the first input u, X1 the second input v.
 inline py::array_t<double> map_feature1(py::handle X2, py::handle X1, long degree) {
     DoubleArray v = doubles(X1), u = doubles(X2);
-    if (v.ndim() > 1 || u.ndim() > 1) throw ValueError("X1 and X2 must be 1-D arrays");
+    if (v.ndim() > 1 || u.ndim() > 1) throw InvalidValue("X1 and X2 must be 1-D arrays");
     return to_numpy(ml::map_features({u.data(), static_cast<std::size_t>(u.size())},
                                      {v.data(), static_cast<std::size_t>(v.size())}, degree));
 }

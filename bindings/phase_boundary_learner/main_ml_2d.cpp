@@ -83,7 +83,7 @@ py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle 
 // cost and gradient and then runs the whole descent there).
 py::tuple train(py::object self, py::object X_raw, py::object y_train) {
     const py::tuple scaled = self.attr("scale_inputs")(X_raw);
-    if (scaled.size() != 3) throw ValueError("scale_inputs must return (X_normalized, mean_vals, scale_vals)");
+    if (scaled.size() != 3) throw InvalidValue("scale_inputs must return (X_normalized, mean_vals, scale_vals)");
     py::setattr(self, "mean_vals", scaled[1]);
     py::setattr(self, "scale_vals", scaled[2]);
     const py::slice all{py::none(), py::none(), py::none()};

@@ -40,8 +40,8 @@ void column_range(MatrixView X, std::size_t j, double& lo, double& hi) {
 
 GridAxes grid_axes(MatrixView features) {
     if (features.cols < 2)
-        throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(features.cols));
-    if (features.rows == 0) throw ValueError("zero-size array to reduction operation minimum which has no identity");
+        throw OutOfRange("index 1 is out of bounds for axis 1 with size " + std::to_string(features.cols));
+    if (features.rows == 0) throw InvalidValue("zero-size array to reduction operation minimum which has no identity");
     double u_lo, u_hi, v_lo, v_hi;
     column_range(features, 0, u_lo, u_hi);
     column_range(features, 1, v_lo, v_hi);
@@ -63,7 +63,7 @@ Matrix grid_nodes(const GridAxes& axes) {
 Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, long n_order) {
     const std::size_t needed = feature_count(n_order);
     if (needed > w.size())
-        throw IndexError("index " + std::to_string(w.size()) + " is out of bounds for axis 0 with size " +
+        throw OutOfRange("index " + std::to_string(w.size()) + " is out of bounds for axis 0 with size " +
                          std::to_string(w.size()));
     const std::size_t nu = axes.u.size(), nv = axes.v.size();
     const std::size_t deg = n_order > 0 ? static_cast<std::size_t>(n_order) : 0;
