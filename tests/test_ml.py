@@ -386,7 +386,7 @@ def test_iteration_counts_are_bounded_and_the_largest_stays_interruptible(capsys
     for count in (10**8 + 1, 10**9, 2**31, 10**12):
         with pytest.raises(ValueError, match=f"num_iters must be at most 100000000 descent steps, got {count}"):
             fit_weights(X, y, np.zeros(2), 0.0, clf.logistic_loss_reg, clf.compute_gradient, 0.1, count, 0.0)
-        with pytest.raises(ValueError, match=f"iterations must be at most 100000000 descent steps, got {count}"):
+        with pytest.raises(ValueError, match=f"num_iters must be at most 100000000 descent steps, got {count}"):
             _Main_ML_2D(iterations=count).train(X, y)
     assert capsys.readouterr().out == ""
 
