@@ -56,6 +56,7 @@ py::tuple derivatives_kernel(const py::object& y_obj, const py::object& x_obj, c
 
     thread_local pbe::DerivativeWorkspace work;
     pbe::compute_derivatives(in, out, work);
+    pbe::require_finite_derivatives(in, out);
     return py::make_tuple(yp, ts, out.xkg_local, out.xks_local);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "model/moving_sectional_model.hpp"
 #include "numerics/quadrature.hpp"
 #include "numerics/quantiles.hpp"
@@ -48,6 +49,11 @@ double MovingSectionalModel::integrate_bin_probability(double d_left, double d_r
     const double mean_diameter = dp_initial_premade;
     const double geometric_std_dev = geometric_std;
     if (type == "lognormal") {
+        // The lognormal density lives on diameters above 0: below, ln(d) is NaN
+        // and so would be the probability of any bin reaching there.
+        if (d_left < 0 || d_right < 0)
+            throw InvalidValue("a lognormal bin must lie at diameters of 0 m or more, got d_left = " +
+                               gas::number_text(d_left) + " m, d_right = " + gas::number_text(d_right) + " m");
         const double sigma_ln = std::log(geometric_std_dev);
         const double mu_ln = std::log(mean_diameter);
         return numerics::quad([&](double d) { return lognormal_pdf(d, mu_ln, sigma_ln); }, d_left, d_right).value;

@@ -210,4 +210,16 @@ void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
     yp[in.int4num] = -in.xk * conc / vel;
 }
 
+void require_finite_derivatives(const DerivativeInputs& in, const DerivativeOutputs& out) {
+    bool finite = std::isfinite(out.xkg_local) && std::isfinite(out.xks_local);
+    for (double v : out.yp) finite = finite && std::isfinite(v);
+    for (double t : out.ts) finite = finite && (std::isfinite(t) || t == HUGE_VAL);
+    if (finite) return;
+    throw InvalidValue("calculate_derivatives_kernel: the derivatives are not finite for temp = " +
+                       gas::number_text(in.temp) + " K, vel = " + gas::number_text(in.vel) + " m/s, rhog = " +
+                       gas::number_text(in.rhog) + ", xk = " + gas::number_text(in.xk) +
+                       " 1/s and the given sections (a rate divided by a vanishing velocity or density, or "
+                       "numbers, volumes or collision frequencies beyond the float range)");
+}
+
 }  // namespace velmora::pbe

@@ -59,4 +59,11 @@ struct DerivativeWorkspace {
 void compute_derivatives(const DerivativeInputs& in, DerivativeOutputs& out,
                          DerivativeWorkspace& work);
 
+// For callers outside the integration (the standalone kernel): ValueError when
+// a derivative, a consumption rate or a sintering time came out NaN/inf (a
+// +inf sintering time is a time too long to count and passes). The reactor's
+// own right-hand side keeps the IEEE values: its integrator rejects such a
+// step and retries a shorter one.
+void require_finite_derivatives(const DerivativeInputs& in, const DerivativeOutputs& out);
+
 }  // namespace velmora::pbe
