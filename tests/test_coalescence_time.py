@@ -71,6 +71,12 @@ class TestIron:
         assert got <= min(taus)
 
 
+    def test_a_zero_diameter_of_either_sign_sinters_at_once(self):
+        # -0.0 read as a diameter of its own sign made the mechanisms -inf + inf = NaN
+        assert sintering_time(1000.0, "Fe", 0.0, 1200.0, R, 0, 0) == 0.0
+        assert sintering_time(1000.0, "Fe", -0.0, 1200.0, R, 0, 0) == 0.0
+
+
 class TestKeys:
     @pytest.mark.parametrize("key", ["ni", "fe", "cob", "Co", "", None, 1])
     def test_unknown_material_names_accepted_keys(self, key):

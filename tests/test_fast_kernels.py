@@ -1,4 +1,6 @@
 """Population-balance kernels: collision matrix, aggregation classes, derivatives."""
+import re
+
 import numpy as np
 import pytest
 
@@ -328,6 +330,40 @@ class TestDerivatives:
         y[0] = y[1] = 0.0
         ts = derivatives(y, grid, xdp, xnpr, zero, jmin, jmax, n, isec, temp=temp, vel=vel)[1]
         assert ts[0] == 0.0 and ts[1] == 3.12e-12
+
+    def test_a_gas_too_cold_for_sintering_has_infinitely_long_times(self):
+        # Below about 31 K the Arrhenius factor of the sintering time exceeds the float range: the
+        # time is +inf and the area does not relax (a zero diameter keeps the shortest time).
+        n, isec = 5, 4
+        v = np.array([1e-26, 1e-24, 1e-24, 1e-24])
+        d = sphere_diameter(v)
+        N = np.full(4, 1e12)
+        y = make_state(n, N, v, N * VPI * d ** 2 * 2.0)
+        xdp = np.array([0.0, d[1], d[2], d[3]])
+        xnpr = np.ones(n)
+        zero = np.zeros((n, n))
+        grid = 1.8 ** np.arange(n)
+        jmin, jmax = recalculate_aggregation_classes_kernel(grid, isec, n)
+        for temp in (1e-9, 20.0):
+            yp, ts, _, _ = derivatives(y, grid, xdp, xnpr, zero, jmin, jmax, n, isec, temp=temp)
+            assert np.isfinite(yp).all()
+            assert ts[1] == ts[2] == ts[3] == np.inf and ts[0] == 3.12e-12   # section 0: no diameter
+            assert np.all(yp[2 * n + 1: 2 * n + isec] == 0.0)   # no relaxation at all
+        assert np.isfinite(derivatives(y, grid, xdp, xnpr, zero, jmin, jmax, n, isec, temp=40.0)[1]).all()
+
+    @pytest.mark.parametrize("kw, message", [
+        (dict(vel=0.0), "vel must be a finite gas velocity above 0 m/s, got 0"),
+        (dict(vel=-0.5), "vel must be a finite gas velocity above 0 m/s, got -0.5"),
+        (dict(temp=0.0), "temp must be a finite gas temperature above 0 K, got 0"),
+        (dict(temp=5e-324), "temp must be a finite gas temperature above 0 K, got 4.94065645841247e-324"),
+        (dict(rhog=0.0), "rhog must be a finite gas density above 0, got 0"),
+        (dict(vel=1e-300, xk=1e-5), "calculate_derivatives_kernel: the derivatives are not finite for temp = 1000 K, "
+                                    "vel = 1e-300 m/s"),
+    ])
+    def test_gas_conditions_that_only_give_nan_are_refused(self, kw, message):
+        y, x, xdp, xnpr, betafu, jmin, jmax, n, isec = populated_grid()
+        with pytest.raises(ValueError, match=re.escape(message)):
+            derivatives(y, x, xdp, xnpr, betafu, jmin, jmax, n, isec, **kw)
 
     def test_integer_tables_of_any_width(self):
         args = populated_grid(n=8, isec=7, populated=4)

@@ -74,6 +74,13 @@ def test_construction_refuses_inputs_that_cannot_give_a_sound_run(kwargs, names)
     ("m = MovingSectionalModel(intnum=6, reactor_length=0.02); m.wrapper_mapping_temp = -300.0",
      "wrapper_mapping_temp"),
     ("m = MovingSectionalModel(intnum=6); m.reactor_length = float('nan')", "reactor_length"),
+    # Each of these ran for hours: a graphene share of 1e300 (1 - fraction_cnt_gp), and 1e30 carbon
+    # atoms per particle, wrapped the particles in 1e12 and more shells counted one by one.
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.004); m.fraction_cnt_gp = -1e300", "fraction_cnt_gp"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.004); m.fraction_cnt_gp = 1.5", "fraction_cnt_gp"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.004, carbon_atoms_per_particle_initial=1e30)",
+     "carbon_atoms_per_particle_initial"),
+    ("m = MovingSectionalModel(intnum=6, reactor_length=0.004); m.min_temp = 1e100", "min_temp"),
 ])
 def test_solve_refuses_what_was_set_after_construction(setup, names):
     line = run_child(setup + "\noutcome(m.solve)")

@@ -41,6 +41,17 @@ public:
         return real_number(cost_(X_, y_, to_numpy(w), b, lambda_), "cost_function(...)");
     }
 
+    // Features, labels and lambda_ as floats, all finite (false when any is not a float array).
+    bool finite_problem() const override {
+        for (const py::object* data : {&X_, &y_, &lambda_}) {
+            const auto values = try_doubles(*data);
+            if (!values) return false;
+            for (py::ssize_t k = 0; k < values->size(); ++k)
+                if (!std::isfinite(values->data()[k])) return false;
+        }
+        return true;
+    }
+
 private:
     py::object X_, y_, lambda_, cost_, gradient_;
 };

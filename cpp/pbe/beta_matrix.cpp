@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "common/positive_quantity.hpp"
 #include "common/output.hpp"
 #include "pbe/checked_index.hpp"
 #include "pbe/section_occupancy.hpp"
@@ -46,6 +47,10 @@ void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& 
     // Thermal speeds and diffusivities go as sqrt(T): no collision rate exists at or below 0 K.
     if (!(std::isfinite(in.temp) && in.temp > 0))
         throw InvalidValue("temp must be a finite gas temperature above 0 K, got " + std::to_string(in.temp));
+    // pi turns areas and volumes into diameters and the particle density
+    // divides the thermal speed: 0, negative or non-numbers only give NaN.
+    require_positive_normal(in.vpi, "vpi", "pi (a finite number above 0)");
+    require_positive_normal(in.rhop, "rhop", "a finite particle density above 0 kg/m^3");
     const std::size_t n = out.x.size();
 
     if (out.y.data() != in.y.data()) std::copy(in.y.begin(), in.y.end(), out.y.begin());
