@@ -72,9 +72,23 @@ class TestIron:
 
 
     def test_a_zero_diameter_of_either_sign_sinters_at_once(self):
-        # -0.0 read as a diameter of its own sign made the mechanisms -inf + inf = NaN
+        # -0.0 read as a diameter of its own sign made the mechanisms -inf + inf = NaN, and a
+        # gas constant of 1e-300 the product 0 * inf
         assert sintering_time(1000.0, "Fe", 0.0, 1200.0, R, 0, 0) == 0.0
         assert sintering_time(1000.0, "Fe", -0.0, 1200.0, R, 0, 0) == 0.0
+        assert sintering_time(1000.0, "Fe", 0.0, 1200.0, 1e-300, 0, 0) == 0.0
+
+
+@pytest.mark.parametrize("element, dp, temp, gas_constant", [
+    ("Ni", 5e-25, 1e-300, R),     # size prefactor underflows to 0, Arrhenius factor overflows
+    ("Ni", 1e-30, 1e-200, R),
+    ("Fe", 1e-200, 1e-300, R),
+    ("Fe", 1e-120, 1200.0, 1e-300),
+])
+def test_an_underflowing_size_against_an_overflowing_arrhenius_factor_is_an_endless_time(element, dp, temp,
+                                                                                         gas_constant):
+    # In logarithms the Arrhenius exponent (above 1e290) beats any size prefactor (above e^-3000)
+    assert sintering_time(0.0, element, dp, temp, gas_constant, 0, 0) == math.inf
 
 
 class TestKeys:

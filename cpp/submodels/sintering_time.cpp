@@ -22,6 +22,17 @@ void check_temperature_and_gas_constant(double temp, double gas_constant) {
                          gas::number_text(gas_constant));
 }
 
+// factor * exp(exponent) for a size prefactor `factor` whose logarithm is
+// log_factor. When the prefactor underflows to 0 while the exponential
+// overflows (a sub-nanometre size against the Arrhenius factor of 1e-300 K,
+// or of a gas constant as small), the plain product is 0 * inf = NaN; the sum
+// of the logarithms says which one wins (mostly +inf: an endless time).
+double scaled_exp(double factor, double log_factor, double exponent) {
+    const double plain = factor * std::exp(exponent);
+    if (!std::isnan(plain)) return plain;
+    return std::copysign(std::exp(log_factor + exponent), factor);
+}
+
 }  // namespace
 
 double nickel_sintering_time(double dp, double temp, double gas_constant, NickelDivisionRules rules) {
@@ -29,15 +40,17 @@ double nickel_sintering_time(double dp, double temp, double gas_constant, Nickel
     const double prefactor = 6.9e15 * std::pow(dp, 4.0) * temp;
     const double activation = divide(divide(64009, gas_constant, rules.gas_constant), temp, rules.temperature);
     const double size_term = std::pow(divide(3.5e-9, dp, rules.diameter) * (temp / 2100), 3.0);
-    return prefactor * std::exp(activation * (2.558 - size_term));
+    const double log_prefactor = std::log(6.9e15) + 4 * std::log(std::abs(dp)) + std::log(temp);
+    return scaled_exp(prefactor, log_prefactor, activation * (2.558 - size_term));
 }
 
 double iron_sintering_time(double temperature_starter, double dp, double temp, double gas_constant) {
     check_temperature_and_gas_constant(temp, gas_constant);
     if (temp < temperature_starter) return 1e-9;
-    // -0.0 is a zero diameter: its mechanisms would read -inf + inf = NaN
-    // where +0.0 gives the instantaneous time 0.
-    if (dp == 0) dp = 0.0;
+    // A zero diameter (of either sign) sinters at once: every mechanism time
+    // is 0, their rates infinite. (Evaluated, -0.0 would give -inf + inf and a
+    // vanishing gas constant 0 * inf, both NaN.)
+    if (dp == 0) return 0.0;
 
     // Activation energies shrink for particles a few atoms across.
     constexpr double kAtomicScale = 1.092e-09;
@@ -45,10 +58,14 @@ double iron_sintering_time(double temperature_starter, double dp, double temp, d
     if (dp > kAtomicScale) m = std::min(std::exp(-3 / (dp / kAtomicScale - 1)), 1.0);
     m = std::clamp(m, 1e-40, 1e40);
 
-    const double tau_dp1 = 15700 * dp * std::exp(m * 59150 / gas_constant / temp);
-    const double tau_dp2 = 5.08e10 * std::pow(dp, 2.0) * std::exp(m * 83850 / gas_constant / temp);
-    const double tau_dp3 = 1.1e17 * std::pow(dp, 3.0) * std::exp(m * 111040 / gas_constant / temp);
-    const double tau_dp4 = 1.12e20 * std::pow(dp, 4.0) * std::exp(m * 185610 / gas_constant / temp);
+    const double log_dp = std::log(std::abs(dp));
+    const double tau_dp1 = scaled_exp(15700 * dp, std::log(15700.0) + log_dp, m * 59150 / gas_constant / temp);
+    const double tau_dp2 =
+        scaled_exp(5.08e10 * std::pow(dp, 2.0), std::log(5.08e10) + 2 * log_dp, m * 83850 / gas_constant / temp);
+    const double tau_dp3 =
+        scaled_exp(1.1e17 * std::pow(dp, 3.0), std::log(1.1e17) + 3 * log_dp, m * 111040 / gas_constant / temp);
+    const double tau_dp4 =
+        scaled_exp(1.12e20 * std::pow(dp, 4.0), std::log(1.12e20) + 4 * log_dp, m * 185610 / gas_constant / temp);
     // Mechanisms act in parallel: their rates add, so the fastest one dominates.
     return 1 / (1 / tau_dp1 + 1 / tau_dp2 + 1 / tau_dp3 + 1 / tau_dp4);
 }
