@@ -67,6 +67,7 @@ public:
         field.sd = real_vector(fitted["sd"], "surrogate sd");
         field.length_scales = real_vector(fitted["length_scales"], "length scales");
         field.noise_sd = real_number(fitted["noise_sd"], "noise sd");
+        if (fitted.contains("rough_sd")) field.rough_sd = real_number(fitted["rough_sd"], "rough sd");
         kernel_ = text_of(fitted["kernel"]);
         return field;
     }
@@ -166,6 +167,7 @@ py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings
         result["sd"] = field_array(outcome.field.sd, outcome.lattice);
         result["length_scales"] = to_numpy(outcome.field.length_scales);
         result["noise_sd"] = outcome.field.noise_sd;
+        result["rough_sd"] = outcome.field.rough_sd;
         result["kernel"] = py::str(kernel);
     }
     py::list curve;
@@ -567,6 +569,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     report.axis_keys = {y_key, x_key};
     report.length_scales = outcome.field.length_scales;
     report.noise_sd = outcome.field.noise_sd;
+    report.rough_sd = outcome.field.rough_sd;
 
     py::setattr(self, "last_generated_filename", py::str(results_name));
     py::setattr(self, "last_boundary_filename", py::str(report.curve_file));
