@@ -219,10 +219,7 @@ py::list curve_table(const std::vector<bd::CurveRow>& rows, const std::vector<st
 py::list run_boundary_study(py::object self, py::object budget, py::object threshold, py::object max_workers,
                             py::object executor, py::object resume, py::object batch_size, py::object tolerance,
                             py::object seed, bool progress, py::object run_timeout) {
-    if (!max_workers.is_none() && !executor.is_none())
-        throw py::value_error("give either max_workers or executor, not both");
-    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
-    max_workers = check_time_limit(run_timeout, max_workers, executor);
+    max_workers = check_run_options(max_workers, executor, run_timeout);
     if (batch_size.is_none()) batch_size = !max_workers.is_none() ? max_workers : py::int_(executor.is_none() ? 1 : 2);
     const bd::SearchSettings settings = search_options(2, budget, batch_size, threshold, tolerance, seed);
 
@@ -250,24 +247,21 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
         recorded = bd::index_recorded_runs(runs.records, runs.places, call.columns);
         velmora::print_line(study::resume_line(recorded.by_id.size(), settings.budget, text_of(resume)));
     }
-    const std::string checkpoint_name = bd::checkpoint_file_name(plan.map_requested);
-    study::CheckpointWriter checkpoint;
-    if (checkpoint.start(checkpoint_name, recorded.all(), &study_settings))
-        velmora::print_line("Checkpoint file: " + checkpoint_name);
-    else
-        velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+    study::StudyCheckpoint checkpoint(bd::checkpoint_file_name(plan.map_requested));
+    checkpoint.start(recorded.all(), study_settings);
+    velmora::print_line(checkpoint.start_line());
 
     OwnPool own;
     if (!max_workers.is_none()) own.pool = executor = study_execution().attr("process_pool")(max_workers);
     GaussianProcessSurrogate surrogate(settings.seed);
     boundary_gp().attr("start_import")();
-    py::object bar = study_execution().attr("Progress")(progress, settings.budget, 0);
-    const auto show = [&](const std::string& line) { bar.attr("show")(line); };
+    const ProgressBar bar(progress, settings.budget, 0);
+    const auto show = [&](const std::string& line) { bar.show(line); };
 
     std::map<long long, py::object> records;  // the host records, by simulation_id
     bd::StudyHooks hooks;
     hooks.show = show;
-    hooks.advance = [&] { bar.attr("advance")(); };
+    hooks.advance = [&] { bar.advance(); };
     hooks.reuse = [&](const bd::StudyRun& run, const study::FlatRecord& record) { records[run.id] = record_of(record); };
     hooks.run = [&](const std::vector<bd::StudyRun>& runs, const bd::FinishedRun& finished) {
         std::vector<PointToRun> points;
@@ -279,9 +273,9 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
         });
     };
     const std::vector<bd::StudyAxis> axes = plan.axes;
-    bd::StudyRunsEvaluator evaluator(std::move(plan), std::move(recorded), checkpoint, checkpoint_name, hooks);
+    bd::StudyRunsEvaluator evaluator(std::move(plan), std::move(recorded), checkpoint, hooks);
     const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate, show);
-    bar.attr("close")();
+    bar.close();
     checkpoint.close();
 
     py::list results;
@@ -293,12 +287,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     bd::BoundaryReport report = bd::study_report(outcome, settings, evaluator.records(), rows, {call.y_key, call.x_key});
     const std::string results_name = bd::results_file_name(text_of(call.map_type), study::local_time_now());
     report.results_file = results_name;
-    report.results_saved = py::bool_(self.attr("save_results")(results, results_name));
-    if (report.results_saved && !write_settings_beside(results_name, study_settings)) {
-        velmora::print_line("Error saving results: settings file " + study::settings_file_name(results_name) +
-                            " not written");
-        report.results_saved = false;
-    }
+    report.results_saved = save_study_results(self, results, results_name, study_settings);
     const std::vector<std::string> curve_columns = bd::curve_columns(call.y_key, call.x_key);
     const py::list curve = curve_table(rows, curve_columns);
     report.curve_file = bd::curve_file_name(results_name);
@@ -310,10 +299,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
         report.curve_saved = false;
     }
 
-    py::setattr(self, "last_generated_filename", py::str(results_name));
     py::setattr(self, "last_boundary_filename", py::str(report.curve_file));
-    py::setattr(self, "results", results);
-    py::setattr(self, "results_saved", py::bool_(report.results_saved));
     py::dict state = outcome_dict(outcome, settings, surrogate.kernel());
     state["threshold"] = threshold;
     state["columns"] = py::make_tuple(py::str(call.y_key + "_parameter"), py::str(call.x_key + "_parameter"));

@@ -177,12 +177,21 @@ py::dict run_point(py::dict point, py::dict velmora_kwargs) {
     return record;
 }
 
-py::object check_time_limit(py::object run_timeout, py::object max_workers, py::object executor) {
+py::object check_run_options(py::object max_workers, py::object executor, py::object run_timeout) {
+    if (!max_workers.is_none() && !executor.is_none())
+        throw py::value_error("give either max_workers or executor, not both");
+    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
     if (run_timeout.is_none()) return max_workers;
     study::check_run_timeout(real_number(run_timeout, "run_timeout"));
     if (!executor.is_none()) study_execution().attr("check_timeout_support")(executor);
     return max_workers.is_none() && executor.is_none() ? py::object(py::int_(1)) : max_workers;
 }
+
+ProgressBar::ProgressBar(bool on, std::size_t total, std::size_t initial)
+    : bar_(study_execution().attr("Progress")(on, total, initial)) {}
+void ProgressBar::show(const std::string& line) const { bar_.attr("show")(line); }
+void ProgressBar::advance() const { bar_.attr("advance")(); }
+void ProgressBar::close() const { bar_.attr("close")(); }
 
 StudyCall study_call(py::object self, py::object config) {
     StudyCall call;

@@ -34,11 +34,24 @@ py::dict record_of(const study::FlatRecord& flat);
 // runner) and the keyword bundle.
 py::dict run_point(py::dict point, py::dict velmora_kwargs);
 
-// A study's run_timeout option: None, or a finite number of seconds above 0
-// that the executor can keep (ValueError otherwise). Returns max_workers, or
-// 1 when a limit is given without workers or executor: a run in this process
-// cannot be stopped, so the points then run in one worker process.
-py::object check_time_limit(py::object run_timeout, py::object max_workers, py::object executor);
+// A study's max_workers, executor and run_timeout options (ValueError for a
+// bad one; run_timeout None, or a finite number of seconds above 0 that the
+// executor can keep). Returns max_workers, or 1 when a time limit is given
+// without workers or executor: a run in this process cannot be stopped, so the
+// points then run in one worker process.
+py::object check_run_options(py::object max_workers, py::object executor, py::object run_timeout);
+
+// The study's printed lines and tqdm bar (_study_execution.Progress).
+class ProgressBar {
+public:
+    ProgressBar(bool on, std::size_t total, std::size_t initial);
+    void show(const std::string& line) const;
+    void advance() const;
+    void close() const;
+
+private:
+    py::object bar_;
+};
 
 // What a runner knows of the study it runs points of.
 struct StudyCall {

@@ -19,6 +19,7 @@
 #include "parameter_sweep/study_points.hpp"
 #include "parameter_sweep/study_settings.hpp"
 #include "study/checkpoint.hpp"
+#include "study/study_checkpoint.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
 #include "study/study_settings.hpp"
@@ -47,16 +48,9 @@ bool save_results(py::object, py::object results, py::object filename) {
     }
 }
 
-void check_run_options(py::object max_workers, py::object executor) {
-    if (!max_workers.is_none() && !executor.is_none())
-        throw py::value_error("give either max_workers or executor, not both");
-    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
-}
-
 py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
                               bool progress, py::object run_timeout) {
-    check_run_options(max_workers, executor);
-    max_workers = check_time_limit(run_timeout, max_workers, executor);
+    max_workers = check_run_options(max_workers, executor, run_timeout);
     velmora::print_line("Starting Automated Parametric Study...");
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
@@ -100,18 +94,14 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
         velmora::print_line(study::resume_line(recovered.size(), total_sims, text_of(resume)));
     }
 
-    const std::string checkpoint_name = study::checkpoint_file_name(map_text);
-    study::CheckpointWriter checkpoint;
+    study::StudyCheckpoint checkpoint(study::checkpoint_file_name(map_text));
     // A plain call prints exactly what a study always printed; the checkpoint's
     // name is announced only with the options that come with it.
     const bool plain_call = max_workers.is_none() && executor.is_none() && resume.is_none();
-    if (checkpoint.start(checkpoint_name, recovered, &settings)) {
-        if (!plain_call) velmora::print_line("Checkpoint file: " + checkpoint_name);
-    } else
-        velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+    if (!checkpoint.start(recovered, settings) || !plain_call) velmora::print_line(checkpoint.start_line());
 
-    py::object bar = study_execution().attr("Progress")(progress, total_sims, recovered.size());
-    const auto show = [&](const std::string& line) { bar.attr("show")(line); };
+    const ProgressBar bar(progress, total_sims, recovered.size());
+    const auto show = [&](const std::string& line) { bar.show(line); };
     std::vector<PointToRun> to_run;
     for (const PointToRun& point : points)
         if (!slots[point.slot]) to_run.push_back(point);
@@ -119,27 +109,16 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
     run_study_points(call, to_run, executor, own_pool, run_timeout, show, [&](std::size_t k, py::dict record) {
         slots[k] = record;
-        if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record)))
-            show("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
-        bar.attr("advance")();
+        if (const std::string failed = checkpoint.append(flat_record_of(record)); !failed.empty()) show(failed);
+        bar.advance();
     });
-    bar.attr("close")();
+    bar.close();
     checkpoint.close();
 
     py::list results;
     for (const auto& record : slots) results.append(record);
     const std::string final_filename = study::results_file_name(map_text, study::local_time_now());
-    bool saved = py::bool_(self.attr("save_results")(results, final_filename));
-    // The settings beside the results, so that a resume from the file can
-    // tell whether it belongs to the study resumed.
-    if (saved && !write_settings_beside(final_filename, settings)) {
-        velmora::print_line("Error saving results: settings file " + study::settings_file_name(final_filename) +
-                            " not written");
-        saved = false;
-    }
-    py::setattr(self, "last_generated_filename", py::str(final_filename));
-    py::setattr(self, "results", results);
-    py::setattr(self, "results_saved", py::bool_(saved));
+    const bool saved = save_study_results(self, results, final_filename, settings);
 
     std::size_t successful_sims = 0;
     for (py::handle record : results)

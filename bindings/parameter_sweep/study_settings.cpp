@@ -30,15 +30,26 @@ std::optional<study::JsonValue> settings_beside(const std::string& results_name)
     }
 }
 
-bool write_settings_beside(const std::string& results_name, const study::JsonValue& settings) {
-    try {
-        results_file().attr("write_text")(py::str(study::settings_file_name(results_name)),
-                                       py::str(study::json_document(settings) + "\n"));
-        return true;
-    } catch (py::error_already_set& e) {
-        if (!e.matches(PyExc_OSError)) throw;
-        return false;
+bool save_study_results(py::object wrapper, py::list results, const std::string& results_name,
+                        const study::JsonValue& settings) {
+    bool saved = py::bool_(wrapper.attr("save_results")(results, results_name));
+    // The settings beside the results, so that a resume from the file can
+    // tell whether it belongs to the study resumed.
+    if (saved) {
+        try {
+            results_file().attr("write_text")(py::str(study::settings_file_name(results_name)),
+                                           py::str(study::json_document(settings) + "\n"));
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_OSError)) throw;
+            velmora::print_line("Error saving results: settings file " + study::settings_file_name(results_name) +
+                                " not written");
+            saved = false;
+        }
     }
+    py::setattr(wrapper, "last_generated_filename", py::str(results_name));
+    py::setattr(wrapper, "results", results);
+    py::setattr(wrapper, "results_saved", py::bool_(saved));
+    return saved;
 }
 
 // The records of a resume source: a checkpoint (lines of JSON objects, a torn

@@ -27,8 +27,12 @@ void check_same_study(const std::optional<study::JsonValue>& recorded, const stu
 // naming it and the line when it does not read.
 std::optional<study::JsonValue> settings_beside(const std::string& results_name);
 
-// Writes the settings file beside a results file; false when it cannot be written.
-bool write_settings_beside(const std::string& results_name, const study::JsonValue& settings);
+// Writes a finished study's results file (the wrapper's save_results) and
+// its settings beside it; sets the wrapper's last_generated_filename, results
+// and results_saved. Returns whether both files were written (the error
+// printed when not).
+bool save_study_results(py::object wrapper, py::list results, const std::string& results_name,
+                        const study::JsonValue& settings);
 
 // The records of a resume source, where each one is, and the settings it
 // carries (none in files written before studies kept them).

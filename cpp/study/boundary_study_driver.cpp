@@ -116,13 +116,9 @@ RecordedStudyRuns index_recorded_runs(const std::vector<FlatRecord>& records, co
     return runs;
 }
 
-StudyRunsEvaluator::StudyRunsEvaluator(Plan plan, RecordedStudyRuns recorded, CheckpointWriter& checkpoint,
-                                       std::string checkpoint_name, StudyHooks hooks)
-    : plan_(std::move(plan)),
-      recorded_(std::move(recorded)),
-      checkpoint_(checkpoint),
-      checkpoint_name_(std::move(checkpoint_name)),
-      hooks_(std::move(hooks)) {}
+StudyRunsEvaluator::StudyRunsEvaluator(Plan plan, RecordedStudyRuns recorded, StudyCheckpoint& checkpoint,
+                                       StudyHooks hooks)
+    : plan_(std::move(plan)), recorded_(std::move(recorded)), checkpoint_(checkpoint), hooks_(std::move(hooks)) {}
 
 StudyRun StudyRunsEvaluator::study_run(const PlannedRun& run) const {
     StudyRun out;
@@ -136,8 +132,7 @@ StudyRun StudyRunsEvaluator::study_run(const PlannedRun& run) const {
 }
 
 void StudyRunsEvaluator::keep(const FlatRecord& record) {
-    if (checkpoint_.is_open() && !checkpoint_.append(record))
-        hooks_.show("Checkpoint file not written (" + checkpoint_name_ + "): " + checkpoint_.error());
+    if (const std::string failed = checkpoint_.append(record); !failed.empty()) hooks_.show(failed);
     hooks_.advance();
 }
 

@@ -17,6 +17,7 @@
 #include "study/boundary_search.hpp"
 #include "study/checkpoint.hpp"
 #include "study/resume_plan.hpp"
+#include "study/study_checkpoint.hpp"
 
 namespace velmora::study::boundary {
 
@@ -83,8 +84,7 @@ public:
         std::string map_requested;
         std::size_t budget = 0;
     };
-    StudyRunsEvaluator(Plan plan, RecordedStudyRuns recorded, CheckpointWriter& checkpoint, std::string checkpoint_name,
-                       StudyHooks hooks);
+    StudyRunsEvaluator(Plan plan, RecordedStudyRuns recorded, StudyCheckpoint& checkpoint, StudyHooks hooks);
     std::vector<std::optional<double>> evaluate(const std::vector<PlannedRun>& runs) override;
 
     // Every record of this study, by simulation_id.
@@ -97,8 +97,7 @@ private:
 
     Plan plan_;
     RecordedStudyRuns recorded_;
-    CheckpointWriter& checkpoint_;
-    std::string checkpoint_name_;
+    StudyCheckpoint& checkpoint_;
     StudyHooks hooks_;
     std::map<long long, FlatRecord> records_;
     std::size_t reused_ = 0;
