@@ -25,7 +25,7 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
                               double rtol, const py::object& atol_obj, const py::object& jac,
                               const py::object& first_step, double max_step, double min_step,
                               const std::string& error_norm) {
-    if (py::len(t_span) != 2) throw ValueError("t_span must contain exactly two values (t0, t_end)");
+    if (py::len(t_span) != 2) throw InvalidValue("t_span must contain exactly two values (t0, t_end)");
     const double t0 = real_number(t_span[0], "t_span[0]");
     const double t_end = real_number(t_span[1], "t_span[1]");
     DoubleArray y0 = float_vector(y0_obj, "y0");
@@ -39,14 +39,14 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     } else if (atol.ndim() == 1 && static_cast<std::size_t>(atol.size()) == n) {
         options.atol_vector.assign(atol.data(), atol.data() + n);
     } else {
-        throw ValueError("atol must be a scalar or have shape (n,)");
+        throw InvalidValue("atol must be a scalar or have shape (n,)");
     }
     for (py::ssize_t i = 0; i < atol.size(); ++i)
-        if (!(atol.data()[i] >= 0.0)) throw ValueError("atol must be non-negative");
-    if (!(rtol >= 0.0)) throw ValueError("rtol must be non-negative");
+        if (!(atol.data()[i] >= 0.0)) throw InvalidValue("atol must be non-negative");
+    if (!(rtol >= 0.0)) throw InvalidValue("rtol must be non-negative");
     if (!first_step.is_none()) {
         options.first_step = real_number(first_step, "first_step");
-        if (!(options.first_step > 0.0)) throw ValueError("first_step must be positive");
+        if (!(options.first_step > 0.0)) throw InvalidValue("first_step must be positive");
     }
     options.max_step = max_step;
     options.min_step = min_step;
@@ -57,17 +57,17 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
         py::object out = fun(t, to_numpy(y));
         DoubleArray f = float_array(out, "fun(t, y)");
         if (static_cast<std::size_t>(f.size()) != n)
-            throw ValueError("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
+            throw InvalidValue("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
                              std::to_string(n) + " components");
         std::copy(f.data(), f.data() + n, dydt.begin());
     };
     if (!jac.is_none()) {
-        if (!PyCallable_Check(jac.ptr())) throw TypeError("jac must be callable or None");
+        if (!PyCallable_Check(jac.ptr())) throw WrongType("jac must be callable or None");
         options.jacobian = [jac, n](double t, std::span<const double> y, std::span<double> out) {
             DoubleArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
             if (j.ndim() != 2 || static_cast<std::size_t>(j.shape(0)) != n ||
                 static_cast<std::size_t>(j.shape(1)) != n)
-                throw ValueError("jac(t, y) must return an array of shape (n, n) with n = " +
+                throw InvalidValue("jac(t, y) must return an array of shape (n, n) with n = " +
                                  std::to_string(n));
             std::copy(j.data(), j.data() + n * n, out.begin());
         };

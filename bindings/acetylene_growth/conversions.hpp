@@ -3,7 +3,11 @@
 #pragma once
 #include <pybind11/pybind11.h>
 
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
@@ -16,7 +20,7 @@ namespace py = pybind11;
 // host's pattern search refuses it.
 inline std::string formula_text(py::handle value) {
     if (!py::isinstance<py::str>(value))
-        throw TypeError("expected string or bytes-like object, got '" +
+        throw WrongType("expected string or bytes-like object, got '" +
                         std::string(Py_TYPE(value.ptr())->tp_name) + "'");
     return value.cast<std::string>();
 }
@@ -30,27 +34,27 @@ inline std::string missing_attribute_text(const char* class_name, const char* at
     return std::string("'") + class_name + "' object has no attribute '" + attribute + "'";
 }
 
-// A float attribute held by the core; `slot(self)` is the stored value.
-template <class Object, class Slot>
-void def_number(py::class_<Object>& cls, const char* name, Slot slot) {
-    cls.def_property(
-        name, [slot](Object& self) { return slot(self); },
-        [slot, name](Object& self, const py::object& value) { slot(self) = real_number(value, name); });
-}
-
-// A float attribute that exists only once the model has set it; `slot(self)`
-// is a std::optional<double>.
-template <class Object, class Slot>
-void def_late_attribute(py::class_<Object>& cls, const char* name, Slot slot) {
+// Float attributes held by a part of the core model: `part_of(self)` is the
+// part, each field a name and a member of it. An optional member is an
+// attribute that exists only once the model has set it.
+template <class Part, class Value = double, class Object, class PartOf>
+void def_numbers(py::class_<Object>& cls, PartOf part_of,
+                 std::initializer_list<std::pair<const char*, Value Part::*>> fields) {
     const std::string class_name = py::str(cls.attr("__name__"));
-    cls.def_property(
-        name,
-        [class_name, name, slot](Object& self) {
-            const auto& value = slot(self);
-            if (!value) throw AttributeError(missing_attribute_text(class_name.c_str(), name));
-            return *value;
-        },
-        [slot, name](Object& self, const py::object& value) { slot(self) = real_number(value, name); });
+    for (const auto& [name, member] : fields) {
+        cls.def_property(
+            name,
+            [=](Object& self) -> double {
+                if constexpr (std::is_same_v<Value, double>) {
+                    return part_of(self).*member;
+                } else {
+                    const Value& value = part_of(self).*member;
+                    if (!value) throw MissingAttribute(missing_attribute_text(class_name.c_str(), name));
+                    return *value;
+                }
+            },
+            [=](Object& self, const py::object& value) { part_of(self).*member = real_number(value, name); });
+    }
 }
 
 }  // namespace velmora::bind

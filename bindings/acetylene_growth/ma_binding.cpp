@@ -29,7 +29,7 @@ double main_calculate(MaObject& self) {
     submodels::MaGasLookup gas{
         [&self]() -> std::string {
             const py::list species(self.AA12[py::int_(3)]);
-            if (species.empty()) throw IndexError("list index out of range");
+            if (species.empty()) throw OutOfRange("list index out of range");
             return formula_text(species[0]);
         },
         [&self](const std::string& name) {
@@ -86,32 +86,32 @@ void register_ma_surface_kinetics(py::module_& m) {
     cls.def_property(
         "main_product_species", [](MaObject& s) { return s.model.parameters.main_product_species; },
         [](MaObject& s, std::string v) { s.model.parameters.main_product_species = std::move(v); });
-    def_number(cls, "xnpr", [](MaObject& s) -> double& { return s.model.parameters.npr; });
-    def_number(cls, "temp", [](MaObject& s) -> double& { return s.model.parameters.temp_current; });
-    def_number(cls, "P_FEEDSTOCK_c2h2", [](MaObject& s) -> double& { return s.model.parameters.P_FEEDSTOCK_c2h2; });
-    def_number(cls, "gp_thickness", [](MaObject& s) -> double& { return s.model.parameters.gp_thickness; });
     cls.def_readwrite("AA12", &MaObject::AA12);
-    def_number(cls, "reactor_initial_pressure",
-               [](MaObject& s) -> double& { return s.model.parameters.reactor_init_press; });
     cls.def_readwrite("surface_coverage_gp", &MaObject::surface_coverage_gp);
-    def_number(cls, "fraction_cnt_gp", [](MaObject& s) -> double& { return s.model.parameters.fra_cnt_gp; });
-    def_number(cls, "gp_coverage_ratio", [](MaObject& s) -> double& { return s.model.parameters.gp_cove_rati; });
     cls.def_readwrite("encapsulation_cond", &MaObject::encapsulation_cond);
 
-    def_number(cls, "dp", [](MaObject& s) -> double& { return s.model.dp; });
-    def_number(cls, "NAVA", [](MaObject& s) -> double& { return s.model.NAVA; });
-    def_number(cls, "kb", [](MaObject& s) -> double& { return s.model.kb; });
-    def_number(cls, "R_gas", [](MaObject& s) -> double& { return s.model.R_gas; });
     cls.def_readwrite("volume_carbon_atom", &MaObject::volume_carbon_atom);
-    def_number(cls, "H_diameter", [](MaObject& s) -> double& { return s.model.H_diameter; });
-    def_number(cls, "C_diameter", [](MaObject& s) -> double& { return s.model.C_diameter; });
     cls.def_readwrite("O_diameter", &MaObject::O_diameter);
     cls.def_readwrite("N_diameter", &MaObject::N_diameter);
-    def_number(cls, "mass_C2H2", [](MaObject& s) -> double& { return s.model.mass_C2H2; });
     cls.def_readwrite("mass_C4H4", &MaObject::mass_C4H4);
 
-    def_late_attribute(cls, "NP_area", [](MaObject& s) -> std::optional<double>& { return s.model.NP_area; });
-    def_late_attribute(cls, "rho_particle", [](MaObject& s) -> std::optional<double>& { return s.model.rho_particle; });
+    // Numbers held by the core: parameters, constants, and the particle's
+    // attributes that exist once a diameter has been assigned.
+    using Params = submodels::MaParameters;
+    const auto parameters = [](MaObject& s) -> Params& { return s.model.parameters; };
+    const auto model = [](MaObject& s) -> MaSurfaceKinetics& { return s.model; };
+    def_numbers<Params>(cls, parameters,
+                        {{"xnpr", &Params::npr}, {"temp", &Params::temp_current},
+                         {"P_FEEDSTOCK_c2h2", &Params::P_FEEDSTOCK_c2h2}, {"gp_thickness", &Params::gp_thickness},
+                         {"reactor_initial_pressure", &Params::reactor_init_press},
+                         {"fraction_cnt_gp", &Params::fra_cnt_gp}, {"gp_coverage_ratio", &Params::gp_cove_rati}});
+    def_numbers<MaSurfaceKinetics>(
+        cls, model,
+        {{"dp", &MaSurfaceKinetics::dp}, {"NAVA", &MaSurfaceKinetics::NAVA}, {"kb", &MaSurfaceKinetics::kb},
+         {"R_gas", &MaSurfaceKinetics::R_gas}, {"H_diameter", &MaSurfaceKinetics::H_diameter},
+         {"C_diameter", &MaSurfaceKinetics::C_diameter}, {"mass_C2H2", &MaSurfaceKinetics::mass_C2H2}});
+    def_numbers<MaSurfaceKinetics, std::optional<double>>(
+        cls, model, {{"NP_area", &MaSurfaceKinetics::NP_area}, {"rho_particle", &MaSurfaceKinetics::rho_particle}});
 
     // Results of main_calculate; each exists from the call that first stores it.
     for (std::size_t i = 0; i < submodels::kMaResultFields.size(); ++i) {
@@ -120,7 +120,7 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.model.has_result(i)) throw AttributeError(missing_attribute_text(kClass, field.name));
+                if (!self.model.has_result(i)) throw MissingAttribute(missing_attribute_text(kClass, field.name));
                 return self.model.results.*(field.member);
             },
             [i](MaObject& self, double value) { self.model.store_result(i, value); });

@@ -201,51 +201,36 @@ void register_puretzky_surface_kinetics(py::module_& m) {
         "feedstock_gas_name", [](PuretzkyObject& s) { return s.model.parameters.feedstock_gas_name; },
         [](PuretzkyObject& s, std::string v) { s.model.parameters.feedstock_gas_name = std::move(v); });
     cls.def_readwrite("main_product_species", &PuretzkyObject::main_product_species);
-    def_number(cls, "reactor_volume", [](PuretzkyObject& s) -> double& { return s.model.parameters.reactor_volume; });
-    def_number(cls, "n0", [](PuretzkyObject& s) -> double& { return s.model.parameters.n0; });
-    def_number(cls, "np1", [](PuretzkyObject& s) -> double& { return s.model.parameters.np1; });
-    def_number(cls, "np2", [](PuretzkyObject& s) -> double& { return s.model.parameters.np2; });
     cls.def_readwrite("surface_coverage_gp", &PuretzkyObject::surface_coverage_gp);
     cls.def_readwrite("H2_STICKING_PROBABILITY", &PuretzkyObject::H2_STICKING_PROBABILITY);
-    def_number(cls, "H2_current_partial_pressure",
-               [](PuretzkyObject& s) -> double& { return s.model.parameters.H2_current_partial_pressure; });
-    def_number(cls, "xnpr", [](PuretzkyObject& s) -> double& { return s.model.parameters.npr; });
-    def_number(cls, "fraction_cnt_gp", [](PuretzkyObject& s) -> double& { return s.model.parameters.fra_cnt_gp; });
-    def_number(cls, "gp_coverage_ratio", [](PuretzkyObject& s) -> double& { return s.model.parameters.gp_cove_rati; });
     cls.def_readwrite("encapsulation_cond", &PuretzkyObject::encapsulation_cond);
-    def_number(cls, "current_H2_flux_coeff",
-               [](PuretzkyObject& s) -> double& { return s.model.parameters.current_H2_flux_coeff; });
-
-    // Diameter and model constants.
-    def_number(cls, "dp", [](PuretzkyObject& s) -> double& { return s.model.dp; });
-    def_number(cls, "NAVA", [](PuretzkyObject& s) -> double& { return s.model.NAVA; });
-    def_number(cls, "kb", [](PuretzkyObject& s) -> double& { return s.model.kb; });
-    def_number(cls, "n_m", [](PuretzkyObject& s) -> double& { return s.model.n_m; });
-    def_number(cls, "alpha", [](PuretzkyObject& s) -> double& { return s.model.alpha; });
-    def_number(cls, "E_a1", [](PuretzkyObject& s) -> double& { return s.model.E_a1; });
-    def_number(cls, "E_sb", [](PuretzkyObject& s) -> double& { return s.model.E_sb; });
-    def_number(cls, "E_b", [](PuretzkyObject& s) -> double& { return s.model.E_b; });
-    def_number(cls, "E_p", [](PuretzkyObject& s) -> double& { return s.model.E_p; });
-    def_number(cls, "E_rl", [](PuretzkyObject& s) -> double& { return s.model.E_rl; });
-    def_number(cls, "k_sb_known", [](PuretzkyObject& s) -> double& { return s.model.k_sb_known; });
-    def_number(cls, "T_known", [](PuretzkyObject& s) -> double& { return s.model.T_known; });
-    def_number(cls, "k_c1", [](PuretzkyObject& s) -> double& { return s.model.k_c1; });
-    def_number(cls, "k_d1", [](PuretzkyObject& s) -> double& { return s.model.k_d1; });
-    def_number(cls, "k_d2", [](PuretzkyObject& s) -> double& { return s.model.k_d2; });
-    def_number(cls, "B", [](PuretzkyObject& s) -> double& { return s.model.B; });
-
-    // Attributes the model sets later.
-    def_late_attribute(cls, "species_weight", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.species_weight; });
-    def_late_attribute(cls, "average_species_weight_product",
-                       [](PuretzkyObject& s) -> std::optional<double>& { return s.model.average_species_weight_product; });
-    def_late_attribute(cls, "S_0", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.S_0; });
-    def_late_attribute(cls, "particle_area", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.particle_area; });
-    def_late_attribute(cls, "current_H2_flux", [](PuretzkyObject& s) -> std::optional<double>& { return s.model.current_H2_flux; });
+    // Numbers under their stored names: parameters, the diameter and model
+    // constants, and the attributes the model sets later.
+    using Params = submodels::PuretzkyParameters;
+    using Model = PuretzkySurfaceKinetics;
+    const auto parameters = [](PuretzkyObject& s) -> Params& { return s.model.parameters; };
+    const auto model = [](PuretzkyObject& s) -> Model& { return s.model; };
+    def_numbers<Params>(cls, parameters,
+                        {{"reactor_volume", &Params::reactor_volume}, {"n0", &Params::n0}, {"np1", &Params::np1},
+                         {"np2", &Params::np2}, {"H2_current_partial_pressure", &Params::H2_current_partial_pressure},
+                         {"xnpr", &Params::npr}, {"fraction_cnt_gp", &Params::fra_cnt_gp},
+                         {"gp_coverage_ratio", &Params::gp_cove_rati},
+                         {"current_H2_flux_coeff", &Params::current_H2_flux_coeff}});
+    def_numbers<Model>(cls, model,
+                       {{"dp", &Model::dp}, {"NAVA", &Model::NAVA}, {"kb", &Model::kb}, {"n_m", &Model::n_m},
+                        {"alpha", &Model::alpha}, {"E_a1", &Model::E_a1}, {"E_sb", &Model::E_sb}, {"E_b", &Model::E_b},
+                        {"E_p", &Model::E_p}, {"E_rl", &Model::E_rl}, {"k_sb_known", &Model::k_sb_known},
+                        {"T_known", &Model::T_known}, {"k_c1", &Model::k_c1}, {"k_d1", &Model::k_d1},
+                        {"k_d2", &Model::k_d2}, {"B", &Model::B}});
+    def_numbers<Model, std::optional<double>>(
+        cls, model,
+        {{"species_weight", &Model::species_weight}, {"average_species_weight_product", &Model::average_species_weight_product},
+         {"S_0", &Model::S_0}, {"particle_area", &Model::particle_area}, {"current_H2_flux", &Model::current_H2_flux}});
     cls.def_property(
         "site_per_particle",
         [](PuretzkyObject& s) -> py::object {
             const auto& site = s.model.site_per_particle;
-            if (!site) throw AttributeError(missing_attribute_text(kClass, "site_per_particle"));
+            if (!site) throw MissingAttribute(missing_attribute_text(kClass, "site_per_particle"));
             return *site ? py::object(py::float_(**site)) : py::object(py::none());
         },
         [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = optional_real_number(v, "site_per_particle"); });

@@ -28,7 +28,7 @@ py::object characterisitc_sintering_time(py::object temperature_starter, py::obj
     const py::object float64 = py::module_::import("numpy").attr("float64");
 
     if (!py::isinstance<py::str>(element_object)) {
-        throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
+        throw velmora::InvalidValue(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
     }
     const std::string element = py::cast<std::string>(element_object);
     if (element == "Ni") {
@@ -47,7 +47,7 @@ py::object characterisitc_sintering_time(py::object temperature_starter, py::obj
     if (element == "COB")
         return py::float_(sub::cobalt_sintering_time(real(temperature_starter, "temperature_starter_for_numerical_issue").value,
                                                      real(temp_object, "temp").value));
-    throw velmora::ValueError(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
+    throw velmora::InvalidValue(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
 }
 
 }  // namespace

@@ -17,15 +17,14 @@ using namespace velmora::bind;
 
 double logistic_loss(py::handle module_dict, py::handle X, py::handle y, py::handle w, py::handle b) {
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
-    if (p.X.rows == 0) throw velmora::ZeroDivisionError("division by zero");
     const auto holder = [&]() -> py::object {
         PyObject* obj = PyDict_GetItemString(module_dict.ptr(), "sigmoid1");  // borrowed
-        if (!obj) throw velmora::NameError("name 'sigmoid1' is not defined");
+        if (!obj) throw velmora::UndefinedName("name 'sigmoid1' is not defined");
         return py::reinterpret_borrow<py::object>(obj);
     };
     py::object sig = py::getattr(holder(), "sigmoid1", py::none());
     if (sig.is(ml_native::view_function("sigmoid1"))) return velmora::ml::logistic_loss(p.X, p.y, p.w, p.b);
-    return ml_ops::logistic_loss_with(p, [&](double z) {
+    return velmora::ml::logistic_loss(p.X, p.y, p.w, p.b, [&](double z) {
         return velmora::bind::real_number(holder().attr("sigmoid1")(z), "sigmoid1(z)");
     });
 }

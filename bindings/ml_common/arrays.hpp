@@ -32,20 +32,20 @@ inline std::optional<DoubleArray> try_doubles(py::handle obj) {
 inline DoubleArray doubles(py::handle obj) {
     if (auto a = try_doubles(obj)) return *a;
     py::module_::import("numpy").attr("asarray")(obj, "dtype"_a = "float64");
-    throw TypeError("cannot convert the argument to a float array");
+    throw WrongType("cannot convert the argument to a float array");
 }
 
 // The (m, n) view of a 2-D array, with the unpacking errors of `m, n = X.shape`.
 inline ml::MatrixView matrix_view(const DoubleArray& a) {
     if (a.ndim() < 2)
-        throw ValueError("not enough values to unpack (expected 2, got " + std::to_string(a.ndim()) + ")");
-    if (a.ndim() > 2) throw ValueError("too many values to unpack (expected 2)");
+        throw InvalidValue("not enough values to unpack (expected 2, got " + std::to_string(a.ndim()) + ")");
+    if (a.ndim() > 2) throw InvalidValue("too many values to unpack (expected 2)");
     return {a.data(), static_cast<std::size_t>(a.shape(0)), static_cast<std::size_t>(a.shape(1))};
 }
 
 // The entries of a 1-D array (a scalar counts as one entry).
 inline std::span<const double> vector_view(const DoubleArray& a, const char* what) {
-    if (a.ndim() > 1) throw ValueError(std::string(what) + " must be a 1-D array");
+    if (a.ndim() > 1) throw InvalidValue(std::string(what) + " must be a 1-D array");
     return {a.data(), static_cast<std::size_t>(a.size())};
 }
 

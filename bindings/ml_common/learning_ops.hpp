@@ -24,7 +24,7 @@ using namespace ml_arrays;
 
 // A scaling method given by a Python object; only exact strings are methods.
 inline ml::ScalingMethod scaling_method(py::handle name, bool allow_no_normalization) {
-    if (!py::isinstance<py::str>(name)) throw ValueError(ml::kScalingMethodError);
+    if (!py::isinstance<py::str>(name)) throw InvalidValue(ml::kScalingMethodError);
     return ml::parse_scaling_method(name.cast<std::string>(), allow_no_normalization);
 }
 
@@ -43,7 +43,7 @@ inline py::object sigmoid(py::handle z) {
 inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
     if (method == ml::ScalingMethod::NoNormalization) return py::make_tuple(X, 0, 1);
     DoubleArray a = doubles(X);
-    if (a.ndim() != 1 && a.ndim() != 2) throw ValueError("X must be a 1-D or 2-D array");
+    if (a.ndim() != 1 && a.ndim() != 2) throw InvalidValue("X must be a 1-D or 2-D array");
     const bool column = a.ndim() == 1;  // a 1-D X is one column with scalar statistics
     const ml::MatrixView v{a.data(), static_cast<std::size_t>(a.shape(0)),
                            column ? std::size_t{1} : static_cast<std::size_t>(a.shape(1))};
@@ -59,9 +59,9 @@ inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
 
 // X_normalized * scale_vals + mean_vals with per-column or scalar statistics.
 inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle scale_vals, ml::ScalingMethod method) {
-    if (method == ml::ScalingMethod::NoNormalization) throw ValueError(ml::kScalingMethodError);
+    if (method == ml::ScalingMethod::NoNormalization) throw InvalidValue(ml::kScalingMethodError);
     DoubleArray a = doubles(X), off = doubles(mean_vals), div = doubles(scale_vals);
-    if (a.ndim() > 2) throw ValueError("X_normalized must be a 0-D, 1-D or 2-D array");
+    if (a.ndim() > 2) throw InvalidValue("X_normalized must be a 0-D, 1-D or 2-D array");
     const std::size_t rows = a.ndim() == 2 ? static_cast<std::size_t>(a.shape(0)) : 1;
     const std::size_t cols = a.ndim() == 0 ? 1 : static_cast<std::size_t>(a.shape(a.ndim() - 1));
     const ml::Matrix out = ml::descale(ml::MatrixView{a.data(), rows, cols}, vector_view(off, "mean_vals"),
@@ -74,7 +74,7 @@ inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle 
 // Monomial features; X2 is the first input u, X1 the second input v.
 inline py::array_t<double> map_feature1(py::handle X2, py::handle X1, long degree) {
     DoubleArray v = doubles(X1), u = doubles(X2);
-    if (v.ndim() > 1 || u.ndim() > 1) throw ValueError("X1 and X2 must be 1-D arrays");
+    if (v.ndim() > 1 || u.ndim() > 1) throw InvalidValue("X1 and X2 must be 1-D arrays");
     return to_numpy(ml::map_features({u.data(), static_cast<std::size_t>(u.size())},
                                      {v.data(), static_cast<std::size_t>(v.size())}, degree));
 }
@@ -97,51 +97,18 @@ inline Problem problem(py::handle X, py::handle y, py::handle w, py::handle b) {
     return p;
 }
 
-// Mean cross-entropy with a logistic function supplied from Python (called
-// twice per sample, as the per-sample formula does).
-template <class Sigmoid>
-double logistic_loss_with(const Problem& p, Sigmoid&& sig) {
-    if (p.X.rows == 0) throw ZeroDivisionError("division by zero");
-    std::vector<double> z(p.X.rows);
-    ml::linear_scores(p.X, p.w, p.b, z);
-    double total = 0.0;
-    for (std::size_t i = 0; i < p.X.rows; ++i) {
-        const double s_pos = sig(z[i]);
-        const double s_neg = sig(z[i]);
-        total += p.y[i] * std::log(s_pos) + (1.0 - p.y[i]) * std::log(1.0 - s_neg);
-    }
-    return -total / static_cast<double>(p.X.rows);
-}
-
-// Gradient with a logistic function supplied from Python.
-template <class Sigmoid>
-py::tuple compute_gradient_with(const Problem& p, double lambda, Sigmoid&& sig) {
-    if (p.X.rows == 0) throw ZeroDivisionError("float division by zero");
-    const std::size_t m = p.X.rows, n = p.X.cols;
-    std::vector<double> z(m), dw(n, 0.0);
-    ml::linear_scores(p.X, p.w, p.b, z);
-    double db = 0.0;
-    for (std::size_t i = 0; i < m; ++i) {
-        const double e = sig(z[i]) - p.y[i];
-        const double* xi = p.X.row(i);
-        for (std::size_t j = 0; j < n; ++j) dw[j] += e * xi[j];
-        db += sig(z[i]) - p.y[i];
-    }
-    const double md = static_cast<double>(m);
-    for (std::size_t j = 0; j < n; ++j) dw[j] = dw[j] / md + (lambda * p.w[j]) / md;
-    return py::make_tuple(py::float_(db / md), to_numpy(std::span<const double>(dw)));
-}
-
-inline py::tuple compute_gradient(const Problem& p, double lambda) {
-    const ml::Gradient g = ml::compute_gradient(p.X, p.y, p.w, p.b, lambda);
+inline py::tuple gradient_tuple(const ml::Gradient& g) {
     return py::make_tuple(py::float_(g.db), to_numpy(std::span<const double>(g.dw)));
 }
 
-// A Python logistic function as a double -> double callable.
-inline auto python_sigmoid(py::object holder, const char* attr) {
-    return [holder = std::move(holder), attr](double z) {
-        return real_number(holder.attr(attr)(z), std::string(attr) + "(z)");
-    };
+inline py::tuple compute_gradient(const Problem& p, double lambda) {
+    return gradient_tuple(ml::compute_gradient(p.X, p.y, p.w, p.b, lambda));
+}
+
+// The logistic function `holder.sigmoid1`, looked up at each call (a trampoline
+// for the core when the classifier's own has been replaced).
+inline ml::LogisticFunction python_sigmoid(py::object holder) {
+    return [holder = std::move(holder)](double z) { return real_number(holder.attr("sigmoid1")(z), "sigmoid1(z)"); };
 }
 
 }  // namespace velmora::bind::ml_ops

@@ -3,9 +3,6 @@
 // it needs at call time and runs the arithmetic in the core.
 #include <pybind11/numpy.h>
 
-#include <array>
-#include <optional>
-
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "common/plain_class.hpp"
@@ -48,17 +45,12 @@ void init_classifier(py::object self, py::kwargs kwargs) {
 double logistic_loss(py::object self, py::handle X, py::handle y, py::handle w, py::handle b) {
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
     if (resolves_native(self, "sigmoid1")) return ml::logistic_loss(p.X, p.y, p.w, p.b);
-    return ml_ops::logistic_loss_with(p, ml_ops::python_sigmoid(self, "sigmoid1"));
+    return ml::logistic_loss(p.X, p.y, p.w, p.b, ml_ops::python_sigmoid(self));
 }
 
 py::object logistic_loss_reg(py::object self, py::handle X, py::handle y, py::handle w, py::handle b,
                              py::handle lambda_) {
-    py::object cost;
-    if (resolves_native(self, "logistic_loss")) {
-        cost = py::float_(logistic_loss(self, X, y, w, b));
-    } else {
-        cost = self.attr("logistic_loss")(X, y, w, b);
-    }
+    const py::object cost = self.attr("logistic_loss")(X, y, w, b);
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
     const double reg = ml::squared_norm(p.w);
     return cost + py::float_((reg * real_number(lambda_, "lambda_")) / (2.0 * static_cast<double>(p.X.rows)));
@@ -69,118 +61,46 @@ py::tuple compute_gradient(py::object self, py::handle X, py::handle y, py::hand
     const ml_ops::Problem p = ml_ops::problem(X, y, w, b);
     const double lambda = real_number(lambda_, "lambda_");
     if (resolves_native(self, "sigmoid1")) return ml_ops::compute_gradient(p, lambda);
-    return ml_ops::compute_gradient_with(p, lambda, ml_ops::python_sigmoid(self, "sigmoid1"));
-}
-
-py::tuple grid_to_python(const ml::GridAxes& axes, py::object physical, const ml::Matrix& logit) {
-    const auto N = static_cast<py::ssize_t>(axes.u.size());
-    const auto M = static_cast<py::ssize_t>(axes.v.size());
-    py::object column = py::module_::import("builtins").attr("slice")(py::none());
-    py::object u = physical[py::make_tuple(column, 0)].attr("reshape")(M, N);
-    py::object v = physical[py::make_tuple(column, 1)].attr("reshape")(M, N);
-    return py::make_tuple(u, v, to_numpy(logit));
+    return ml_ops::gradient_tuple(ml::compute_gradient(p.X, p.y, p.w, p.b, lambda, ml_ops::python_sigmoid(self)));
 }
 
 py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle /*y_train*/, py::handle w,
                                 py::handle b, py::handle mean_vals, py::handle scale_vals) {
     const DoubleArray Xa = doubles(X_train);
     const ml::GridAxes axes = ml::grid_axes(matrix_view(Xa));
-    const ml::Matrix nodes = ml::grid_nodes(axes);
-    py::object physical;
-    if (resolves_native(self, "descale_inputs")) {
-        physical = ml_ops::descale_inputs(to_numpy(nodes), mean_vals, scale_vals,
-                                          ml_ops::scaling_method(self.attr("method"), false));
-    } else {
-        physical = self.attr("descale_inputs")(to_numpy(nodes), mean_vals, scale_vals);
-    }
+    const py::object physical = self.attr("descale_inputs")(to_numpy(ml::grid_nodes(axes)), mean_vals, scale_vals);
     const long n_order = static_cast<long>(integer_number(self.attr("n_order"), "n_order"));
     const DoubleArray wa = doubles(w);
     const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), real_number(b, "b"), n_order);
-    return grid_to_python(axes, physical, logit);
+    const auto shape = py::make_tuple(axes.v.size(), axes.u.size());
+    const py::slice all{py::none(), py::none(), py::none()};
+    return py::make_tuple(physical[py::make_tuple(all, 0)].attr("reshape")(shape),
+                          physical[py::make_tuple(all, 1)].attr("reshape")(shape), to_numpy(logit));
 }
 
-// Every method train reaches through the instance.
-constexpr std::array<const char*, 9> kTrainChain = {"scale_inputs",   "map_feature1",     "fit_weights",
-                                                    "logistic_loss_reg", "compute_gradient", "logistic_loss",
-                                                    "sigmoid1",       "ml_phase_diagram_plot", "descale_inputs"};
-
-py::object initial_draws(std::size_t n) {
-    return py::module_::import("numpy").attr("random").attr("rand")(n);
-}
-
-// train through the instance's (possibly overridden) methods.
-py::tuple train_through_methods(py::object self, py::object X_raw, py::object y_train) {
-    py::tuple scaled = self.attr("scale_inputs")(X_raw);
-    if (scaled.size() != 3) throw ValueError("scale_inputs must return (X_normalized, mean_vals, scale_vals)");
+// Each step through the instance, so that a replaced method is the one used;
+// the compiled ones run in the core (fit_weights recognises the instance's own
+// cost and gradient and then runs the whole descent there).
+py::tuple train(py::object self, py::object X_raw, py::object y_train) {
+    const py::tuple scaled = self.attr("scale_inputs")(X_raw);
+    if (scaled.size() != 3) throw InvalidValue("scale_inputs must return (X_normalized, mean_vals, scale_vals)");
     py::setattr(self, "mean_vals", scaled[1]);
     py::setattr(self, "scale_vals", scaled[2]);
-    py::object column = py::module_::import("builtins").attr("slice")(py::none());
-    py::object Xn = scaled[0];
-    py::setattr(self, "X_train",
-                self.attr("map_feature1")(Xn[py::make_tuple(column, 0)], Xn[py::make_tuple(column, 1)]));
+    const py::slice all{py::none(), py::none(), py::none()};
+    const py::object Xn = scaled[0];
+    py::setattr(self, "X_train", self.attr("map_feature1")(Xn[py::make_tuple(all, 0)], Xn[py::make_tuple(all, 1)]));
     py::setattr(self, "y_train", y_train);
-    py::object n_features = self.attr("X_train").attr("shape")[py::int_(1)];
-    py::object w0 = initial_draws(n_features.cast<std::size_t>()) - py::float_(0.5);
-    py::tuple fit = self.attr("fit_weights")(self.attr("X_train"), self.attr("y_train"), w0, py::int_(0),
-                                             self.attr("logistic_loss_reg"), self.attr("compute_gradient"),
-                                             self.attr("alpha"), self.attr("iterations"), self.attr("lambda_"));
+    const auto field = [&](const char* name) { return py::getattr(self, name); };
+    const py::object n_features = field("X_train").attr("shape")[py::int_(1)];
+    const py::object w0 = py::module_::import("numpy").attr("random").attr("rand")(n_features) - py::float_(0.5);
+    const py::tuple fit = field("fit_weights")(field("X_train"), field("y_train"), w0, py::int_(0),
+                                               field("logistic_loss_reg"), field("compute_gradient"), field("alpha"),
+                                               field("iterations"), field("lambda_"));
     py::setattr(self, "w", fit[0]);
     py::setattr(self, "b", fit[1]);
     py::setattr(self, "J_history", fit[2]);
-    return self.attr("ml_phase_diagram_plot")(self.attr("X_train"), self.attr("y_train"), self.attr("w"),
-                                              self.attr("b"), self.attr("mean_vals"), self.attr("scale_vals"));
-}
-
-// The settings of the instance as the core reads them, or nothing when one is
-// not a plain number (the method-by-method path then reports it as Python would).
-std::optional<ml::ClassifierSettings> native_settings(py::handle self) {
-    const auto number = [&](const char* key) { return ml_descent::try_double(self.attr(key)); };
-    const auto lambda = number("lambda_"), alpha = number("alpha");
-    if (!lambda || !alpha) return std::nullopt;
-    ml::ClassifierSettings s;
-    if (!py::isinstance<py::str>(self.attr("method"))) throw ValueError(ml::kScalingMethodError);
-    s.method = self.attr("method").cast<std::string>();
-    s.lambda = *lambda;
-    s.alpha = *alpha;
-    s.iterations = integer_number(self.attr("iterations"), "iterations");
-    s.poly_degree = integer_number(self.attr("poly_degree"), "poly_degree");
-    s.n_order = integer_number(self.attr("n_order"), "n_order");
-    return s;
-}
-
-py::tuple train(py::object self, py::object X_raw, py::object y_train) {
-    bool native = true;
-    for (const char* name : kTrainChain) native = native && resolves_native(self, name);
-    const auto settings = native ? native_settings(self) : std::nullopt;
-    const auto Xa = try_doubles(X_raw);
-    const auto ya = try_doubles(y_train);
-    if (!settings || !Xa || !ya || Xa->ndim() != 2 || ya->ndim() != 1)
-        return train_through_methods(self, X_raw, y_train);
-
-    ml::PhaseClassifier classifier(*settings);  // rejects an unknown method first
-    const ml::MatrixView raw = matrix_view(*Xa);
-    const DoubleArray draws = doubles(initial_draws(classifier.feature_count()));
-    classifier.fit(raw, vector_view(*ya, "y_train"), vector_view(draws, "draws"));
-
-    const ml::ColumnScaling& sc = classifier.scaling();
-    if (settings->method == "no_normalization") {
-        py::setattr(self, "mean_vals", py::int_(0));
-        py::setattr(self, "scale_vals", py::int_(1));
-    } else {
-        py::setattr(self, "mean_vals", to_numpy(std::span<const double>(sc.offset)));
-        py::setattr(self, "scale_vals", to_numpy(std::span<const double>(sc.divisor)));
-    }
-    py::setattr(self, "X_train", to_numpy(classifier.features()));
-    py::setattr(self, "y_train", y_train);
-    py::setattr(self, "w", to_numpy(std::span<const double>(classifier.weights())));
-    py::object b = settings->iterations > 0 ? py::object(py::float_(classifier.bias())) : py::object(py::int_(0));
-    py::setattr(self, "b", b);
-    py::list J_history;
-    for (double c : classifier.cost_history()) J_history.append(py::float_(c));
-    py::setattr(self, "J_history", J_history);
-
-    const ml::DecisionGrid grid = classifier.decision_grid();
-    return py::make_tuple(to_numpy(grid.u_physical), to_numpy(grid.v_physical), to_numpy(grid.logit));
+    return field("ml_phase_diagram_plot")(field("X_train"), field("y_train"), field("w"), field("b"),
+                                          field("mean_vals"), field("scale_vals"));
 }
 
 }  // namespace

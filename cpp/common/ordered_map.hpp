@@ -23,7 +23,7 @@ public:
     const V& at(const std::string& key) const {
         for (const auto& kv : items_)
             if (kv.first == key) return kv.second;
-        throw KeyError("'" + key + "'");
+        throw MissingKey("'" + key + "'");
     }
     V& at(const std::string& key) {
         return const_cast<V&>(static_cast<const OrderedMap&>(*this).at(key));

@@ -26,10 +26,10 @@ void monomials(double u, double v, long degree, double* pu, double* pv, double* 
 }
 
 Matrix map_features(std::span<const double> u, std::span<const double> v, long degree) {
-    if (degree < 1) throw ValueError("need at least one array to concatenate");
+    if (degree < 1) throw InvalidValue("need at least one array to concatenate");
     const std::size_t nu = u.size(), nv = v.size();
     if (nu != nv && nu != 1 && nv != 1)
-        throw ValueError("operands could not be broadcast together with shapes (" + std::to_string(nv) +
+        throw InvalidValue("operands could not be broadcast together with shapes (" + std::to_string(nv) +
                          ",) (" + std::to_string(nu) + ",) ");
     const std::size_t m = (nu == 1) ? nv : nu;
     Matrix out(m, feature_count(degree));

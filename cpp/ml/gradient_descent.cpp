@@ -34,42 +34,43 @@ std::string progress_line(long i, double cost) {
     return buf;
 }
 
-DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<const double> w0, double b0,
-                          double alpha, long num_iters, double lambda, RecordedCost cost_kind) {
+LogisticSteps::LogisticSteps(MatrixView X, std::span<const double> y, double lambda, RecordedCost recorded)
+    : X_(X), y_(y.first(X.rows)), lambda_(lambda), recorded_(recorded), s_(X.rows) {}
+
+double LogisticSteps::gradient(std::span<const double> w, double b, std::span<double> dw) {
+    if (!values_current_) {
+        linear_scores(X_, w, b, s_);
+        logistic_values(s_, s_);
+    }
+    values_current_ = false;
+    double db = 0.0;
+    gradient_from_probabilities(X_, y_, w, s_, lambda_, db, dw);
+    return db;
+}
+
+double LogisticSteps::cost(std::span<const double> w, double b) {
+    linear_scores(X_, w, b, s_);
+    logistic_values(s_, s_);
+    values_current_ = true;
+    const double md = static_cast<double>(X_.rows);
+    double c = -log_likelihood_sum(s_, y_) / md;
+    if (recorded_ == RecordedCost::Regularised) c += (squared_norm(w) * lambda_) / (2.0 * md);
+    return c;
+}
+
+DescentResult fit_weights(DescentSteps& steps, std::span<const double> w0, double b0, double alpha, long num_iters) {
     DescentResult r;
     r.w.assign(w0.begin(), w0.end());
     r.b = b0;
-    if (num_iters <= 0) return r;
-    if (X.rows == 0) throw ZeroDivisionError("float division by zero");
-
-    const std::size_t m = X.rows, n = X.cols;
-    const auto labels = y.first(m);
-    std::vector<double> s(m), dw(n);  // logistic values of the current (w, b)
-    double db = 0.0;
-    bool values_current = false;
-    const double md = static_cast<double>(m);
-    if (num_iters < kCostHistoryLimit) r.cost_history.reserve(static_cast<std::size_t>(num_iters));
+    std::vector<double> dw(r.w.size());
+    if (num_iters > 0 && num_iters < kCostHistoryLimit) r.cost_history.reserve(static_cast<std::size_t>(num_iters));
 
     for (long i = 0; i < num_iters; ++i) {
         if (i % 1024 == 1023) poll_interrupt();  // a huge num_iters stays stoppable
-        if (!values_current) {
-            linear_scores(X, r.w, r.b, s);
-            logistic_values(s, s);
-        }
-        gradient_from_probabilities(X, labels, r.w, s, lambda, db, dw);
-        for (std::size_t j = 0; j < n; ++j) r.w[j] -= alpha * dw[j];
+        const double db = steps.gradient(r.w, r.b, dw);
+        for (std::size_t j = 0; j < r.w.size(); ++j) r.w[j] -= alpha * dw[j];
         r.b -= alpha * db;
-        values_current = false;
-
-        if (i < kCostHistoryLimit) {
-            // The values of the updated parameters serve this cost and the next gradient.
-            linear_scores(X, r.w, r.b, s);
-            logistic_values(s, s);
-            values_current = true;
-            double c = -log_likelihood_sum(s, labels) / md;
-            if (cost_kind == RecordedCost::Regularised) c += (squared_norm(r.w) * lambda) / (2.0 * md);
-            r.cost_history.push_back(c);
-        }
+        if (i < kCostHistoryLimit) r.cost_history.push_back(steps.cost(r.w, r.b));
         if (is_report_step(i, num_iters)) {
             r.w_history.push_back(r.w);
             print_line(progress_line(i, r.cost_history.back()));

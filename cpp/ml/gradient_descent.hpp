@@ -27,16 +27,43 @@ struct DescentResult {
     std::vector<std::vector<double>> w_history;
 };
 
+// The two evaluations a descent step needs. The classifier's own are
+// LogisticSteps; the bindings supply steps that call host functions when the
+// caller hands the descent cost and gradient functions of its own.
+class DescentSteps {
+public:
+    virtual ~DescentSteps() = default;
+    // Fills dw (one entry per weight) and returns db, at (w, b).
+    virtual double gradient(std::span<const double> w, double b, std::span<double> dw) = 0;
+    virtual double cost(std::span<const double> w, double b) = 0;
+};
+
+// The regularised logistic gradient and the recorded cost on a feature matrix.
+// X, y must pass check_problem(). The logistic values of a cost evaluation
+// serve the next gradient, which the descent asks for at the same (w, b).
+class LogisticSteps : public DescentSteps {
+public:
+    LogisticSteps(MatrixView X, std::span<const double> y, double lambda, RecordedCost recorded);
+    double gradient(std::span<const double> w, double b, std::span<double> dw) override;
+    double cost(std::span<const double> w, double b) override;
+
+private:
+    MatrixView X_;
+    std::span<const double> y_;
+    double lambda_;
+    RecordedCost recorded_;
+    std::vector<double> s_;  // logistic values of the last cost's (w, b)
+    bool values_current_ = false;
+};
+
 // True when step i of num_iters is reported (printed and kept in w_history).
 bool is_report_step(long i, long num_iters);
 
 // The progress line for step i with the last recorded cost.
 std::string progress_line(long i, double cost);
 
-// Runs num_iters steps from (w0, b0). X, y, w0 must pass check_problem().
+// Runs num_iters steps from (w0, b0) with the steps' evaluations.
 // Prints the progress lines through velmora::print_line.
-DescentResult fit_weights(MatrixView X, std::span<const double> y, std::span<const double> w0, double b0,
-                          double alpha, long num_iters, double lambda,
-                          RecordedCost cost = RecordedCost::Regularised);
+DescentResult fit_weights(DescentSteps& steps, std::span<const double> w0, double b0, double alpha, long num_iters);
 
 }  // namespace velmora::ml

@@ -13,7 +13,7 @@ ScalingMethod parse_scaling_method(std::string_view name, bool allow_no_normaliz
     if (name == "minmax") return ScalingMethod::MinMax;
     if (name == "mean") return ScalingMethod::Mean;
     if (allow_no_normalization && name == "no_normalization") return ScalingMethod::NoNormalization;
-    throw ValueError(kScalingMethodError);
+    throw InvalidValue(kScalingMethodError);
 }
 
 namespace {
@@ -58,7 +58,7 @@ ColumnScaling fit_scaling(MatrixView X, ScalingMethod method) {
         return s;
     }
     if (X.rows == 0 && method != ScalingMethod::ZScore)
-        throw ValueError("zero-size array to reduction operation minimum which has no identity");
+        throw InvalidValue("zero-size array to reduction operation minimum which has no identity");
     // The mean and spread of no samples are NaN: every scaled value would be NaN.
     if (X.rows == 0)
         throw InvalidValue("X must hold at least one sample (row) to be scaled by zscore, got an empty array");
@@ -93,7 +93,7 @@ namespace {
 
 void check_broadcast(std::size_t cols, std::size_t n, const char* what) {
     if (n != 1 && n != cols)
-        throw ValueError(std::string("operands could not be broadcast together: ") + what + " has " +
+        throw InvalidValue(std::string("operands could not be broadcast together: ") + what + " has " +
                          std::to_string(n) + " entries for " + std::to_string(cols) + " columns");
 }
 
@@ -111,7 +111,7 @@ Matrix apply_scaling(MatrixView X, const ColumnScaling& s) {
 }
 
 Matrix descale(MatrixView X, std::span<const double> offset, std::span<const double> divisor, ScalingMethod method) {
-    if (method == ScalingMethod::NoNormalization) throw ValueError(kScalingMethodError);
+    if (method == ScalingMethod::NoNormalization) throw InvalidValue(kScalingMethodError);
     check_broadcast(X.cols, offset.size(), "offset");
     check_broadcast(X.cols, divisor.size(), "divisor");
     Matrix out(X.rows, X.cols);

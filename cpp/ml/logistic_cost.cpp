@@ -11,11 +11,11 @@ namespace velmora::ml {
 
 void check_problem(MatrixView X, std::size_t n_labels, std::size_t n_weights) {
     if (X.rows > 0 && n_weights != X.cols)
-        throw ValueError("shapes (" + std::to_string(X.cols) + ",) and (" + std::to_string(n_weights) +
+        throw InvalidValue("shapes (" + std::to_string(X.cols) + ",) and (" + std::to_string(n_weights) +
                          ",) not aligned: " + std::to_string(X.cols) + " (dim 0) != " +
                          std::to_string(n_weights) + " (dim 0)");
     if (n_labels < X.rows)
-        throw IndexError("index " + std::to_string(n_labels) + " is out of bounds for axis 0 with size " +
+        throw OutOfRange("index " + std::to_string(n_labels) + " is out of bounds for axis 0 with size " +
                          std::to_string(n_labels));
 }
 
@@ -69,7 +69,7 @@ double squared_norm(std::span<const double> w) {
 }
 
 double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b) {
-    if (X.rows == 0) throw ZeroDivisionError("division by zero");
+    if (X.rows == 0) throw DivisionByZero("division by zero");
     std::vector<double> z(X.rows);
     linear_scores(X, w, b, z);
     logistic_values(z, z);
@@ -84,7 +84,7 @@ double logistic_loss_reg(MatrixView X, std::span<const double> y, std::span<cons
 
 void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::span<const double> w,
                                  std::span<const double> s, double lambda, double& db, std::span<double> dw) {
-    if (X.rows == 0) throw ZeroDivisionError("float division by zero");
+    if (X.rows == 0) throw DivisionByZero("float division by zero");
     const std::size_t n = X.cols;
     for (std::size_t j = 0; j < n; ++j) dw[j] = 0.0;
     double sum_e = 0.0;
@@ -107,6 +107,40 @@ Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<con
     linear_scores(X, w, b, z);
     logistic_values(z, z);
     gradient_from_probabilities(X, y, w, z, lambda, g.db, g.dw);
+    return g;
+}
+
+double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                     const LogisticFunction& sigma) {
+    if (X.rows == 0) throw DivisionByZero("division by zero");
+    std::vector<double> z(X.rows);
+    linear_scores(X, w, b, z);
+    double total = 0.0;
+    for (std::size_t i = 0; i < X.rows; ++i) {
+        const double s_pos = sigma(z[i]);
+        const double s_neg = sigma(z[i]);
+        total += y[i] * std::log(s_pos) + (1.0 - y[i]) * std::log(1.0 - s_neg);
+    }
+    return -total / static_cast<double>(X.rows);
+}
+
+Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                          double lambda, const LogisticFunction& sigma) {
+    if (X.rows == 0) throw DivisionByZero("float division by zero");
+    const std::size_t m = X.rows, n = X.cols;
+    std::vector<double> z(m);
+    linear_scores(X, w, b, z);
+    Gradient g;
+    g.dw.assign(n, 0.0);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double e = sigma(z[i]) - y[i];
+        const double* xi = X.row(i);
+        for (std::size_t j = 0; j < n; ++j) g.dw[j] += e * xi[j];
+        g.db += sigma(z[i]) - y[i];  // the bias term forms its error anew
+    }
+    const double md = static_cast<double>(m);
+    for (std::size_t j = 0; j < n; ++j) g.dw[j] = g.dw[j] / md + (lambda * w[j]) / md;
+    g.db /= md;
     return g;
 }
 

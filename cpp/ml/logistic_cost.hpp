@@ -7,6 +7,7 @@
 // entry check the bindings run once.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -51,5 +52,14 @@ void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::s
 
 Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
                           double lambda);
+
+// The unregularised cost and the gradient with a logistic function supplied by
+// the caller (a replacement of the classifier's own), evaluated per sample and
+// called twice per sample as the per-sample formulas do.
+using LogisticFunction = std::function<double(double)>;
+double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                     const LogisticFunction& sigma);
+Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                          double lambda, const LogisticFunction& sigma);
 
 }  // namespace velmora::ml

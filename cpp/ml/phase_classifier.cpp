@@ -40,8 +40,8 @@ void column_range(MatrixView X, std::size_t j, double& lo, double& hi) {
 
 GridAxes grid_axes(MatrixView features) {
     if (features.cols < 2)
-        throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(features.cols));
-    if (features.rows == 0) throw ValueError("zero-size array to reduction operation minimum which has no identity");
+        throw OutOfRange("index 1 is out of bounds for axis 1 with size " + std::to_string(features.cols));
+    if (features.rows == 0) throw InvalidValue("zero-size array to reduction operation minimum which has no identity");
     double u_lo, u_hi, v_lo, v_hi;
     column_range(features, 0, u_lo, u_hi);
     column_range(features, 1, v_lo, v_hi);
@@ -63,7 +63,7 @@ Matrix grid_nodes(const GridAxes& axes) {
 Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, long n_order) {
     const std::size_t needed = feature_count(n_order);
     if (needed > w.size())
-        throw IndexError("index " + std::to_string(w.size()) + " is out of bounds for axis 0 with size " +
+        throw OutOfRange("index " + std::to_string(w.size()) + " is out of bounds for axis 0 with size " +
                          std::to_string(w.size()));
     const std::size_t nu = axes.u.size(), nv = axes.v.size();
     const std::size_t deg = n_order > 0 ? static_cast<std::size_t>(n_order) : 0;
@@ -90,74 +90,6 @@ Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, lon
         }
     }
     return P;
-}
-
-DecisionGrid evaluate_decision_grid(MatrixView features, std::span<const double> w, double b,
-                                    std::span<const double> offset, std::span<const double> divisor,
-                                    ScalingMethod method, long n_order) {
-    const GridAxes axes = grid_axes(features);
-    const Matrix physical = descale(grid_nodes(axes).view(), offset, divisor, method);
-    const std::size_t nu = axes.u.size(), nv = axes.v.size();
-    DecisionGrid g;
-    g.nodes = nu;
-    g.u_physical = Matrix(nv, nu);
-    g.v_physical = Matrix(nv, nu);
-    for (std::size_t k = 0; k < nu * nv; ++k) {
-        g.u_physical.data[k] = physical(k, 0);
-        g.v_physical.data[k] = physical(k, 1);
-    }
-    g.logit = grid_logit(axes, w, b, n_order);
-    return g;
-}
-
-PhaseClassifier::PhaseClassifier(ClassifierSettings settings)
-    : settings_(std::move(settings)), method_(parse_scaling_method(settings_.method, true)) {}
-
-std::size_t PhaseClassifier::feature_count() const { return ml::feature_count(settings_.poly_degree); }
-
-void PhaseClassifier::fit(MatrixView raw_points, std::span<const double> labels,
-                          std::span<const double> initial_uniform) {
-    if (raw_points.cols < 2)
-        throw IndexError("index 1 is out of bounds for axis 1 with size " + std::to_string(raw_points.cols));
-    ColumnScaling scaling = fit_scaling(raw_points, method_);
-    Matrix scaled;
-    MatrixView sv = raw_points;  // "no_normalization" trains on the raw points
-    if (method_ != ScalingMethod::NoNormalization) {
-        scaled = apply_scaling(raw_points, scaling);
-        sv = scaled.view();
-    }
-    std::vector<double> u(sv.rows), v(sv.rows);
-    for (std::size_t i = 0; i < sv.rows; ++i) {
-        u[i] = sv(i, 0);
-        v[i] = sv(i, 1);
-    }
-    Matrix features = map_features(u, v, settings_.poly_degree);
-    if (initial_uniform.size() != features.cols)
-        throw ValueError("expected " + std::to_string(features.cols) + " initial draws, got " +
-                         std::to_string(initial_uniform.size()));
-    check_problem(features.view(), labels.size(), features.cols);
-
-    std::vector<double> w0(initial_uniform.begin(), initial_uniform.end());
-    for (double& x : w0) x -= 0.5;
-    scaling_ = std::move(scaling);
-    features_ = std::move(features);
-    labels_.assign(labels.begin(), labels.end());
-    fitted_ = false;
-    fit_ = fit_weights(features_.view(), labels_, w0, 0.0, settings_.alpha, settings_.iterations,
-                       settings_.lambda, RecordedCost::Regularised);
-    fitted_ = true;
-}
-
-DecisionGrid PhaseClassifier::decision_grid() const {
-    if (!fitted_) throw ValueError("the classifier has not been trained");
-    return evaluate_decision_grid(features_.view(), fit_.w, fit_.b, scaling_.offset, scaling_.divisor, method_,
-                                  settings_.n_order);
-}
-
-DecisionGrid PhaseClassifier::train(MatrixView raw_points, std::span<const double> labels,
-                                    std::span<const double> initial_uniform) {
-    fit(raw_points, labels, initial_uniform);
-    return decision_grid();
 }
 
 }  // namespace velmora::ml

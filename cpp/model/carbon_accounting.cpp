@@ -10,21 +10,21 @@ namespace velmora::model {
 
 double MovingSectionalModel::get_carbon_per_particle(long section_index) const {
     if (section_index < 0 || section_index >= intnum)
-        throw IndexError("get_carbon_per_particle: section index " + std::to_string(section_index) +
+        throw OutOfRange("get_carbon_per_particle: section index " + std::to_string(section_index) +
                          " is out of bounds for axis 0 with size " + std::to_string(intnum));
     const auto i = static_cast<std::size_t>(section_index);
     const auto carbon = static_cast<std::size_t>(int3num) + i;
-    if (carbon >= y.size()) throw IndexError("get_carbon_per_particle: the state vector is shorter than 4*intnum+1");
+    if (carbon >= y.size()) throw OutOfRange("get_carbon_per_particle: the state vector is shorter than 4*intnum+1");
     return y[i] > 0 ? y[carbon] / y[i] : 0.0;
 }
 
 double MovingSectionalModel::get_total_carbon() const {
     if (isec < 0 || isec > intnum)
-        throw IndexError("get_total_carbon: isec = " + std::to_string(isec) + " must lie in 0.." +
+        throw OutOfRange("get_total_carbon: isec = " + std::to_string(isec) + " must lie in 0.." +
                          std::to_string(intnum));
     const auto first = static_cast<std::size_t>(int3num);
     const auto live = static_cast<std::size_t>(isec);
-    if (first + live > y.size()) throw IndexError("get_total_carbon: the state vector is shorter than 4*intnum+1");
+    if (first + live > y.size()) throw OutOfRange("get_total_carbon: the state vector is shorter than 4*intnum+1");
     double total = 0.0;
     for (std::size_t i = 0; i < live; ++i) total += y[first + i];
     return total;
@@ -53,7 +53,7 @@ double MovingSectionalModel::aerosol_ratio(long method, double prob, double unif
     // [0, 1] against prob. Method 2: the probability itself is the ratio.
     if (method == 1) return uniform_draw >= prob ? 1.0 : 0.0;
     if (method == 2) return prob;
-    throw ValueError("aerosol_ratio: unknown method_cnt " + std::to_string(method) +
+    throw InvalidValue("aerosol_ratio: unknown method_cnt " + std::to_string(method) +
                      " (1 = random draw against prob, 2 = prob itself)");
 }
 

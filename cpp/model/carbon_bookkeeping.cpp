@@ -18,7 +18,7 @@ namespace {
 // The first `count` entries of an ordered map (IndexError when it holds fewer).
 template <class V>
 std::vector<std::pair<std::string, V>> leading(const OrderedMap<V>& map, std::size_t count) {
-    if (map.size() < count) throw IndexError("list index out of range");
+    if (map.size() < count) throw OutOfRange("list index out of range");
     std::vector<std::pair<std::string, V>> out;
     auto it = map.begin();
     for (std::size_t k = 0; k < count; ++k, ++it) out.emplace_back(it->first, it->second);
@@ -28,14 +28,14 @@ std::vector<std::pair<std::string, V>> leading(const OrderedMap<V>& map, std::si
 double entry(const std::vector<double>& values, long index) {
     const long size = static_cast<long>(values.size());
     const long resolved = index < 0 ? index + size : index;
-    if (resolved < 0 || resolved >= size) throw IndexError("index " + std::to_string(index) + " is out of bounds");
+    if (resolved < 0 || resolved >= size) throw OutOfRange("index " + std::to_string(index) + " is out of bounds");
     return values[static_cast<std::size_t>(resolved)];
 }
 
 // int() of a float: truncation toward zero; refuses what has no integer value
 // (std::overflow_error reaches the host as OverflowError).
 double truncate_to_int(double value) {
-    if (std::isnan(value)) throw ValueError("cannot convert float NaN to integer");
+    if (std::isnan(value)) throw InvalidValue("cannot convert float NaN to integer");
     if (std::isinf(value)) throw std::overflow_error("cannot convert float infinity to integer");
     return std::trunc(value);
 }
@@ -129,7 +129,7 @@ void MovingSectionalModel::update_carbon_structure() {
     const std::size_t sections = n();
     const std::size_t live = live_sections();
     if (xdp.size() < live || xnpr.size() < live)
-        throw IndexError("section arrays are shorter than the live sections");
+        throw OutOfRange("section arrays are shorter than the live sections");
     if (counter == 1) {
         for (std::size_t i = 0; i < live; ++i) carbon_data[4 * sections + i] = y[3 * sections + i] / y[i];
         return;
@@ -188,7 +188,7 @@ void MovingSectionalModel::update_carbon_structure() {
 }
 
 void MovingSectionalModel::update_gas_and_carbon() {
-    if (!AA12) throw AttributeError("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
     feed_back_into_gas();
     if (counter >= 2) distribute_grown_carbon();
     update_carbon_structure();

@@ -59,7 +59,7 @@ void MovingSectionalModel::apply_lower_bounds(std::vector<double>& state) const 
 }
 
 std::size_t MovingSectionalModel::live_sections() const {
-    if (isec < 0 || isec > intnum) throw ValueError("isec > intnum");
+    if (isec < 0 || isec > intnum) throw InvalidValue("isec > intnum");
     return static_cast<std::size_t>(isec);
 }
 
@@ -69,7 +69,7 @@ void MovingSectionalModel::update_section_walls() {
     for (std::size_t i = 0; i < sections; ++i) x[i] = y[sections + i];
     const std::size_t needed = std::max<std::size_t>(2, live + 1);
     if (v.size() < needed || sections == 0)
-        throw IndexError("v holds " + std::to_string(v.size()) + " walls, " + std::to_string(needed) + " needed");
+        throw OutOfRange("v holds " + std::to_string(v.size()) + " walls, " + std::to_string(needed) + " needed");
     for (std::size_t i = 1; i < live; ++i) v[i] = (y[sections + i - 1] + y[sections + i]) / 2.0;
     v[0] = bin_spacing * y[sections] - v[1];
     // With no live section the wall below the top one is the last wall (index -1).
@@ -111,13 +111,13 @@ void MovingSectionalModel::run_particle_temperature(double t, double tend, const
 SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     const double tmax = reactor_length;
     // An infinite reactor would march (and grow the histories) without end.
-    if (std::isinf(tmax) && tmax > 0) throw ValueError("reactor_length must be finite, got inf");
+    if (std::isinf(tmax) && tmax > 0) throw InvalidValue("reactor_length must be finite, got inf");
     {
         // Count the outer steps the reactor needs (same arithmetic as the march).
         long steps = 0;
         for (double position = 0.0; position < tmax; position = outer_step_end(position))
             if (++steps > kMaxOuterSteps)
-                throw ValueError("reactor_length = " + gas::number_text(tmax) + " m needs more than " +
+                throw InvalidValue("reactor_length = " + gas::number_text(tmax) + " m needs more than " +
                                  std::to_string(kMaxOuterSteps) +
                                  " outer steps, the bound on one run (about 400 m of reactor)");
     }

@@ -23,7 +23,7 @@ constexpr double kPi = std::numbers::pi;
 double& at(std::vector<double>& array, long index) { return array[pbe::wrap_index(index, array.size())]; }
 
 [[noreturn]] void invalid_distribution_type(const std::string& type) {
-    throw ValueError(invalid_option_text("distribution_type", type, {"lognormal", "normal"}));
+    throw InvalidValue(invalid_option_text("distribution_type", type, {"lognormal", "normal"}));
 }
 
 bool known_distribution_type(const std::string& type) { return type == "lognormal" || type == "normal"; }
@@ -93,13 +93,13 @@ std::vector<double> MovingSectionalModel::distribution_initializer() {
         low_PP_range_auto = low_range;
         high_PP_range_auto = high_range;
     } else {
-        throw ValueError(
+        throw InvalidValue(
             invalid_option_text("low_high_range_defined", low_high_range_defined, {"Manual", "Auto"}));
     }
 
     // Geometric grid of volumes anchored at the lower diameter.
     const long n_bins = intnum - 2;
-    if (n_bins < 0) throw ValueError("negative dimensions are not allowed");
+    if (n_bins < 0) throw InvalidValue("negative dimensions are not allowed");
     const auto bins = static_cast<std::size_t>(n_bins);
     std::vector<double> bin_volumes(bins, 0.0);
     at(bin_volumes, 0) = kPi * std::pow(low_range, 3) / 6;
@@ -180,7 +180,7 @@ void MovingSectionalModel::initialize_conditions() {
         const std::size_t live = n() - 2;
         if (numbers.size() != live || bin_volumes_polydisperse.size() != live ||
             bin_walls_polydisperse.size() != live + 1 || diameters.size() != live || v.size() < live + 1)
-            throw ValueError("the polydisperse start does not match the section arrays");
+            throw InvalidValue("the polydisperse start does not match the section arrays");
         for (std::size_t i = 0; i < live; ++i) y[i] = numbers[i];
         for (long i = 0; i < isec; ++i)
             if (at(y, i) < 1e-15) at(y, i) = 1e-15;

@@ -12,7 +12,7 @@ namespace velmora::model {
 MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shared_ptr<gas::GasKinetics> gas_kinetics)
     : ModelParameters(std::move(parameters)), kinetics(std::move(gas_kinetics)) {
     if (intnum < 2)
-        throw ValueError("intnum must be at least 2 (two sections are kept beyond the live ones), got " +
+        throw InvalidValue("intnum must be at least 2 (two sections are kept beyond the live ones), got " +
                          std::to_string(intnum));
     surf_cov_gp_current = 1 - fraction_cnt_gp;
 
@@ -25,7 +25,7 @@ MovingSectionalModel::MovingSectionalModel(ModelParameters parameters, std::shar
     int5num = 5 * intnum;
     int6num = 6 * intnum;
 
-    if (!kinetics) throw ValueError("a gas-kinetics source is required to build the model");
+    if (!kinetics) throw InvalidValue("a gas-kinetics source is required to build the model");
     check_physical_parameters();
     derive_inlet_state();
     allocate_arrays();
@@ -85,7 +85,7 @@ void MovingSectionalModel::check_physical_parameters() const {
     if (std::isnan(reactor_length)) throw InvalidValue("reactor_length must be a length in m, got nan");
     auto temperature = [](double value, const char* name) {
         if (!(std::isfinite(value) && value > 0))
-            throw ValueError(std::string(name) + " must be a finite temperature above 0 K, got " + gas::number_text(value));
+            throw InvalidValue(std::string(name) + " must be a finite temperature above 0 K, got " + gas::number_text(value));
     };
     temperature(ambient_temp, "ambient_temp");
     temperature(min_temp, "min_temp");
@@ -94,7 +94,7 @@ void MovingSectionalModel::check_physical_parameters() const {
     // or NaN can only give inf/NaN walls.
     auto divisor = [](double value, const char* name) {
         if (value == 0 || std::isnan(value) || std::fpclassify(value) == FP_SUBNORMAL)
-            throw ValueError(std::string(name) + " divides the CNT wall-number estimate and must be non-zero, got " +
+            throw InvalidValue(std::string(name) + " divides the CNT wall-number estimate and must be non-zero, got " +
                              gas::number_text(value));
     };
     divisor(alpha_adjust, "alpha_adjust");
@@ -107,7 +107,7 @@ void MovingSectionalModel::select_element_data() {
     if (nickel) flag_id_mat = 1;
     if (iron) flag_id_mat = 2;
     if (!nickel && !iron)
-        throw AttributeError("'MovingSectionalModel' object has no attribute 'rhop_" + catalsyt_element + "'");
+        throw MissingAttribute("'MovingSectionalModel' object has no attribute 'rhop_" + catalsyt_element + "'");
 
     rhop = nickel ? rhop_Ni : rhop_Fe;
     xmwp = nickel ? xmwp_Ni : xmwp_Fe;

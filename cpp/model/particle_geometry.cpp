@@ -17,14 +17,14 @@ constexpr double kPi = std::numbers::pi;
 // Sections a per-section loop may visit: 0..isec-1 with isec within the capacity.
 std::size_t checked_live_sections(long isec, long intnum, const char* method) {
     if (isec < 0 || isec > intnum)
-        throw IndexError(std::string(method) + ": isec = " + std::to_string(isec) + " must lie in 0.." +
+        throw OutOfRange(std::string(method) + ": isec = " + std::to_string(isec) + " must lie in 0.." +
                          std::to_string(intnum));
     return static_cast<std::size_t>(isec);
 }
 
 void require_length(const std::vector<double>& values, std::size_t needed, const char* name, const char* method) {
     if (values.size() < needed)
-        throw IndexError(std::string(method) + ": " + name + " holds " + std::to_string(values.size()) +
+        throw OutOfRange(std::string(method) + ": " + name + " holds " + std::to_string(values.size()) +
                          " values but " + std::to_string(needed) + " sections are live");
 }
 
@@ -84,7 +84,7 @@ void MovingSectionalModel::calculate_xdp_gp() {
     require_length(xnpr, live, "xnpr", "calculate_xdp_gp");
     const auto o3 = static_cast<std::size_t>(int3num);
     if (y.size() < live || carbon_data.size() < o3 + live)
-        throw IndexError("calculate_xdp_gp: y/carbon_data are too short for isec = " + std::to_string(isec));
+        throw OutOfRange("calculate_xdp_gp: y/carbon_data are too short for isec = " + std::to_string(isec));
 
     xdp_gp.assign(live, 0.0);
     for (std::size_t i = 0; i < live; ++i) {
@@ -104,7 +104,7 @@ void MovingSectionalModel::calculate_xdp_gp() {
             continue;
         }
         if (std::isinf(gp_area_per_pp))
-            throw ValueError("calculate_xdp_gp: graphene area per primary particle of section " + std::to_string(i) +
+            throw InvalidValue("calculate_xdp_gp: graphene area per primary particle of section " + std::to_string(i) +
                              " is infinite");
         // Wrap complete shells only; a partial shell leaves the diameter as is.
         // A zero shell thickness never changes the diameter, so skip the count.
@@ -125,7 +125,7 @@ double MovingSectionalModel::calculate_average_primary_diameter(std::span<const 
     const auto o1 = static_cast<std::size_t>(intnum);
     const auto o2 = static_cast<std::size_t>(int2num);
     if (live > 0 && y_state.size() < o2 + live)
-        throw IndexError("_calculate_average_primary_diameter: the state holds " + std::to_string(y_state.size()) +
+        throw OutOfRange("_calculate_average_primary_diameter: the state holds " + std::to_string(y_state.size()) +
                          " values, the area block of " + std::to_string(live) + " live sections needs " +
                          std::to_string(o2 + live));
 

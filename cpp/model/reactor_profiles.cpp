@@ -34,7 +34,7 @@ void MovingSectionalModel::temp_vel(double position) {
         // A study point fixes the temperature along the whole reactor.
         temp = *wrapper_mapping_temp;
         if (!(std::isfinite(temp) && temp > 0))
-            throw ValueError("wrapper_mapping_temp must be a finite temperature above 0 K, got " + gas::number_text(temp));
+            throw InvalidValue("wrapper_mapping_temp must be a finite temperature above 0 K, got " + gas::number_text(temp));
     } else if (paper_name_for_temperature_history == "custom") {
         temp = 873;
     } else if (paper_name_for_temperature_history == "Celnik_2008") {
@@ -46,7 +46,7 @@ void MovingSectionalModel::temp_vel(double position) {
     } else if (temp == 0) {
         // Unknown profile: the temperature stays at its last value; 0 K marks
         // a temperature that was never set.
-        throw AttributeError("'MovingSectionalModel' object has no attribute 'temp'");
+        throw MissingAttribute("'MovingSectionalModel' object has no attribute 'temp'");
     }
     // Inlet volumetric flow through the cross-section, expanded from the
     // inlet temperature to the local one.
@@ -54,10 +54,10 @@ void MovingSectionalModel::temp_vel(double position) {
 }
 
 void MovingSectionalModel::props() {
-    if (!AA12) throw AttributeError("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
     const auto& properties = AA12->properties;
-    if (properties.density.empty()) throw IndexError("AA12: the gas density ('curr_dens') holds no value");
-    if (properties.viscosity.empty()) throw IndexError("AA12: the gas viscosity ('curr_visc') holds no value");
+    if (properties.density.empty()) throw OutOfRange("AA12: the gas density ('curr_dens') holds no value");
+    if (properties.viscosity.empty()) throw OutOfRange("AA12: the gas viscosity ('curr_visc') holds no value");
     rhog = properties.density.front();
     eta = properties.viscosity.front();
     xnu = eta / rhog;

@@ -26,13 +26,13 @@ void MovingSectionalModel::regrid(std::vector<double>& state) {
     const std::size_t nsec = n();
     const std::size_t width = 4 * nsec + 1;
     if (state.size() != width)
-        throw ValueError("regrid: the state must hold 4*intnum+1 = " + std::to_string(width) + " values, got " +
+        throw InvalidValue("regrid: the state must hold 4*intnum+1 = " + std::to_string(width) + " values, got " +
                          std::to_string(state.size()));
     if (y.size() != width || x.size() != nsec)
-        throw ValueError("regrid: the model's y/x do not match intnum = " + std::to_string(intnum));
+        throw InvalidValue("regrid: the model's y/x do not match intnum = " + std::to_string(intnum));
     // The shift writes section isec, so one free section must remain above the live ones.
     if (isec < 0 || isec > intnum - 1)
-        throw IndexError("regrid: isec = " + std::to_string(isec) + " must lie in 0.." + std::to_string(intnum - 1) +
+        throw OutOfRange("regrid: isec = " + std::to_string(isec) + " must lie in 0.." + std::to_string(intnum - 1) +
                          " (the shifted grid needs isec + 1 <= intnum sections)");
 
     const std::size_t o1 = nsec, o2 = 2 * nsec, o3 = 3 * nsec, o4 = 4 * nsec;

@@ -40,7 +40,7 @@ void MovingSectionalModel::initialize_aggregation_classes() {
     const std::size_t rows = n();
     const std::size_t cols = n() + 1;
     if (jmin.size() != rows * cols || jmax.size() != rows * cols)
-        throw ValueError("jmin and jmax must be intnum x (intnum + 1) tables");
+        throw InvalidValue("jmin and jmax must be intnum x (intnum + 1) tables");
     // Host indexing rules: a negative index counts from the end, anything
     // outside raises IndexError.
     auto xs = [&](long i) { return x[pbe::wrap_index(i, x.size())]; };
@@ -153,7 +153,7 @@ void MovingSectionalModel::calculate_beta_matrix() {
 void MovingSectionalModel::fcn(double t, std::span<const double> yy) {
     const std::size_t state_size = 4 * n() + 1;
     if (yy.size() != state_size)
-        throw ValueError("fcn: the state vector must hold 4 * intnum + 1 = " + std::to_string(state_size) +
+        throw InvalidValue("fcn: the state vector must hold 4 * intnum + 1 = " + std::to_string(state_size) +
                          " values, got " + std::to_string(yy.size()));
     // Working copy of the integrator's state (the integrator's vector is never written).
     if (yy.data() != y.data()) {
@@ -169,7 +169,7 @@ void MovingSectionalModel::fcn(double t, std::span<const double> yy) {
     props();
 
     const double conc = y[static_cast<std::size_t>(int4num)];
-    if (isec > intnum) throw ValueError("isec > intnum");
+    if (isec > intnum) throw InvalidValue("isec > intnum");
 
     // Carrier mass flow corrected for the heat taken up by the gas between
     // the reference temperature and the local one, floored at the set flow.

@@ -14,12 +14,12 @@ namespace velmora::model {
 namespace {
 
 const std::string& key_at(const OrderedMap<double>& map, std::size_t index) {
-    if (index >= map.size()) throw IndexError("list index out of range");
+    if (index >= map.size()) throw OutOfRange("list index out of range");
     return (map.begin() + static_cast<std::ptrdiff_t>(index))->first;
 }
 
 double value_at(const OrderedMap<double>& map, std::size_t index) {
-    if (index >= map.size()) throw IndexError("list index out of range");
+    if (index >= map.size()) throw OutOfRange("list index out of range");
     return (map.begin() + static_cast<std::ptrdiff_t>(index))->second;
 }
 
@@ -46,7 +46,7 @@ void MovingSectionalModel::update_section_averages() {
 
 void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double start_vel) {
     const std::size_t sections = n();
-    if (!AA12) throw AttributeError("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
 
     gas_initial_composition = AA12->all_species;
     AA12 = run_gas_step(vel, temp, tend - t, gas_initial_composition);
@@ -66,7 +66,7 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double
     const double np2 = number_density(value_at(state.largest_C_species, 2));
 
     if (xdp.size() < live || xnpr.size() < live)
-        throw IndexError("section arrays are shorter than the live sections");
+        throw OutOfRange("section arrays are shorter than the live sections");
     avg_dp = live ? std::accumulate(xdp.begin(), xdp.begin() + static_cast<std::ptrdiff_t>(live), 0.0) /
                         static_cast<double>(live)
                   : std::nan("");
@@ -80,7 +80,7 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double
     const std::size_t rows = sections >= 2 ? sections - 2 : 0;
     auto check_row = [rows](std::size_t j) {
         if (j >= rows)
-            throw IndexError("index " + std::to_string(j) + " is out of bounds for axis 0 with size " +
+            throw OutOfRange("index " + std::to_string(j) + " is out of bounds for axis 0 with size " +
                              std::to_string(rows));
     };
 
@@ -142,7 +142,7 @@ void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double
         const auto& carbon_counts = state.carbon_atoms_count;
         // The gas lookups belong to every section's model (so none happen without sections).
         if (live > 0) {
-            if (carbon_counts.size() < 2) throw IndexError("list index out of range");
+            if (carbon_counts.size() < 2) throw OutOfRange("list index out of range");
             base.main_product_species = (carbon_counts.begin() + 1)->first;
             base.P_FEEDSTOCK_c2h2 = state.all_species.at("C2H2") * reactor_initial_pressure;
             (void)state.all_species.at("C4H4");  // P_FEEDSTOCK_c4h4 must exist

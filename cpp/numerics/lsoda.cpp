@@ -712,20 +712,20 @@ OdeResult solve_ivp_lsoda(const OdeRhs& rhs, double t0, double t_end, std::span<
                           const OdeOptions& options) {
     const std::size_t n = y0.size();
     if (!std::isfinite(t0) || !std::isfinite(t_end))
-        throw ValueError("solve_ivp_lsoda: t0 and t_end must be finite");
-    if (!(options.rtol >= 0.0)) throw ValueError("solve_ivp_lsoda: rtol must be non-negative");
+        throw InvalidValue("solve_ivp_lsoda: t0 and t_end must be finite");
+    if (!(options.rtol >= 0.0)) throw InvalidValue("solve_ivp_lsoda: rtol must be non-negative");
     if (options.atol_vector.empty()) {
-        if (!(options.atol >= 0.0)) throw ValueError("solve_ivp_lsoda: atol must be non-negative");
+        if (!(options.atol >= 0.0)) throw InvalidValue("solve_ivp_lsoda: atol must be non-negative");
     } else {
         if (options.atol_vector.size() != n)
-            throw ValueError("solve_ivp_lsoda: atol has " + std::to_string(options.atol_vector.size()) +
+            throw InvalidValue("solve_ivp_lsoda: atol has " + std::to_string(options.atol_vector.size()) +
                              " entries for " + std::to_string(n) + " components");
         for (double a : options.atol_vector)
-            if (!(a >= 0.0)) throw ValueError("solve_ivp_lsoda: atol must be non-negative");
+            if (!(a >= 0.0)) throw InvalidValue("solve_ivp_lsoda: atol must be non-negative");
     }
-    if (!(options.max_step > 0.0)) throw ValueError("solve_ivp_lsoda: max_step must be positive");
-    if (!(options.min_step >= 0.0)) throw ValueError("solve_ivp_lsoda: min_step must be non-negative");
-    if (!rhs) throw ValueError("solve_ivp_lsoda: no right-hand side given");
+    if (!(options.max_step > 0.0)) throw InvalidValue("solve_ivp_lsoda: max_step must be positive");
+    if (!(options.min_step >= 0.0)) throw InvalidValue("solve_ivp_lsoda: min_step must be non-negative");
+    if (!rhs) throw InvalidValue("solve_ivp_lsoda: no right-hand side given");
 
     OdeResult result;
     result.n = n;

@@ -244,8 +244,8 @@ void sort_errors(int limit, int last, int& maxerr, double& ermax, const std::vec
 QuadResult quad(const std::function<double(double)>& f, double a, double b, double epsabs,
                 double epsrel, int limit) {
     if (!std::isfinite(a) || !std::isfinite(b))
-        throw ValueError("quad: only finite integration limits are supported");
-    if (limit < 1) throw ValueError("quad: limit must be at least 1");
+        throw InvalidValue("quad: only finite integration limits are supported");
+    if (limit < 1) throw InvalidValue("quad: limit must be at least 1");
     QuadResult out{0.0, 0.0, 0};
     if (epsabs <= 0.0 && epsrel < std::max(50.0 * kEpmach, 0.5e-28)) {
         out.ier = 6;

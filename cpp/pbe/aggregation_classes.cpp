@@ -72,7 +72,7 @@ void compute_aggregation_classes(std::span<const double> x, std::int64_t isec,
     const auto& jmax = out.jmax;
     if (!jmin.consistent() || !jmax.consistent() || jmin.rows != jmax.rows ||
         jmin.cols != jmax.cols)
-        throw ValueError("aggregation-class tables must share one consistent shape");
+        throw InvalidValue("aggregation-class tables must share one consistent shape");
 
     const std::size_t cells = static_cast<std::size_t>(jmin.rows * jmin.cols);
     std::fill_n(jmin.data.begin(), cells, std::int64_t{0});

@@ -14,11 +14,11 @@ namespace {
 
 void require_size(std::size_t actual, std::size_t expected, const char* what) {
     if (actual != expected)
-        throw ValueError(std::string("beta-matrix output '") + what + "' has the wrong size");
+        throw InvalidValue(std::string("beta-matrix output '") + what + "' has the wrong size");
 }
 
 void check_outputs(const BetaInputs& in, const BetaOutputs& out) {
-    if (in.intnum < 0) throw ValueError("negative dimensions are not allowed");
+    if (in.intnum < 0) throw InvalidValue("negative dimensions are not allowed");
     const auto n = static_cast<std::size_t>(in.intnum);
     require_size(out.y.size(), in.y.size(), "y");
     require_size(out.xdp_backup.size(), in.xdp_backup.size(), "xdp_backup");
@@ -29,7 +29,7 @@ void check_outputs(const BetaInputs& in, const BetaOutputs& out) {
     require_size(out.xkn1.size(), n, "xkn1");
     require_size(out.xdf.size(), n, "xdf");
     if (!out.betafu.consistent() || out.betafu.rows != in.intnum || out.betafu.cols != in.intnum)
-        throw ValueError("beta-matrix output 'betafu' has the wrong shape");
+        throw InvalidValue("beta-matrix output 'betafu' has the wrong shape");
 }
 
 // Fractal dimension from the number of primary particles: 3 for one sphere,
@@ -45,7 +45,7 @@ void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& 
     check_outputs(in, out);
     // Thermal speeds and diffusivities go as sqrt(T): no collision rate exists at or below 0 K.
     if (!(std::isfinite(in.temp) && in.temp > 0))
-        throw ValueError("temp must be a finite gas temperature above 0 K, got " + std::to_string(in.temp));
+        throw InvalidValue("temp must be a finite gas temperature above 0 K, got " + std::to_string(in.temp));
     const std::size_t n = out.x.size();
 
     if (out.y.data() != in.y.data()) std::copy(in.y.begin(), in.y.end(), out.y.begin());

@@ -11,7 +11,7 @@
 namespace velmora::pbe {
 
 [[noreturn]] inline void throw_out_of_bounds(std::int64_t index, std::int64_t size, int axis = 0) {
-    throw IndexError("index " + std::to_string(index) + " is out of bounds for axis " +
+    throw OutOfRange("index " + std::to_string(index) + " is out of bounds for axis " +
                      std::to_string(axis) + " with size " + std::to_string(size));
 }
 
@@ -25,7 +25,7 @@ inline std::size_t wrap_index(std::int64_t index, std::size_t size, int axis = 0
 
 // Float division that refuses a zero divisor with the host's message for this kernel family.
 inline double float_div(double num, double den) {
-    if (den == 0.0) throw ZeroDivisionError("float division");
+    if (den == 0.0) throw DivisionByZero("float division");
     return num / den;
 }
 

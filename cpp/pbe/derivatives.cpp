@@ -29,11 +29,11 @@ void require_at_least(std::int64_t available, std::int64_t needed, int axis = 0)
 
 // Every index the loops use without a test is proven here.
 void check_inputs(const DerivativeInputs& in, const DerivativeOutputs& out) {
-    if (in.intnum < 0) throw ValueError("negative dimensions are not allowed");
+    if (in.intnum < 0) throw InvalidValue("negative dimensions are not allowed");
     if (out.yp.size() != in.y.size() || out.ts.size() != static_cast<std::size_t>(in.intnum))
-        throw ValueError("derivative outputs have the wrong size");
+        throw InvalidValue("derivative outputs have the wrong size");
     if (!in.betafu.consistent() || !in.jmin.consistent() || !in.jmax.consistent())
-        throw ValueError("matrix inputs: extents exceed their storage");
+        throw InvalidValue("matrix inputs: extents exceed their storage");
 
     // Block offsets are taken as given (no counting from the end).
     const auto ny = static_cast<std::int64_t>(in.y.size());

@@ -28,7 +28,7 @@ struct Crossing {
 }  // namespace
 
 std::vector<CurvePoint> level_curve(const Lattice& lattice, const SurrogateField& field, double level) {
-    if (lattice.dimension() != 2) throw ValueError("a boundary curve needs a plane (two study parameters)");
+    if (lattice.dimension() != 2) throw InvalidValue("a boundary curve needs a plane (two study parameters)");
     const std::size_t m = lattice.per_axis();
     const EdgeNumbers edges{m};
     const auto at = [&](std::size_t i, std::size_t j) { return lattice.node({i, j}); };

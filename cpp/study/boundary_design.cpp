@@ -52,7 +52,7 @@ double closest_pair(const std::vector<Point>& points) {
 
 std::vector<Point> space_filling_design(std::size_t count, std::size_t dimension, std::uint64_t seed,
                                         std::size_t tries) {
-    if (dimension == 0) throw ValueError("a design needs at least one dimension");
+    if (dimension == 0) throw InvalidValue("a design needs at least one dimension");
     SeededUniform random(seed);
     std::vector<Point> best;
     double best_gap = -1.0;
@@ -68,10 +68,10 @@ std::vector<Point> space_filling_design(std::size_t count, std::size_t dimension
 }
 
 Lattice::Lattice(std::size_t dimension, std::size_t per_axis) : dimension_(dimension), per_axis_(per_axis), size_(1) {
-    if (dimension == 0) throw ValueError("a lattice needs at least one dimension");
-    if (per_axis < 3) throw ValueError("a lattice needs at least 3 nodes per axis");
+    if (dimension == 0) throw InvalidValue("a lattice needs at least one dimension");
+    if (per_axis < 3) throw InvalidValue("a lattice needs at least 3 nodes per axis");
     for (std::size_t a = 0; a < dimension; ++a) {
-        if (size_ > 50'000'000 / per_axis) throw ValueError("the surrogate lattice would exceed 5e7 nodes");
+        if (size_ > 50'000'000 / per_axis) throw InvalidValue("the surrogate lattice would exceed 5e7 nodes");
         size_ *= per_axis;
     }
 }

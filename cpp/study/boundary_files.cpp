@@ -42,7 +42,7 @@ std::vector<std::string> curve_columns(std::string_view y_key, std::string_view 
 
 std::vector<CurveRow> curve_rows(const std::vector<CurvePoint>& curve, const std::vector<StudyAxis>& axes,
                                  double level) {
-    if (axes.size() != 2) throw ValueError("a boundary curve has two study axes");
+    if (axes.size() != 2) throw InvalidValue("a boundary curve has two study axes");
     std::vector<CurveRow> rows;
     rows.reserve(curve.size());
     for (const CurvePoint& p : curve) {

@@ -51,11 +51,11 @@ std::string percent(double scaled) {
 
 SearchOutcome run_boundary_search(const SearchSettings& settings, Evaluator& evaluator, Surrogate& surrogate,
                                   const RoundReport& report) {
-    if (settings.dimension == 0) throw ValueError("a boundary search needs at least one study parameter");
-    if (settings.budget < 1) throw ValueError("budget must be at least 1");
-    if (settings.batch_size < 1) throw ValueError("batch_size must be at least 1");
-    if (!std::isfinite(settings.level)) throw ValueError("the wall-number threshold must be finite and above 0");
-    if (!(settings.tolerance >= 0.0)) throw ValueError("tolerance must be 0 or positive");
+    if (settings.dimension == 0) throw InvalidValue("a boundary search needs at least one study parameter");
+    if (settings.budget < 1) throw InvalidValue("budget must be at least 1");
+    if (settings.batch_size < 1) throw InvalidValue("batch_size must be at least 1");
+    if (!std::isfinite(settings.level)) throw InvalidValue("the wall-number threshold must be finite and above 0");
+    if (!(settings.tolerance >= 0.0)) throw InvalidValue("tolerance must be 0 or positive");
     const std::size_t per_axis =
         settings.per_axis ? settings.per_axis : default_lattice_resolution(settings.dimension);
     SearchOutcome outcome;
@@ -72,7 +72,7 @@ SearchOutcome run_boundary_search(const SearchSettings& settings, Evaluator& eva
             runs.push_back({id, std::move(p), outcome.rounds});
         }
         const std::vector<std::optional<double>> values = evaluator.evaluate(runs);
-        if (values.size() != runs.size()) throw ValueError("the evaluator returned a wrong number of values");
+        if (values.size() != runs.size()) throw InvalidValue("the evaluator returned a wrong number of values");
         for (std::size_t k = 0; k < runs.size(); ++k) outcome.observations.push_back({runs[k], values[k]});
         ++outcome.rounds;
     };
@@ -98,7 +98,7 @@ SearchOutcome run_boundary_search(const SearchSettings& settings, Evaluator& eva
         if (outcome.fitted) {
             outcome.field = surrogate.fit(usable, values, lattice);
             if (outcome.field.mean.size() != lattice.size() || outcome.field.sd.size() != lattice.size())
-                throw ValueError("the surrogate returned a field of the wrong size");
+                throw InvalidValue("the surrogate returned a field of the wrong size");
             outcome.band = boundary_band(lattice, outcome.field, settings.level);
         }
         const std::size_t used = outcome.observations.size();

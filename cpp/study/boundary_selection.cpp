@@ -26,7 +26,7 @@ std::vector<std::size_t> select_batch(const Lattice& lattice, const SurrogateFie
                                       std::size_t batch_size, double min_gap) {
     const std::size_t n = lattice.size();
     if (field.mean.size() != n || field.sd.size() != n)
-        throw ValueError("the surrogate field does not match the lattice");
+        throw InvalidValue("the surrogate field does not match the lattice");
     std::vector<double> sd = field.sd;
     std::vector<Point> nodes;
     nodes.reserve(n);

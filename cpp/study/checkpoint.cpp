@@ -387,7 +387,7 @@ JsonValue parse_json_document(std::string_view text) {
     JsonValue value;
     LineParser parser(text);
     if (!parser.document(value))
-        throw ValueError("line " + std::to_string(parser.line()) + ": not JSON" +
+        throw InvalidValue("line " + std::to_string(parser.line()) + ": not JSON" +
                          (parser.problem().empty() ? std::string() : " (" + parser.problem() + ")"));
     return value;
 }
@@ -448,8 +448,8 @@ CheckpointContents read_checkpoint_text(std::string_view text) {
             FlatRecord record;
             LineParser parser(line);
             if (!parser.object(record)) {
-                if (settings_of_line(line)) throw ValueError(where + "study settings belong on the first line, not here");
-                throw ValueError(where + "not a run record" +
+                if (settings_of_line(line)) throw InvalidValue(where + "study settings belong on the first line, not here");
+                throw InvalidValue(where + "not a run record" +
                                  (parser.problem().empty() ? std::string() : ": " + parser.problem()));
             }
             contents.records.push_back(std::move(record));

@@ -84,23 +84,23 @@ std::vector<std::optional<std::size_t>> match_recorded_points(const std::vector<
                                   "recorded run " + std::to_string(r + 1);
         bool same_columns = record.size() == columns.size();
         for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
-        if (!same_columns) throw ValueError(which + " does not have the columns of this study");
+        if (!same_columns) throw InvalidValue(which + " does not have the columns of this study");
         if (const std::string why = implausible_record(record, columns); !why.empty())
-            throw ValueError(which + " is not a finished run's record: " + why);
+            throw InvalidValue(which + " is not a finished run's record: " + why);
         const long long id = std::get<long long>(record[0].second);
         const auto found = position_of.find(id);
-        if (found == position_of.end()) throw ValueError(which + " has no simulation_id of this study's grid");
+        if (found == position_of.end()) throw InvalidValue(which + " has no simulation_id of this study's grid");
         const std::string& map = std::get<std::string>(record[1].second);
         const GridPoint& point = grid[found->second];
         if (map != map_requested || !same_value(record[2].second, point.y_value) ||
             !same_value(record[3].second, point.x_value))
-            throw ValueError(which + " (simulation_id " + std::to_string(id) +
+            throw InvalidValue(which + " (simulation_id " + std::to_string(id) +
                              ") was made by a different study: its map or parameter values differ");
         // The same run recorded twice: harmless when both records agree (a
         // copied line), a mix of two runs when they do not.
         if (const auto earlier = matched[found->second]) {
             if (checkpoint_line(recorded[*earlier]) != checkpoint_line(record))
-                throw ValueError(which + " is a second, different record of simulation_id " + std::to_string(id) +
+                throw InvalidValue(which + " is a second, different record of simulation_id " + std::to_string(id) +
                                  " (the first is at " +
                                  (*earlier < places.size() ? places[*earlier].where : "recorded run " + std::to_string(*earlier + 1)) +
                                  ")");

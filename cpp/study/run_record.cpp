@@ -16,7 +16,7 @@ std::size_t resolve_index(long long index, std::size_t size) {
     const long long n = static_cast<long long>(size);
     const long long resolved = index < 0 ? index + n : index;
     if (resolved < 0 || resolved >= n)
-        throw IndexError("index " + std::to_string(index) + " is out of bounds for axis 0 with size " +
+        throw OutOfRange("index " + std::to_string(index) + " is out of bounds for axis 0 with size " +
                          std::to_string(size));
     return static_cast<std::size_t>(resolved);
 }
@@ -97,7 +97,7 @@ std::string time_limit_message(double seconds) {
 
 void check_run_timeout(double seconds) {
     if (!(seconds > 0.0) || !std::isfinite(seconds))
-        throw ValueError("run_timeout must be a finite number of seconds above 0, got " + py_repr(seconds));
+        throw InvalidValue("run_timeout must be a finite number of seconds above 0, got " + py_repr(seconds));
 }
 
 std::string non_finite_summary_note(const std::vector<std::pair<std::string, double>>& summaries) {

@@ -74,7 +74,7 @@ std::string settings_file_name(std::string_view results_file_name) {
 RecordedFileKind recorded_file_kind(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)
-        throw ValueError("line 1: the file is empty (no study settings, no recorded runs)");
+        throw InvalidValue("line 1: the file is empty (no study settings, no recorded runs)");
     return text[first] == '{' ? RecordedFileKind::checkpoint : RecordedFileKind::table;
 }
 

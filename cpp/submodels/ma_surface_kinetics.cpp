@@ -15,17 +15,17 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 double checked_sqrt(double x) {
-    if (x < 0.0) throw ValueError("math domain error");
+    if (x < 0.0) throw InvalidValue("math domain error");
     return std::sqrt(x);
 }
 
 }  // namespace
 
 int carbon_number_from_formula(std::string_view formula) {
-    if (formula.size() < 2) throw IndexError("string index out of range");
+    if (formula.size() < 2) throw OutOfRange("string index out of range");
     const char c = formula[1];
     if (c < '0' || c > '9')
-        throw ValueError(std::string("invalid literal for int() with base 10: '") + c + "'");
+        throw InvalidValue(std::string("invalid literal for int() with base 10: '") + c + "'");
     return c - '0';
 }
 
@@ -74,7 +74,7 @@ double MaSurfaceKinetics::main_calculate(const MaGasLookup& gas) {
                       w1 * r.molecule_area_c2h2 + w2 * r.molecule_area_dominant_product) /
           2.0 / 1.8);  // site_per_particle
     if (!NP_area)
-        throw AttributeError(std::string("'") + kClassName + "' object has no attribute 'NP_area'");
+        throw MissingAttribute(std::string("'") + kClassName + "' object has no attribute 'NP_area'");
     store(checked_div(r.site_per_particle, *NP_area));  // rho_0
 
     store(checked_div(NAVA * p.P_FEEDSTOCK_c2h2, R_gas * T));                  // n_c2h2

@@ -21,7 +21,7 @@ constexpr double kStefanBoltzmann = 5.669e-08;     // W/(m^2 K^4)
 // Reads entry i of a per-section array the way a bounds-checked array would.
 double at(std::span<const double> values, std::size_t i, const char* what) {
     if (i >= values.size()) {
-        throw IndexError("index " + std::to_string(i) + " is out of bounds for axis 0 with size " +
+        throw OutOfRange("index " + std::to_string(i) + " is out of bounds for axis 0 with size " +
                          std::to_string(values.size()) + " (" + what + ")");
     }
     return values[i];
@@ -121,10 +121,10 @@ ParticleTemperatureResult ode_step(const ParticleTemperatureInputs& in) {
     ParticleTemperatureResult result;
     try {
         if (!std::all_of(previous.begin(), previous.end(), [](double t) { return std::isfinite(t); })) {
-            throw ValueError("All components of the initial state `y0` must be finite.");
+            throw InvalidValue("All components of the initial state `y0` must be finite.");
         }
         if (!std::isfinite(in.x_start) || !std::isfinite(in.x_end)) {
-            throw ValueError("interval_x must hold finite positions");
+            throw InvalidValue("interval_x must hold finite positions");
         }
         std::vector<double> temps(previous.begin(), previous.end());
         // An empty state or an empty interval needs no integration (and no rate evaluation).
@@ -166,11 +166,11 @@ ParticleTemperatureResult particle_temperature(const ParticleTemperatureInputs& 
     // (Non-finite start values keep their own handling: the solver refuses them
     // and the previous temperatures come back.)
     if (in.temp_gas <= 0)
-        throw ValueError("temp_gas_previous must be a gas temperature above 0 K, got " +
+        throw InvalidValue("temp_gas_previous must be a gas temperature above 0 K, got " +
                          std::to_string(in.temp_gas));
     for (std::size_t i = 0; i < in.temp_np_previous.size(); ++i)
         if (in.temp_np_previous[i] <= 0)
-            throw ValueError("temp_NP_previous[" + std::to_string(i) +
+            throw InvalidValue("temp_NP_previous[" + std::to_string(i) +
                              "] must be a particle temperature above 0 K, got " +
                              std::to_string(in.temp_np_previous[i]));
     // The heat capacity divides every rate and the velocity turns the axial step

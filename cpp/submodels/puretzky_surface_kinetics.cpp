@@ -15,7 +15,7 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 [[noreturn]] void missing_attribute(const char* name) {
-    throw AttributeError(std::string("'") + PuretzkySurfaceKinetics::kClassName +
+    throw MissingAttribute(std::string("'") + PuretzkySurfaceKinetics::kClassName +
                          "' object has no attribute '" + name + "'");
 }
 
@@ -26,7 +26,7 @@ double require(const std::optional<double>& value, const char* name) {
 
 // The host's math.sqrt refuses negative arguments.
 double checked_sqrt(double x) {
-    if (x < 0.0) throw ValueError("math domain error");
+    if (x < 0.0) throw InvalidValue("math domain error");
     return std::sqrt(x);
 }
 
@@ -37,10 +37,10 @@ double floor_at_zero(double x) { return 0.0 > x ? 0.0 : x; }
 
 void check_unpack_size(std::size_t got, std::size_t expected) {
     if (got < expected)
-        throw ValueError("not enough values to unpack (expected " + std::to_string(expected) +
+        throw InvalidValue("not enough values to unpack (expected " + std::to_string(expected) +
                          ", got " + std::to_string(got) + ")");
     if (got > expected)
-        throw ValueError("too many values to unpack (expected " + std::to_string(expected) + ")");
+        throw InvalidValue("too many values to unpack (expected " + std::to_string(expected) + ")");
 }
 
 std::string non_convergence_line(std::string_view temperature_label, std::string_view message) {
@@ -58,7 +58,7 @@ PuretzkySurfaceKinetics::PuretzkySurfaceKinetics(PuretzkyParameters params)
 }
 
 const std::string& PuretzkySurfaceKinetics::product_species(std::size_t i) const {
-    if (i >= parameters.main_product_species.size()) throw IndexError("list index out of range");
+    if (i >= parameters.main_product_species.size()) throw OutOfRange("list index out of range");
     return parameters.main_product_species[i];
 }
 
@@ -81,7 +81,7 @@ void PuretzkySurfaceKinetics::set_dp(double dp_current) {
 // itself stays the division by zero it is.
 static double require_absolute_temperature(double kelvin, const char* name) {
     if (std::isnan(kelvin) || kelvin < 0.0)
-        throw ValueError(std::string(name) + " is below absolute zero or not a number: " + py_repr(kelvin) +
+        throw InvalidValue(std::string(name) + " is below absolute zero or not a number: " + py_repr(kelvin) +
                          " K");
     return kelvin;
 }
@@ -142,7 +142,7 @@ PuretzkySurfaceKinetics::RateTerms PuretzkySurfaceKinetics::rate_terms(double te
     const double P = parameters.H2_current_partial_pressure;
     r.etching_factor = checked_div(A_etching * (P * P), 1.0 + B_etching * P);
     r.site_capacity = alpha * *S_0 * n_m;
-    if (r.site_capacity == 0.0) throw ZeroDivisionError("float division by zero");
+    if (r.site_capacity == 0.0) throw DivisionByZero("float division by zero");
     return r;
 }
 
@@ -168,7 +168,7 @@ void PuretzkySurfaceKinetics::derivatives(const RateTerms& r, std::span<const do
 void PuretzkySurfaceKinetics::ode_system(double /*t*/, std::span<const double> y, double temp_C,
                                          std::span<double> dydt) {
     check_unpack_size(y.size(), kStateSize);
-    if (parameters.reactor_volume == 0.0) throw ZeroDivisionError("float division by zero");
+    if (parameters.reactor_volume == 0.0) throw DivisionByZero("float division by zero");
     const RateTerms terms = rate_terms(temp_C);
     particle_area = terms.particle_area;
     current_H2_flux = terms.current_H2_flux;
@@ -245,7 +245,7 @@ std::vector<SurfaceKineticsRun> PuretzkySurfaceKinetics::run_surface_kinetics_si
         }
     }
     if (results.empty())
-        throw ValueError(kNoSimulationCompleted);
+        throw InvalidValue(kNoSimulationCompleted);
     return results;
 }
 
@@ -254,7 +254,7 @@ PuretzkyFinalValues PuretzkySurfaceKinetics::get_final_values(
     return get_final_values(results.size(), [&results] {
         const SurfaceKineticsRun& first = results.front();
         const numerics::OdeResult& solution = first.solution;
-        if (solution.t.empty()) throw IndexError("index -1 is out of bounds for axis 0 with size 0");
+        if (solution.t.empty()) throw OutOfRange("index -1 is out of bounds for axis 0 with size 0");
         return RunEnd{first.temp_C, solution.t.back(), solution.final_state()};
     });
 }
@@ -263,7 +263,7 @@ PuretzkyFinalValues PuretzkySurfaceKinetics::get_final_values(std::size_t run_co
                                                               const std::function<RunEnd()>& first_run) {
     if (run_count > 1)
         print_line("Warning: Multiple temperatures found. Using only the first temperature.");
-    if (run_count == 0) throw IndexError("list index out of range");
+    if (run_count == 0) throw OutOfRange("list index out of range");
     const RunEnd end = first_run();
     return get_final_values(end.temp_C, end.final_time, end.final_state);
 }

@@ -59,7 +59,7 @@ double characteristic_sintering_time(double temperature_starter, std::string_vie
     if (element == "Ni") return nickel_sintering_time(dp, temp, gas_constant, nickel_rules);
     if (element == "Fe") return iron_sintering_time(temperature_starter, dp, temp, gas_constant);
     if (element == "COB") return cobalt_sintering_time(temperature_starter, temp);
-    throw ValueError(unknown_sintering_element_message("'" + std::string(element) + "'"));
+    throw InvalidValue(unknown_sintering_element_message("'" + std::string(element) + "'"));
 }
 
 std::string unknown_sintering_element_message(std::string_view shown_key) {

@@ -66,7 +66,7 @@ Accumulated accumulate(std::string_view formula) {
     for_each_token(formula, [&](std::string_view symbol, std::string_view count_text) {
         const double count = count_value(count_text);
         const ElementData* element = find_element(symbol);
-        if (!element) throw ValueError("Unknown element: " + std::string(symbol));
+        if (!element) throw InvalidValue("Unknown element: " + std::string(symbol));
         acc.molar_mass += element->molar_mass_g * count;
         // Footprint of the atom: 3.14 * 2 d^2 per atom, as the site model counts it.
         acc.molecule_area += 3.14 * (2.0 * element->diameter_m * element->diameter_m) * count;
@@ -96,7 +96,7 @@ SpeciesMass mass_calculator(std::string_view formula, std::optional<double> dp,
     SpeciesMass result;
     result.mass_per_molecule_kg = acc.molar_mass / 1000.0 / kAvogadro;
     if (dp && acc.molecule_area > 0.0) {
-        if (!npr) throw TypeError("unsupported operand type(s) for *: 'float' and 'NoneType'");
+        if (!npr) throw WrongType("unsupported operand type(s) for *: 'float' and 'NoneType'");
         result.site_per_particle = 1.57 * (*dp * *dp) * *npr / acc.molecule_area;
     }
     result.tokens = tokenize_formula(formula);

@@ -14,7 +14,7 @@ enum class ZeroDivisorRule {
 
 inline double divide(double numerator, double divisor, ZeroDivisorRule rule) {
     if (divisor == 0.0 && rule != ZeroDivisorRule::ieee) {
-        throw ZeroDivisionError(rule == ZeroDivisorRule::host_int ? "division by zero"
+        throw DivisionByZero(rule == ZeroDivisorRule::host_int ? "division by zero"
                                                                   : "float division by zero");
     }
     return numerator / divisor;
