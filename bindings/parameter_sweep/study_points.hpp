@@ -62,8 +62,8 @@ struct StudyCall {
 // Read from the wrapper and its configuration.
 StudyCall study_call(py::object self, py::object config);
 
-// A point to run: its slot in the runner's order, number, two values and
-// "Simulation i/N: ..." line.
+// A point to run: its slot in the runner's order, number, two values (as the
+// host values the record keeps) and "Simulation i/N: ..." line.
 struct PointToRun {
     std::size_t slot = 0;
     long long id = 0;

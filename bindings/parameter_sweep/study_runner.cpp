@@ -19,6 +19,7 @@
 #include "parameter_sweep/study_points.hpp"
 #include "parameter_sweep/study_settings.hpp"
 #include "study/checkpoint.hpp"
+#include "study/grid_study.hpp"
 #include "study/study_checkpoint.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
@@ -65,31 +66,30 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     const std::string x_unit = text_of(definitions[py::str(x_key)]["unit"]);
     const study::JsonValue settings = study_settings_of(self, config, "parametric");
 
-    std::vector<PointToRun> points;
-    std::vector<study::GridPoint> grid;
-    for (py::handle y_value : y_range) {
-        for (py::handle x_value : x_range) {
-            const std::size_t id = points.size() + 1;
-            const double y = real_number(y_value, "Y value"), x = real_number(x_value, "X value");
-            points.push_back({points.size(), static_cast<long long>(id), py::reinterpret_borrow<py::object>(y_value),
-                              py::reinterpret_borrow<py::object>(x_value),
-                              study::simulation_line(id, total_sims, study::point_description(y_key, y, y_unit),
-                                                     study::point_description(x_key, x, x_unit))});
-            grid.push_back({static_cast<long long>(id), y, x});
-        }
+    // The grid's host values (numpy numbers) go into the records; the core plans with their numbers.
+    std::vector<py::object> y_hosts, x_hosts;
+    std::vector<double> y_values, x_values;
+    for (py::handle y : y_range) {
+        y_hosts.push_back(py::reinterpret_borrow<py::object>(y));
+        y_values.push_back(real_number(y, "Y value"));
     }
+    for (py::handle x : x_range) {
+        x_hosts.push_back(py::reinterpret_borrow<py::object>(x));
+        x_values.push_back(real_number(x, "X value"));
+    }
+    const std::vector<study::StudyRun> runs = study::grid_runs(y_key, y_unit, y_values, x_key, x_unit, x_values);
 
     // Records known before this call (resume), one slot per grid point.
-    std::vector<py::object> slots(points.size());
+    std::vector<py::object> slots(runs.size());
     std::vector<study::FlatRecord> recovered;
     if (!resume.is_none()) {
         const RecordedRuns recorded = load_recorded(resume);
         check_same_study(recorded.settings, settings, recorded.settings_place);
-        const auto matched = study::match_recorded_points(grid, call.columns, map_text, recorded.records, recorded.places);
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            if (!matched[k]) continue;
-            slots[k] = record_of(recorded.records[*matched[k]]);
-            recovered.push_back(recorded.records[*matched[k]]);
+        const auto held = study::recorded_runs(runs, call.columns, map_text, recorded.records, recorded.places);
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (!held[k]) continue;
+            slots[k] = record_of(*held[k]);
+            recovered.push_back(*held[k]);
         }
         velmora::print_line(study::resume_line(recovered.size(), total_sims, text_of(resume)));
     }
@@ -103,8 +103,9 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     const ProgressBar bar(progress, total_sims, recovered.size());
     const auto show = [&](const std::string& line) { bar.show(line); };
     std::vector<PointToRun> to_run;
-    for (const PointToRun& point : points)
-        if (!slots[point.slot]) to_run.push_back(point);
+    for (std::size_t k = 0; k < runs.size(); ++k)
+        if (!slots[k])
+            to_run.push_back({k, runs[k].id, y_hosts[k / x_hosts.size()], x_hosts[k % x_hosts.size()], runs[k].line});
     const bool own_pool = executor.is_none() && !max_workers.is_none();
     if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
     run_study_points(call, to_run, executor, own_pool, run_timeout, show, [&](std::size_t k, py::dict record) {

@@ -16,6 +16,7 @@
 #include "study/boundary_files.hpp"
 #include "study/boundary_search.hpp"
 #include "study/checkpoint.hpp"
+#include "study/grid_study.hpp"
 #include "study/resume_plan.hpp"
 #include "study/study_checkpoint.hpp"
 
@@ -53,13 +54,7 @@ struct RecordedStudyRuns {
 RecordedStudyRuns index_recorded_runs(const std::vector<FlatRecord>& records, const std::vector<RecordPlace>& places,
                                       const std::vector<std::string>& columns);
 
-// A run the study makes: its number, its values in study units and its
-// "Simulation i/N: ..." line.
-struct StudyRun {
-    long long id = 0;
-    double y = 0.0, x = 0.0;
-    std::string line;
-};
+using study::StudyRun;  // a run with its values in study units and its line
 
 using FinishedRun = std::function<void(std::size_t, const FlatRecord&)>;
 struct StudyHooks {
