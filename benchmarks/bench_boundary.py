@@ -25,7 +25,8 @@ Wall time of a uniform grid is its runs' share of the reference map's wall
 time (the same runs on the same two workers). The surrogate's share is the
 time spent in the Gaussian-process fits over the study's wall time.
 --compare prints the distance of a boundary CSV (velmora boundary) to a plane's
-reference; --figure draws the README's figure.
+reference; --figure draws the README's figure (--figure-plane, --figure-budget
+choose another plane or budget).
 """
 
 import argparse
@@ -65,7 +66,7 @@ def scaled(values, bounds):
 def log_walls(frame):
     """log(wall number) per record: 0 for "No valid sections found", NaN for a failed run."""
     walls = pd.to_numeric(frame["wall_number_avg"], errors="coerce").to_numpy(float)
-    none = frame["error_message"].fillna("").astype(str).to_numpy() == "No valid sections found"
+    none = frame["error_message"].astype(object).fillna("").astype(str).to_numpy() == "No valid sections found"
     return np.where(frame["status"].to_numpy() == 1, np.log(walls), np.where(none, 0.0, np.nan))
 
 
@@ -339,13 +340,15 @@ def main():
     parser.add_argument("--budgets", nargs="+", type=int, default=[15, 25, 40])
     parser.add_argument("--adaptive-budgets", nargs="*", type=int, default=[25, 40])
     parser.add_argument("--compare", nargs=2, metavar=("PLANE", "BOUNDARY_CSV"))
-    parser.add_argument("--figure", metavar="PNG", help="draw the README's figure (main plane, budget 25) and stop")
+    parser.add_argument("--figure", metavar="PNG", help="draw the README's figure (a plane, budget 25) and stop")
+    parser.add_argument("--figure-plane", default="ni_main", choices=list(PLANES))
+    parser.add_argument("--figure-budget", type=int, default=25)
     args = parser.parse_args()
     if args.compare:
         compare(*args.compare)
         return
     if args.figure:
-        draw_figure("ni_main", 25, args.figure)
+        draw_figure(args.figure_plane, args.figure_budget, args.figure)
         return
     for name in args.planes:
         compute_reference(name)

@@ -144,8 +144,13 @@ def test_a_jump_widens_the_band_without_ringing():
 
     smooth = boundary_search(wall_field(straight), 2, budget=20, batch_size=2, seed=0)
     result = boundary_search(jump, 2, budget=20, batch_size=2, seed=0)
-    curve = curve_points(result)
-    assert np.abs(curve[:, 0] - 0.55).max() < 0.03
+    # The curve may wander between the runs, but never farther from the jump
+    # than its own band says.
+    curve = np.array([(row["u"], row["v"], row["band_half_width"]) for row in result["curve"]])
+    off = np.abs(curve[:, 0] - 0.55)
+    assert off.max() < 0.08 and np.all(off <= curve[:, 2] + 0.01)
+    # The jump shows as an unresolved (rough) part of the fit, the summary's warning sign.
+    assert result["rough_sd"] >= 0.02 > smooth["rough_sd"]
     # No oscillation between runs: the fitted log(wall number) stays within
     # the range of the data (plus a small margin) over the whole plane.
     logs = np.log(result["wall_numbers"])

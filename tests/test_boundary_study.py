@@ -12,7 +12,8 @@ import numpy as np
 import pandas as pd
 import pytest
 
-from conftest import velmora_cmd
+import velmora.core.parameter_sweep as ps
+from conftest import StandInModel, velmora_cmd
 from velmora.core.parameter_sweep import Mapping_Wrapper
 
 STUDY = dict(total_data_points=4, temperature_range_max=1000, reactor_length_range_constant=0.02, intnum=8)
@@ -148,3 +149,37 @@ def test_command_line_writes_the_three_files(tmp_path):
     assert bad.returncode == 2 and "--budget" in bad.stderr
     bad = velmora_cmd("boundary", "--threshold", "1", cwd=tmp_path)
     assert bad.returncode == 2 and "--threshold" in bad.stderr
+
+
+class SteppedWalls(StandInModel):
+    """Every section ends at one wall number set by the temperature: falling
+    smoothly through 2, or jumping from 3.5 to 1.1 at 950 K."""
+
+    jump = True
+
+    def section_wall_numbers(self):
+        if self.jump:
+            wall = 3.5 if self.temp < 950.0 else 1.1
+        else:
+            wall = 2.0 * np.exp(-(self.temp - 950.0) / 200.0)
+        return np.array([wall, wall, wall, 0.0])
+
+
+@pytest.mark.parametrize("jump", [True, False])
+def test_a_jump_in_the_wall_number_is_reported(jump, tmp_path, monkeypatch, capsys):
+    model = type("Stepped", (SteppedWalls,), {"jump": jump})
+    monkeypatch.setattr(ps, "MovingSectionalModel", model)
+    monkeypatch.chdir(tmp_path)
+    wrapper = Mapping_Wrapper(intnum=4)
+    wrapper.run_boundary_study(budget=16, max_workers=1)
+    out = capsys.readouterr().out
+    warned = "Warning: the wall number changes faster than the runs resolve (a jump?)" in out
+    assert warned == jump and (wrapper.boundary_state["rough_sd"] >= 0.02) == jump
+    # Either way the boundary lies at 950 K, within the band it reports; at
+    # the jump, the wall-number interval of every boundary point holds the
+    # true value on its side of the jump.
+    table = wrapper.boundary_table()
+    assert np.all(np.abs(table["T_parameter"] - 950.0) / 400.0 <= table["band_half_width"] + 0.01)
+    if jump:
+        truth = np.where(table["T_parameter"] < 950.0, 3.5, 1.1)
+        assert np.all((table["wall_number_low"] <= truth) & (truth <= table["wall_number_high"]))

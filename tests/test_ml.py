@@ -320,6 +320,36 @@ def test_overridden_methods_are_honoured(capsys):
     assert c.logistic_loss_reg(Xf, y, w, 0.1, 0.0) == 10.0
 
 
+def test_overridden_gradient_drives_the_descent_and_bad_results_are_refused(capsys):
+    """train hands fit_weights the instance's compute_gradient; a replaced one is
+    called once per step and gives the fit of the compiled one."""
+    calls = []
+
+    class Logged(_Main_ML_2D):
+        def compute_gradient(self, X, y, w, b, lambda_=1):
+            calls.append(b)
+            return super().compute_gradient(X, y, w, b, lambda_)
+
+    X, y = separable_set(15)
+    np.random.seed(9)
+    ref = _Main_ML_2D(iterations=6, poly_degree=2, n_order=2).train(X, y)
+    np.random.seed(9)
+    logged = Logged(iterations=6, poly_degree=2, n_order=2)
+    got = logged.train(X, y)
+    assert len(calls) == 6 and calls[0] == 0
+    np.testing.assert_allclose(got[2], ref[2], rtol=1e-12, atol=1e-12)
+    assert len(logged.J_history) == 6 and capsys.readouterr().out.count("Iteration") == 12
+
+    Xf, w = np.ones((3, 2)), np.zeros(2)
+    cost = lambda *a: 1.0
+    for gradient, message in [(lambda *a: 5, "got 'int'"), (lambda *a: (0.0, w, w), "of length 3"),
+                              (lambda *a: (0.0, np.ones(3)), "dj_dw must hold 2 entries, not 3")]:
+        with pytest.raises(ValueError, match=message):
+            fit_weights(Xf, np.ones(3), w, 0, cost, gradient, 0.1, 3, 0.0)
+    with pytest.raises(TypeError, match="must be a real number"):
+        fit_weights(Xf, np.ones(3), w, 0, lambda *a: "cost", lambda *a: (0.0, w), 0.1, 3, 0.0)
+
+
 def test_standalone_logistic_loss_uses_module_name_sigmoid1(problem, monkeypatch):
     X, y, w, b = problem
 

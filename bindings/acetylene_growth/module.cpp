@@ -11,9 +11,7 @@ PYBIND11_MODULE(acetylene_growth, m) {
     velmora::bind::setup_module(m);
     // The module namespace carries the numerical libraries the models are
     // written against.
-    m.attr("nnp") = py::module_::import("numpy");
-    m.attr("math") = py::module_::import("math");
-    m.attr("solve_ivp") = py::module_::import("scipy.integrate").attr("solve_ivp");
+    velmora::bind::bind_imports(m, {{"nnp", "numpy"}, {"math", "math"}, {"solve_ivp", "scipy.integrate", "solve_ivp"}});
     velmora::bind::register_puretzky_surface_kinetics(m);
     velmora::bind::register_ma_surface_kinetics(m);
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <pybind11/pybind11.h>
 
+#include <initializer_list>
 #include <string_view>
 
 #include "common/errors.hpp"
@@ -47,6 +48,21 @@ inline void setup_module(py::module_& /*m*/) {
             PyErr_SetString(PyExc_NameError, e.what());
         }
     });
+}
+
+// The names a module's namespace carries, bound as a Python module's imports
+// would bind them: a module, or one attribute of it.
+struct ModuleImport {
+    const char* name;
+    const char* module;
+    const char* attribute = nullptr;
+};
+
+inline void bind_imports(py::module_& m, std::initializer_list<ModuleImport> imports) {
+    for (const auto& [name, module, attribute] : imports) {
+        py::object value = py::module_::import(module);
+        py::setattr(m, name, attribute ? py::getattr(value, attribute) : value);
+    }
 }
 
 }  // namespace velmora::bind

@@ -13,6 +13,7 @@ namespace {
 
 using Model = model::MovingSectionalModel;
 namespace field = model::field;
+using namespace pybind11::literals;
 
 void bind_field(ModelClass& cls, field::Real, const char* name, double Model::*member) {
     const std::string key = name;
@@ -148,60 +149,57 @@ void bind_field(ModelClass& cls, field::History, const char* name,
         });
 }
 
+// A list with one converted entry per element of a history.
+template <class Entries, class Convert>
+py::list list_of(const Entries& entries, Convert convert) {
+    py::list out;
+    for (const auto& entry : entries) out.append(convert(entry));
+    return out;
+}
+
+// A value that exists only once the model has set it; read before, the
+// attribute is missing.
+template <class Value>
+const Value& present(const std::optional<Value>& value, const std::string& name) {
+    if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + name + "'");
+    return *value;
+}
+
 // kn_saved holds {"time", "kn"}, dp_saved {"time", "dp"}: the key is the name without "_saved".
 void bind_field(ModelClass& cls, field::TimedHistory, const char* name,
                 std::vector<model::TimedArray> Model::*member) {
     std::string key = name;
     key = key.substr(0, key.rfind("_saved"));
     cls.def_property_readonly(name, [key, member](const PyModel& self) {
-        py::list out;
-        for (const auto& entry : self.*member) {
-            py::dict d;
-            d["time"] = entry.time;
+        return list_of(self.*member, [&key](const model::TimedArray& entry) {
+            py::dict d("time"_a = entry.time);
             d[py::str(key)] = to_numpy(entry.values);
-            out.append(d);
-        }
-        return out;
+            return d;
+        });
     });
 }
 
 py::dict composition_dict(const model::CarbonComposition& c) {
-    py::dict d;
-    d["cnt_percent"] = c.cnt_percent;
-    d["gp_percent"] = c.gp_percent;
-    d["impurity_percent"] = c.impurity_percent;
-    d["other_percent"] = c.other_percent;
-    return d;
-}
-
-std::string missing_attribute(const char* name) {
-    return "'MovingSectionalModel' object has no attribute '" + std::string(name) + "'";
+    return py::dict("cnt_percent"_a = c.cnt_percent, "gp_percent"_a = c.gp_percent,
+                    "impurity_percent"_a = c.impurity_percent, "other_percent"_a = c.other_percent);
 }
 
 void bind_field(ModelClass& cls, field::Composition, const char* name,
                 std::optional<model::CarbonComposition> Model::*member) {
-    const std::string message = missing_attribute(name);
-    cls.def_property_readonly(name, [message, member](const PyModel& self) -> py::object {
-        if (!(self.*member)) throw py::attribute_error(message);
-        return composition_dict(*(self.*member));
+    cls.def_property_readonly(name, [key = std::string(name), member](const PyModel& self) {
+        return composition_dict(present(self.*member, key));
     });
 }
 
 void bind_field(ModelClass& cls, field::CompositionHistory, const char* name,
                 std::vector<model::CarbonComposition> Model::*member) {
-    cls.def_property_readonly(name, [member](const PyModel& self) {
-        py::list out;
-        for (const auto& c : self.*member) out.append(composition_dict(c));
-        return out;
-    });
+    cls.def_property_readonly(name, [member](const PyModel& self) { return list_of(self.*member, composition_dict); });
 }
 
 void bind_field(ModelClass& cls, field::MappingHistory, const char* name,
                 std::vector<OrderedMap<double>> Model::*member) {
     cls.def_property_readonly(name, [member](const PyModel& self) {
-        py::list out;
-        for (const auto& entry : self.*member) out.append(ordered_to_dict(entry));
-        return out;
+        return list_of(self.*member, [](const OrderedMap<double>& entry) { return ordered_to_dict(entry); });
     });
 }
 
@@ -212,13 +210,8 @@ void bind_field(ModelClass& cls, field::Gas, const char* name, gas::GasState Mod
 }
 
 void bind_field(ModelClass& cls, field::OptionalGas, const char* name, std::optional<gas::GasState> Model::*member) {
-    const std::string message = missing_attribute(name);
     cls.def_property(
-        name,
-        [message, member](const PyModel& self) -> py::object {
-            if (!(self.*member)) throw py::attribute_error(message);
-            return gas_state_to_python(*(self.*member));
-        },
+        name, [key = std::string(name), member](const PyModel& self) { return gas_state_to_python(present(self.*member, key)); },
         [member](PyModel& self, const py::object& value) { self.*member = gas_state_from_python(value); });
 }
 
@@ -284,17 +277,9 @@ py::object history_default() { return py::list(); }
 py::dict table_row(const char* part, const char* kind, const char* keyword, const char* attribute,
                    const char* python_type, bool can_write, py::object initial, const char* unit,
                    const char* meaning) {
-    py::dict row;
-    row["name"] = attribute;
-    row["keyword"] = keyword ? py::object(py::str(keyword)) : py::object(py::none());
-    row["part"] = part;
-    row["kind"] = kind;
-    row["annotation"] = python_type;
-    row["writable"] = can_write;
-    row["default"] = std::move(initial);
-    row["unit"] = unit;
-    row["meaning"] = meaning;
-    return row;
+    return py::dict("name"_a = attribute, "keyword"_a = keyword ? py::object(py::str(keyword)) : py::none(),
+                    "part"_a = part, "kind"_a = kind, "annotation"_a = python_type, "writable"_a = can_write,
+                    "default"_a = std::move(initial), "unit"_a = unit, "meaning"_a = meaning);
 }
 
 }  // namespace
@@ -312,9 +297,7 @@ py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, st
 }
 
 py::list history_list(const std::vector<std::vector<double>>& entries) {
-    py::list out;
-    for (const auto& entry : entries) out.append(to_numpy(entry));
-    return out;
+    return list_of(entries, [](const std::vector<double>& entry) { return to_numpy(entry); });
 }
 
 std::unordered_map<std::string, NumberKind> default_number_kinds() {

@@ -10,20 +10,19 @@ PYBIND11_MODULE(growth_simulator, m) {
     velmora::bind::setup_module(m);
     m.doc() = "The moving sectional population-balance model of catalyst agglomerates in a flow reactor.";
 
-    // The modules this one is built with, bound as the Python module would bind them.
-    m.attr("np") = py::module_::import("numpy");
-    m.attr("fast_kernels") = py::module_::import("velmora.core.fast_kernels");
-    m.attr("gas_reactions") = py::module_::import("velmora.modules.gas_reactions");
-    m.attr("np_thermal") = py::module_::import("velmora.modules.np_thermal");
-    m.attr("acetylene_growth") = py::module_::import("velmora.modules.acetylene_growth");
-    m.attr("species_detector") =
-        py::module_::import("velmora.modules.chemical_kinetics_species_detector").attr("species_detector");
-    m.attr("carbon_sat") = py::module_::import("velmora.modules.solubility_check").attr("carbon_sat");
-    m.attr("ct") = py::module_::import("cantera");
-    m.attr("Results_Processor") = py::module_::import("velmora.modules.Results_Processor");
-
-    // Locating package data is a matter of file paths: a plain function of the package.
-    m.attr("get_mechanism_path") = py::module_::import("velmora.core._mechanism").attr("get_mechanism_path");
+    // The modules this one is built with, bound as the Python module would bind them;
+    // locating package data (get_mechanism_path) is a plain function of the package.
+    velmora::bind::bind_imports(
+        m, {{"np", "numpy"},
+            {"fast_kernels", "velmora.core.fast_kernels"},
+            {"gas_reactions", "velmora.modules.gas_reactions"},
+            {"np_thermal", "velmora.modules.np_thermal"},
+            {"acetylene_growth", "velmora.modules.acetylene_growth"},
+            {"species_detector", "velmora.modules.chemical_kinetics_species_detector", "species_detector"},
+            {"carbon_sat", "velmora.modules.solubility_check", "carbon_sat"},
+            {"ct", "cantera"},
+            {"Results_Processor", "velmora.modules.Results_Processor"},
+            {"get_mechanism_path", "velmora.core._mechanism", "get_mechanism_path"}});
 
     m.def("parameter_table", &velmora::bind::parameter_table,
           "The model's parameters and attributes, one dict per attribute (name, keyword, part, kind, "

@@ -33,8 +33,7 @@ double logistic_loss(py::handle module_dict, py::handle X, py::handle y, py::han
 
 PYBIND11_MODULE(logistic_loss, m) {
     velmora::bind::setup_module(m);
-    m.attr("np") = py::module_::import("numpy");
-    m.attr("sigmoid1") = py::module_::import("velmora.ml.sigmoid1");
+    velmora::bind::bind_imports(m, {{"np", "numpy"}, {"sigmoid1", "velmora.ml.sigmoid1"}});
     py::object dict = m.attr("__dict__");  // the module lives as long as its functions
     m.def(
         "logistic_loss",

@@ -1,14 +1,13 @@
-// Conversions between numpy arrays and the classifier's matrices and vectors.
-// Every array that enters the core is checked here for its rank and sizes.
+// Views of converted arrays as the classifier's matrices and vectors, and the
+// way back. Arrays are converted with common/conversions.hpp (float_array), so
+// a bad array gets the same message here as in every other module.
 #pragma once
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
-#include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
@@ -17,29 +16,11 @@
 namespace velmora::bind::ml_arrays {
 
 namespace py = pybind11;
-using namespace pybind11::literals;
 using DoubleArray = FloatArray;
 
-// A C-contiguous float64 array of obj, or nothing if numpy cannot convert it.
-inline std::optional<DoubleArray> try_doubles(py::handle obj) {
-    if (obj.is_none()) return std::nullopt;
-    auto a = DoubleArray::ensure(obj);
-    if (!a) return std::nullopt;
-    return a;
-}
-
-// As try_doubles, but a failed conversion raises numpy's own error.
-inline DoubleArray doubles(py::handle obj) {
-    if (auto a = try_doubles(obj)) return *a;
-    py::module_::import("numpy").attr("asarray")(obj, "dtype"_a = "float64");
-    throw WrongType("cannot convert the argument to a float array");
-}
-
-// The (m, n) view of a 2-D array, with the unpacking errors of `m, n = X.shape`.
-inline ml::MatrixView matrix_view(const DoubleArray& a) {
-    if (a.ndim() < 2)
-        throw InvalidValue("not enough values to unpack (expected 2, got " + std::to_string(a.ndim()) + ")");
-    if (a.ndim() > 2) throw InvalidValue("too many values to unpack (expected 2)");
+// The (m, n) view of a 2-D array.
+inline ml::MatrixView matrix_view(const DoubleArray& a, const char* what) {
+    check_rank(a.ndim(), 2, what);
     return {a.data(), static_cast<std::size_t>(a.shape(0)), static_cast<std::size_t>(a.shape(1))};
 }
 

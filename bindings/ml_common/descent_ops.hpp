@@ -25,11 +25,14 @@ public:
           gradient_(std::move(gradient)) {}
 
     double gradient(std::span<const double> w, double b, std::span<double> dw) override {
-        const py::tuple pair(gradient_(X_, y_, to_numpy(w), b, lambda_));
-        if (pair.size() != 2)
-            throw InvalidValue("gradient_function must return (dj_db, dj_dw), got " + std::to_string(pair.size()) +
-                             " values");
-        const DoubleArray dj_dw = doubles(pair[1]);
+        const py::object result = gradient_(X_, y_, to_numpy(w), b, lambda_);
+        if (!py::isinstance<py::sequence>(result) || py::len(result) != 2)
+            throw InvalidValue("gradient_function must return the pair (dj_db, dj_dw), got '" +
+                               python_type_name(result) + "'" +
+                               (py::isinstance<py::sequence>(result) ? " of length " + std::to_string(py::len(result))
+                                                                     : std::string()));
+        const py::sequence pair = result;
+        const DoubleArray dj_dw = float_array(pair[1], "dj_dw");
         if (dj_dw.size() != 1 && static_cast<std::size_t>(dj_dw.size()) != dw.size())
             throw InvalidValue("dj_dw must hold " + std::to_string(dw.size()) + " entries, not " +
                              std::to_string(dj_dw.size()));
@@ -70,7 +73,7 @@ inline py::tuple fit_weights(py::object X, py::object y, py::object w_in, py::ob
                                                                          : ml::RecordedCost::Plain);
         r = ml::fit_weights(steps, p.w, p.b, step, num_iters);
     } else {
-        const DoubleArray w0 = doubles(w_in);
+        const DoubleArray w0 = float_array(w_in, "w_in");
         PythonSteps steps(X, y, lambda, cost, grad);
         r = ml::fit_weights(steps, vector_view(w0, "w_in"), real_number(b_in, "b_in"), step, num_iters);
     }

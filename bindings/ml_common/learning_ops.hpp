@@ -30,7 +30,7 @@ inline ml::ScalingMethod scaling_method(py::handle name, bool allow_no_normaliza
 
 // 1 / (1 + exp(-z)) element-wise; a scalar gives a float.
 inline py::object sigmoid(py::handle z) {
-    DoubleArray a = doubles(z);
+    DoubleArray a = float_array(z, "z");
     if (a.ndim() == 0) return py::float_(ml::sigmoid1(*a.data()));
     py::array_t<double> out(std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()));
     const double* in = a.data();
@@ -42,7 +42,7 @@ inline py::object sigmoid(py::handle z) {
 // (X_normalized, mean_vals, scale_vals). "no_normalization" hands back X itself.
 inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
     if (method == ml::ScalingMethod::NoNormalization) return py::make_tuple(X, 0, 1);
-    DoubleArray a = doubles(X);
+    DoubleArray a = float_array(X, "X");
     if (a.ndim() != 1 && a.ndim() != 2) throw InvalidValue("X must be a 1-D or 2-D array");
     const bool column = a.ndim() == 1;  // a 1-D X is one column with scalar statistics
     const ml::MatrixView v{a.data(), static_cast<std::size_t>(a.shape(0)),
@@ -60,7 +60,8 @@ inline py::tuple scale_inputs(py::object X, ml::ScalingMethod method) {
 // X_normalized * scale_vals + mean_vals with per-column or scalar statistics.
 inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle scale_vals, ml::ScalingMethod method) {
     if (method == ml::ScalingMethod::NoNormalization) throw InvalidValue(ml::kScalingMethodError);
-    DoubleArray a = doubles(X), off = doubles(mean_vals), div = doubles(scale_vals);
+    DoubleArray a = float_array(X, "X_normalized"), off = float_array(mean_vals, "mean_vals"),
+                div = float_array(scale_vals, "scale_vals");
     if (a.ndim() > 2) throw InvalidValue("X_normalized must be a 0-D, 1-D or 2-D array");
     const std::size_t rows = a.ndim() == 2 ? static_cast<std::size_t>(a.shape(0)) : 1;
     const std::size_t cols = a.ndim() == 0 ? 1 : static_cast<std::size_t>(a.shape(a.ndim() - 1));
@@ -73,7 +74,7 @@ inline py::object descale_inputs(py::handle X, py::handle mean_vals, py::handle 
 
 // Monomial features; X2 is the first input u, X1 the second input v.
 inline py::array_t<double> map_feature1(py::handle X2, py::handle X1, long degree) {
-    DoubleArray v = doubles(X1), u = doubles(X2);
+    DoubleArray v = float_array(X1, "X1"), u = float_array(X2, "X2");
     if (v.ndim() > 1 || u.ndim() > 1) throw InvalidValue("X1 and X2 must be 1-D arrays");
     return to_numpy(ml::map_features({u.data(), static_cast<std::size_t>(u.size())},
                                      {v.data(), static_cast<std::size_t>(v.size())}, degree));
@@ -88,8 +89,8 @@ struct Problem {
 };
 
 inline Problem problem(py::handle X, py::handle y, py::handle w, py::handle b) {
-    Problem p{doubles(X), doubles(y), doubles(w), {}, {}, {}, 0.0};
-    p.X = matrix_view(p.X_arr);
+    Problem p{float_array(X, "X"), float_array(y, "y"), float_array(w, "w"), {}, {}, {}, 0.0};
+    p.X = matrix_view(p.X_arr, "X");
     p.y = vector_view(p.y_arr, "y");
     p.w = vector_view(p.w_arr, "w");
     p.b = real_number(b, "b");

@@ -23,6 +23,7 @@
 #include "study/boundary_curve.hpp"
 #include "study/boundary_files.hpp"
 #include "study/boundary_search.hpp"
+#include "study/boundary_study_driver.hpp"
 #include "study/checkpoint.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
@@ -67,6 +68,7 @@ public:
         field.sd = real_vector(fitted["sd"], "surrogate sd");
         field.length_scales = real_vector(fitted["length_scales"], "length scales");
         field.noise_sd = real_number(fitted["noise_sd"], "noise sd");
+        if (fitted.contains("rough_sd")) field.rough_sd = real_number(fitted["rough_sd"], "rough sd");
         kernel_ = text_of(fitted["kernel"]);
         return field;
     }
@@ -114,28 +116,19 @@ py::array_t<double> field_array(const std::vector<double>& values, const bd::Lat
     return out;
 }
 
-bd::SearchSettings search_settings(std::size_t dimension, py::object budget, py::object batch_size, py::object threshold,
-                                   py::object tolerance, py::object seed, py::object start_runs, py::object resolution) {
-    bd::SearchSettings s;
-    s.dimension = dimension;
-    const long long b = integer_number(budget, "budget");
-    if (b < 1) throw py::value_error("budget must be at least 1");
-    s.budget = static_cast<std::size_t>(b);
-    const long long batch = integer_number(batch_size, "batch_size");
-    if (batch < 1) throw py::value_error("batch_size must be at least 1");
-    s.batch_size = static_cast<std::size_t>(batch);
-    const double t = real_number(threshold, "threshold");
-    if (!(std::isfinite(t) && t > 1.0)) throw py::value_error("threshold must be a finite wall number above 1");
-    s.level = std::log(t);
-    s.tolerance = real_number(tolerance, "tolerance");
-    if (!(s.tolerance >= 0.0 && std::isfinite(s.tolerance))) throw py::value_error("tolerance must be 0 or a positive number");
-    s.seed = static_cast<std::uint64_t>(integer_number(seed, "seed"));
-    if (!start_runs.is_none()) s.start_runs = count_number(start_runs, "start_runs");
-    if (!resolution.is_none()) {
-        s.per_axis = count_number(resolution, "resolution");
-        if (s.per_axis < 3) throw py::value_error("resolution must be at least 3");
-    }
-    return s;
+bd::SearchSettings search_options(long long dimension, py::object budget, py::object batch_size, py::object threshold,
+                                  py::object tolerance, py::object seed, py::object start_runs = py::none(),
+                                  py::object resolution = py::none()) {
+    bd::SearchOptions o;
+    o.dimension = dimension;
+    o.budget = integer_number(budget, "budget");
+    o.batch_size = integer_number(batch_size, "batch_size");
+    o.threshold = real_number(threshold, "threshold");
+    o.tolerance = real_number(tolerance, "tolerance");
+    o.seed = integer_number(seed, "seed");
+    if (!start_runs.is_none()) o.start_runs = count_number(start_runs, "start_runs");
+    if (!resolution.is_none()) o.resolution = count_number(resolution, "resolution");
+    return bd::search_settings(o);
 }
 
 py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings& settings, const std::string& kernel) {
@@ -166,6 +159,7 @@ py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings
         result["sd"] = field_array(outcome.field.sd, outcome.lattice);
         result["length_scales"] = to_numpy(outcome.field.length_scales);
         result["noise_sd"] = outcome.field.noise_sd;
+        result["rough_sd"] = outcome.field.rough_sd;
         result["kernel"] = py::str(kernel);
     }
     py::list curve;
@@ -187,10 +181,8 @@ py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings
 py::dict boundary_search(py::object function, py::object dimension, py::object budget, py::object batch_size,
                          py::object threshold, py::object tolerance, py::object seed, py::object start_runs,
                          py::object resolution) {
-    const long long d = integer_number(dimension, "dimension");
-    if (d < 1) throw py::value_error("dimension must be at least 1");
-    const bd::SearchSettings settings = search_settings(static_cast<std::size_t>(d), budget, batch_size, threshold,
-                                                        tolerance, seed, start_runs, resolution);
+    const bd::SearchSettings settings = search_options(integer_number(dimension, "dimension"), budget, batch_size,
+                                                       threshold, tolerance, seed, start_runs, resolution);
     FunctionEvaluator evaluator(function, settings.dimension);
     GaussianProcessSurrogate surrogate(settings.seed);
     const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate);
@@ -198,213 +190,6 @@ py::dict boundary_search(py::object function, py::object dimension, py::object b
 }
 
 // --- the study -------------------------------------------------------------
-
-// Records of an earlier run of the same study, by simulation_id.
-struct RecordedBoundaryRuns {
-    std::map<long long, study::FlatRecord> by_id;
-    std::map<long long, std::string> place;
-    std::vector<study::FlatRecord> all;
-};
-
-// The settings of a boundary study: those of any study (map, ranges,
-// constants, model keywords) and the search's own, which fix its points.
-study::JsonValue boundary_settings_of(py::handle wrapper, py::handle config, const bd::SearchSettings& search) {
-    study::JsonValue settings = study_settings_of(wrapper, config, "boundary");
-    study::JsonValue::Object own{
-        {"budget", study::JsonValue{static_cast<long long>(search.budget)}},
-        {"batch_size", study::JsonValue{static_cast<long long>(search.batch_size)}},
-        {"threshold", study::JsonValue{std::exp(search.level)}},
-        {"tolerance", study::JsonValue{search.tolerance}},
-        {"seed", study::JsonValue{static_cast<long long>(search.seed)}},
-    };
-    if (auto* members = std::get_if<study::JsonValue::Object>(&settings.value))
-        members->emplace_back("boundary_search", study::JsonValue{std::move(own)});
-    return settings;
-}
-
-RecordedBoundaryRuns load_boundary_records(const py::object& source, const std::vector<std::string>& columns,
-                                           const study::JsonValue& settings) {
-    const std::string name = text_of(source);
-    const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
-    std::vector<study::FlatRecord> records;
-    std::vector<std::string> places;
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && text[first] == '{') {
-        study::CheckpointContents contents;
-        try {
-            contents = study::read_checkpoint_text(text);
-        } catch (const ValueError& e) {
-            throw ValueError(name + ": " + e.what());
-        }
-        check_same_study(contents.settings, settings, name + ", line " + std::to_string(contents.settings_line_number));
-        records = std::move(contents.records);
-        for (const std::size_t line : contents.line_numbers) places.push_back(name + ", line " + std::to_string(line));
-    } else {
-        check_same_study(settings_beside(name), settings, study::settings_file_name(name));
-        std::size_t row = 0;
-        for (py::handle record : results_file().attr("read_results_csv")(source)) {
-            records.push_back(flat_record_of(record));
-            places.push_back(name + ", row " + std::to_string(++row));
-        }
-    }
-    RecordedBoundaryRuns runs;
-    for (std::size_t r = 0; r < records.size(); ++r) {
-        const study::FlatRecord& record = records[r];
-        bool same_columns = record.size() == columns.size();
-        for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
-        if (!same_columns) throw ValueError(places[r] + ": recorded run does not have the columns of this study");
-        if (const std::string why = study::implausible_record(record, columns); !why.empty())
-            throw ValueError(places[r] + ": recorded run is not a finished run's record: " + why);
-        const long long id = std::get<long long>(record[0].second);
-        runs.by_id[id] = record;  // a later record of the same run replaces an earlier one
-        runs.place[id] = places[r];
-    }
-    for (const auto& [id, record] : runs.by_id) runs.all.push_back(record);
-    return runs;
-}
-
-double cell_number(const study::CellValue& value) {
-    if (const double* x = std::get_if<double>(&value)) return *x;
-    if (const long long* n = std::get_if<long long>(&value)) return static_cast<double>(*n);
-    return std::nan("");
-}
-
-std::optional<double> value_of_record(py::handle record) {
-    const long long status = integer_number(record["status"], "status");
-    const std::string message = text_of(record["error_message"]);
-    py::object wall = record["wall_number_avg"];
-    const std::optional<double> w = wall.is_none() ? std::nullopt : std::optional(real_number(wall, "wall_number_avg"));
-    return bd::run_value(status, message, w);
-}
-
-// The runs of a boundary study: reused from the resume records where the
-// plan asks for a recorded run, else run here or on the executor.
-class StudyEvaluator : public bd::Evaluator {
-public:
-    py::object self, config, map_type, constant_keys, constant_values, executor = py::none();
-    py::object run_timeout = py::none();  // seconds a run may take, or None
-    std::vector<std::string> columns;
-    std::vector<bd::StudyAxis> axes;
-    std::vector<std::string> units;
-    std::size_t budget = 0;
-    RecordedBoundaryRuns recorded;
-    study::CheckpointWriter* checkpoint = nullptr;
-    std::string checkpoint_name;
-    std::map<long long, py::object> records;  // every record of this study, by simulation_id
-    std::size_t reused = 0;
-    py::object bar = py::none();  // _study_execution.Progress: printed lines and the tqdm bar
-
-    void show(const std::string& line) const { bar.attr("show")(line); }
-
-    std::vector<std::optional<double>> evaluate(const std::vector<bd::PlannedRun>& runs) override {
-        std::vector<py::object> batch(runs.size());
-        std::vector<std::size_t> to_run;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            const auto& run = runs[k];
-            const double y = axes[0].value(run.x[0]), x = axes[1].value(run.x[1]);
-            const auto found = recorded.by_id.find(run.id);
-            if (found == recorded.by_id.end()) {
-                to_run.push_back(k);
-                continue;
-            }
-            const study::FlatRecord& flat = found->second;
-            if (std::get<std::string>(flat[1].second) != text_of(map_type) || cell_number(flat[2].second) != y ||
-                cell_number(flat[3].second) != x)
-                throw ValueError(recorded.place[run.id] + ": recorded run (simulation_id " + std::to_string(run.id) +
-                                 ") was made by a different study: its map or parameter values differ from this "
-                                 "study's plan (other settings, budget, batch size or seed)");
-            batch[k] = record_of(flat);
-            ++reused;
-            bar.attr("advance")();
-        }
-        if (!to_run.empty()) {
-            // Runs are added only where the records end: a record beyond this
-            // batch means the plan being replayed is not the one recorded.
-            const long long last = runs.back().id;
-            if (!recorded.by_id.empty() && recorded.by_id.rbegin()->first > last)
-                throw ValueError(recorded.place[recorded.by_id.rbegin()->first] + ": recorded run (simulation_id " +
-                                 std::to_string(recorded.by_id.rbegin()->first) +
-                                 ") was made by a different study: this study's plan has other runs before it");
-            run_new(runs, to_run, batch);
-        }
-        std::vector<std::optional<double>> values;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            records[runs[k].id] = batch[k];
-            values.push_back(value_of_record(batch[k]));
-        }
-        return values;
-    }
-
-private:
-    std::string line_of(const bd::PlannedRun& run) const {
-        return study::simulation_line(static_cast<std::size_t>(run.id), budget,
-                                      study::point_description(axes[0].key, axes[0].value(run.x[0]), units[0]),
-                                      study::point_description(axes[1].key, axes[1].value(run.x[1]), units[1]));
-    }
-
-    void keep(py::object record) {
-        if (checkpoint->is_open() && !checkpoint->append(flat_record_of(record)))
-            show("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint->error());
-        bar.attr("advance")();
-    }
-
-    void run_new(const std::vector<bd::PlannedRun>& runs, const std::vector<std::size_t>& to_run,
-                 std::vector<py::object>& batch) {
-        if (executor.is_none()) {
-            for (const std::size_t k : to_run) {
-                const auto& run = runs[k];
-                show(line_of(run));
-                py::float_ y(axes[0].value(run.x[0])), x(axes[1].value(run.x[1]));
-                py::dict record = new_run_record(columns, py::int_(run.id), map_type, y, x, constant_keys, constant_values);
-                run_into_record(record, [&]() { return self.attr("create_model_with_parameters")(config, y, x); });
-                keep(record);
-                batch[k] = record;
-            }
-            return;
-        }
-        py::list columns_list;
-        for (const auto& column : columns) columns_list.append(py::str(column));
-        py::list jobs;
-        for (const std::size_t k : to_run) {
-            const auto& run = runs[k];
-            py::dict description;
-            description["simulation_id"] = py::int_(run.id);
-            description["map_type"] = map_type;
-            description["columns"] = columns_list;
-            description["Y_parameter"] = py::str(axes[0].key);
-            description["X_parameter"] = py::str(axes[1].key);
-            description["y_value"] = py::float_(axes[0].value(run.x[0]));
-            description["x_value"] = py::float_(axes[1].value(run.x[1]));
-            description["constant_parameters"] = constant_keys;
-            description["constant_values"] = constant_values;
-            jobs.append(py::make_tuple(k, py::make_tuple(description, py::dict(self.attr("Velmora_kwargs")))));
-        }
-        py::object outcomes = study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"),
-                                                                        jobs, false, run_timeout);
-        for (py::handle item : outcomes) {
-            const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
-            if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
-                const auto& run = runs[k];
-                py::dict record = time_limited_record(columns, py::int_(run.id), map_type,
-                                                      py::float_(axes[0].value(run.x[0])),
-                                                      py::float_(axes[1].value(run.x[1])), constant_keys,
-                                                      constant_values, run_timeout);
-                show(line_of(run));
-                show("    Failed: " + text_of(record["error_message"]));
-                keep(record);
-                batch[k] = record;
-                continue;
-            }
-            py::tuple outcome = item[py::int_(1)];
-            std::string printed = text_of(outcome[1]);
-            if (!printed.empty() && printed.back() == '\n') printed.pop_back();
-            show(line_of(runs[k]));
-            if (!printed.empty()) show(printed);
-            keep(outcome[0]);
-            batch[k] = outcome[0];
-        }
-    }
-};
 
 // Shuts down the study's own process pool however the study ends.
 struct OwnPool {
@@ -418,129 +203,95 @@ struct OwnPool {
     }
 };
 
+py::list curve_table(const std::vector<bd::CurveRow>& rows, const std::vector<std::string>& columns) {
+    py::list curve;
+    for (const auto& row : rows) {
+        py::dict r;
+        r[columns[0].c_str()] = row.y;
+        r[columns[1].c_str()] = row.x;
+        r[columns[2].c_str()] = py::int_(row.segment);
+        r[columns[3].c_str()] = row.wall_low;
+        r[columns[4].c_str()] = row.wall_high;
+        r[columns[5].c_str()] = row.half_width;
+        curve.append(r);
+    }
+    return curve;
+}
+
 py::list run_boundary_study(py::object self, py::object budget, py::object threshold, py::object max_workers,
                             py::object executor, py::object resume, py::object batch_size, py::object tolerance,
                             py::object seed, bool progress, py::object run_timeout) {
-    if (!max_workers.is_none() && !executor.is_none())
-        throw py::value_error("give either max_workers or executor, not both");
-    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
-    max_workers = check_time_limit(run_timeout, max_workers, executor);
-    if (batch_size.is_none()) {
-        if (!max_workers.is_none()) batch_size = max_workers;
-        else if (!executor.is_none()) batch_size = py::int_(2);
-        else batch_size = py::int_(1);
-    }
-    const bd::SearchSettings settings =
-        search_settings(2, budget, batch_size, threshold, tolerance, seed, py::none(), py::none());
+    max_workers = check_run_options(max_workers, executor, run_timeout);
+    if (batch_size.is_none()) batch_size = !max_workers.is_none() ? max_workers : py::int_(executor.is_none() ? 1 : 2);
+    const bd::SearchSettings settings = search_options(2, budget, batch_size, threshold, tolerance, seed);
 
     velmora::print_line("Starting Boundary Study...");
     velmora::print_line(std::string(60, '='));
     // The configuration's own lines describe a uniform grid; a boundary study prints its own.
-    py::object buffer = py::module_::import("io").attr("StringIO")();
-    py::object quiet = py::module_::import("contextlib").attr("redirect_stdout")(buffer);
-    quiet.attr("__enter__")();
-    py::object config;
-    try {
-        config = self.attr("ParametricStudyConfig")(self);
-    } catch (...) {
-        quiet.attr("__exit__")(py::none(), py::none(), py::none());
-        throw;
+    py::object config = study_execution().attr("quietly")(self.attr("ParametricStudyConfig"), self);
+    const StudyCall call = study_call(self, config);
+    bd::StudyRunsEvaluator::Plan plan{{}, {}, text_of(call.map_type), settings.budget};
+    for (const std::string& key : {call.y_key, call.x_key}) {
+        const char* low = study::setting_of(key, study::SettingRole::RangeMin).name;
+        const char* high = study::setting_of(key, study::SettingRole::RangeMax).name;
+        plan.axes.push_back({key, real_number(self.attr(low), low), real_number(self.attr(high), high)});
+        plan.units.emplace_back(study::find_study_parameter(key)->unit);
     }
-    quiet.attr("__exit__")(py::none(), py::none(), py::none());
+    bd::check_axes(plan.axes);
+    print_lines(bd::header_lines(plan.axes, call.constant_names, settings, text_of(py::repr(threshold))));
 
-    StudyEvaluator evaluator;
-    evaluator.self = self;
-    evaluator.config = config;
-    evaluator.map_type = self.attr("map_requested");
-    evaluator.constant_keys = config.attr("constant_parameters");
-    evaluator.constant_values = config.attr("constant_values");
-    evaluator.budget = settings.budget;
-    evaluator.run_timeout = run_timeout;
-    std::vector<std::string> constant_names;
-    for (py::handle key : evaluator.constant_keys) constant_names.push_back(text_of(key));
-    const std::string y_key = text_of(config.attr("Y_parameter")), x_key = text_of(config.attr("X_parameter"));
-    for (const std::string& key : {y_key, x_key}) {
-        const study::StudyParameter* parameter = study::find_study_parameter(key);
-        const char* low_name = study::setting_of(key, study::SettingRole::RangeMin).name;
-        const char* high_name = study::setting_of(key, study::SettingRole::RangeMax).name;
-        const double lower = real_number(self.attr(low_name), low_name);
-        const double upper = real_number(self.attr(high_name), high_name);
-        if (!(std::isfinite(lower) && std::isfinite(upper) && upper > lower))
-            throw py::value_error("the range of " + key + " must be two finite numbers, the lower one first (got " +
-                                  py_repr(lower) + " to " + py_repr(upper) + ")");
-        evaluator.axes.push_back({key, lower, upper});
-        evaluator.units.emplace_back(parameter->unit);
-    }
-    evaluator.columns = study::record_columns(y_key, x_key, constant_names);
-    const std::string map_text = text_of(evaluator.map_type);
-
-    print_lines({"  Varying parameters: " + y_key + " & " + x_key + " (" + py_repr(evaluator.axes[0].lower) + " to " +
-                     py_repr(evaluator.axes[0].upper) + ", " + py_repr(evaluator.axes[1].lower) + " to " +
-                     py_repr(evaluator.axes[1].upper) + ")",
-                 "  Constant parameters: " + text_of(py::repr(evaluator.constant_keys)),
-                 "  Budget: " + std::to_string(settings.budget) + " simulations in batches of " +
-                     std::to_string(settings.batch_size) + ", wall-number threshold " +
-                     text_of(py::repr(threshold))});
-
-    const study::JsonValue study_settings = boundary_settings_of(self, config, settings);
+    const study::JsonValue study_settings =
+        bd::with_search_settings(study_settings_of(self, config, "boundary"), settings);
+    bd::RecordedStudyRuns recorded;
     if (!resume.is_none()) {
-        evaluator.recorded = load_boundary_records(resume, evaluator.columns, study_settings);
-        velmora::print_line(study::resume_line(evaluator.recorded.by_id.size(), settings.budget, text_of(resume)));
+        const RecordedRuns runs = load_recorded(resume);
+        check_same_study(runs.settings, study_settings, runs.settings_place);
+        recorded = bd::index_recorded_runs(runs.records, runs.places, call.columns);
+        velmora::print_line(study::resume_line(recorded.by_id.size(), settings.budget, text_of(resume)));
     }
-    const std::string checkpoint_name = bd::checkpoint_file_name(map_text);
-    study::CheckpointWriter checkpoint;
-    if (checkpoint.start(checkpoint_name, evaluator.recorded.all, &study_settings))
-        velmora::print_line("Checkpoint file: " + checkpoint_name);
-    else
-        velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
-    evaluator.checkpoint = &checkpoint;
-    evaluator.checkpoint_name = checkpoint_name;
+    study::StudyCheckpoint checkpoint(bd::checkpoint_file_name(plan.map_requested));
+    checkpoint.start(recorded.all(), study_settings);
+    velmora::print_line(checkpoint.start_line());
 
     OwnPool own;
-    if (!max_workers.is_none()) own.pool = evaluator.executor = study_execution().attr("process_pool")(max_workers);
-    else if (!executor.is_none()) evaluator.executor = executor;
-
+    if (!max_workers.is_none()) own.pool = executor = study_execution().attr("process_pool")(max_workers);
     GaussianProcessSurrogate surrogate(settings.seed);
     boundary_gp().attr("start_import")();
-    evaluator.bar = study_execution().attr("Progress")(progress, settings.budget, 0);
-    const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate,
-                                                              [&](const std::string& line) { evaluator.show(line); });
-    evaluator.bar.attr("close")();
+    const ProgressBar bar(progress, settings.budget, 0);
+    const auto show = [&](const std::string& line) { bar.show(line); };
+
+    std::map<long long, py::object> records;  // the host records, by simulation_id
+    bd::StudyHooks hooks;
+    hooks.show = show;
+    hooks.advance = [&] { bar.advance(); };
+    hooks.reuse = [&](const bd::StudyRun& run, const study::FlatRecord& record) { records[run.id] = record_of(record); };
+    hooks.run = [&](const std::vector<bd::StudyRun>& runs, const bd::FinishedRun& finished) {
+        std::vector<PointToRun> points;
+        for (std::size_t j = 0; j < runs.size(); ++j)
+            points.push_back({j, runs[j].id, py::float_(runs[j].y), py::float_(runs[j].x), runs[j].line});
+        run_study_points(call, points, executor, false, run_timeout, show, [&](std::size_t j, py::dict record) {
+            records[runs[j].id] = record;
+            finished(j, flat_record_of(record));
+        });
+    };
+    const std::vector<bd::StudyAxis> axes = plan.axes;
+    bd::StudyRunsEvaluator evaluator(std::move(plan), std::move(recorded), checkpoint, hooks);
+    const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate, show);
+    bar.close();
     checkpoint.close();
 
     py::list results;
-    bd::BoundaryReport report;
-    for (const auto& [id, record] : evaluator.records) {
-        results.append(record);
-        const long long status = integer_number(record["status"], "status");
-        if (status == 1) ++report.successful;
-        else if (text_of(record["error_message"]) == study::kNoValidSections) ++report.no_valid;
-        else ++report.failed;
-    }
-    const std::string results_name = bd::results_file_name(map_text, study::local_time_now());
-    report.results_saved = py::bool_(self.attr("save_results")(results, results_name));
-    if (report.results_saved && !write_settings_beside(results_name, study_settings)) {
-        velmora::print_line("Error saving results: settings file " + study::settings_file_name(results_name) +
-                            " not written");
-        report.results_saved = false;
-    }
-    report.results_file = results_name;
-
+    for (const auto& [id, record] : records) results.append(record);
     std::vector<bd::CurveRow> rows;
-    if (outcome.fitted) rows = bd::curve_rows(bd::level_curve(outcome.lattice, outcome.field, settings.level),
-                                              evaluator.axes, settings.level);
-    const std::vector<std::string> curve_columns = bd::curve_columns(y_key, x_key);
-    py::list curve;
-    for (const auto& row : rows) {
-        py::dict r;
-        r[curve_columns[0].c_str()] = row.y;
-        r[curve_columns[1].c_str()] = row.x;
-        r[curve_columns[2].c_str()] = py::int_(row.segment);
-        r[curve_columns[3].c_str()] = row.wall_low;
-        r[curve_columns[4].c_str()] = row.wall_high;
-        r[curve_columns[5].c_str()] = row.half_width;
-        curve.append(r);
-    }
+    if (outcome.fitted)
+        rows = bd::curve_rows(bd::level_curve(outcome.lattice, outcome.field, settings.level),
+                              axes, settings.level);
+    bd::BoundaryReport report = bd::study_report(outcome, settings, evaluator.records(), rows, {call.y_key, call.x_key});
+    const std::string results_name = bd::results_file_name(text_of(call.map_type), study::local_time_now());
+    report.results_file = results_name;
+    report.results_saved = save_study_results(self, results, results_name, study_settings);
+    const std::vector<std::string> curve_columns = bd::curve_columns(call.y_key, call.x_key);
+    const py::list curve = curve_table(rows, curve_columns);
     report.curve_file = bd::curve_file_name(results_name);
     try {
         boundary_io().attr("write_table_csv")(curve, py::cast(curve_columns), report.curve_file);
@@ -550,36 +301,15 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
         report.curve_saved = false;
     }
 
-    report.runs = outcome.observations.size();
-    report.budget = settings.budget;
-    report.rounds = outcome.rounds;
-    report.start_runs = outcome.observations.empty() ? 0 : [&] {
-        std::size_t n = 0;
-        for (const auto& o : outcome.observations) n += o.run.round == 0;
-        return n;
-    }();
-    report.batch_size = settings.batch_size;
-    report.stop = bd::stop_reason_text(outcome, settings);
-    report.fitted = outcome.fitted;
-    report.band = outcome.band;
-    for (const auto& row : rows) report.pieces = std::max(report.pieces, row.segment + 1);
-    report.curve_points = rows.size();
-    report.axis_keys = {y_key, x_key};
-    report.length_scales = outcome.field.length_scales;
-    report.noise_sd = outcome.field.noise_sd;
-
-    py::setattr(self, "last_generated_filename", py::str(results_name));
     py::setattr(self, "last_boundary_filename", py::str(report.curve_file));
-    py::setattr(self, "results", results);
-    py::setattr(self, "results_saved", py::bool_(report.results_saved));
     py::dict state = outcome_dict(outcome, settings, surrogate.kernel());
     state["threshold"] = threshold;
-    state["columns"] = py::make_tuple(py::str(y_key + "_parameter"), py::str(x_key + "_parameter"));
-    state["ranges"] = py::make_tuple(py::make_tuple(evaluator.axes[0].lower, evaluator.axes[0].upper),
-                                     py::make_tuple(evaluator.axes[1].lower, evaluator.axes[1].upper));
+    state["columns"] = py::make_tuple(py::str(call.y_key + "_parameter"), py::str(call.x_key + "_parameter"));
+    state["ranges"] = py::make_tuple(py::make_tuple(axes[0].lower, axes[0].upper),
+                                     py::make_tuple(axes[1].lower, axes[1].upper));
     state["boundary"] = curve;
     state["boundary_columns"] = py::cast(curve_columns);
-    state["reused"] = py::int_(evaluator.reused);
+    state["reused"] = py::int_(evaluator.reused());
     py::setattr(self, "boundary_state", state);
     print_lines(bd::completion_lines(report));
     return results;

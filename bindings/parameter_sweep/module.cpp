@@ -25,7 +25,8 @@ void bind_imports(py::module_& m) {
     m.attr("os") = py::module_::import("os");
     m.attr("MovingSectionalModel") = from("velmora.core.growth_simulator", "MovingSectionalModel");
     m.attr("phase_boundary_learner") = py::module_::import("velmora.ml.phase_boundary_learner");
-    for (const char* name : {"_results_file", "_study_execution", "_run_files", "_results_report", "_contour_map"})
+    for (const char* name : {"_results_file", "_study_execution", "_run_files", "_results_report", "_contour_map",
+                             "_map_analysis", "_study_settings_doc"})
         m.attr(name) = py::module_::import(("velmora.core." + std::string(name)).c_str());
 
     for (const char* required : {"velmora.ml.fit_weights", "velmora.ml.logistic_loss", "velmora.ml.scale_inputs",

@@ -177,19 +177,88 @@ py::dict run_point(py::dict point, py::dict velmora_kwargs) {
     return record;
 }
 
-py::object check_time_limit(py::object run_timeout, py::object max_workers, py::object executor) {
+py::object check_run_options(py::object max_workers, py::object executor, py::object run_timeout) {
+    if (!max_workers.is_none() && !executor.is_none())
+        throw py::value_error("give either max_workers or executor, not both");
+    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
     if (run_timeout.is_none()) return max_workers;
     study::check_run_timeout(real_number(run_timeout, "run_timeout"));
     if (!executor.is_none()) study_execution().attr("check_timeout_support")(executor);
     return max_workers.is_none() && executor.is_none() ? py::object(py::int_(1)) : max_workers;
 }
 
-py::dict time_limited_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
-                             py::object y_value, py::object x_value, py::object constant_keys,
-                             py::object constant_values, py::object run_timeout) {
-    py::dict record = new_run_record(columns, simulation_id, map_type, y_value, x_value, constant_keys, constant_values);
-    record["error_message"] = study::time_limit_message(real_number(run_timeout, "run_timeout"));
-    return record;
+ProgressBar::ProgressBar(bool on, std::size_t total, std::size_t initial)
+    : bar_(study_execution().attr("Progress")(on, total, initial)) {}
+void ProgressBar::show(const std::string& line) const { bar_.attr("show")(line); }
+void ProgressBar::advance() const { bar_.attr("advance")(); }
+void ProgressBar::close() const { bar_.attr("close")(); }
+
+StudyCall study_call(py::object self, py::object config) {
+    StudyCall call;
+    call.self = self;
+    call.config = config;
+    call.map_type = self.attr("map_requested");
+    call.constant_keys = config.attr("constant_parameters");
+    call.constant_values = config.attr("constant_values");
+    for (py::handle key : call.constant_keys) call.constant_names.push_back(text_of(key));
+    call.y_key = text_of(config.attr("Y_parameter"));
+    call.x_key = text_of(config.attr("X_parameter"));
+    call.columns = study::record_columns(call.y_key, call.x_key, call.constant_names);
+    return call;
+}
+
+void run_study_points(const StudyCall& study, const std::vector<PointToRun>& points, py::object executor,
+                      bool shutdown, py::object run_timeout, const std::function<void(const std::string&)>& show,
+                      const std::function<void(std::size_t, py::dict)>& finished) {
+    const auto new_record = [&](const PointToRun& point) {
+        return new_run_record(study.columns, py::int_(point.id), study.map_type, point.y_value, point.x_value,
+                              study.constant_keys, study.constant_values);
+    };
+    if (executor.is_none()) {
+        for (const PointToRun& point : points) {
+            show(point.line);
+            py::dict record = new_record(point);
+            run_into_record(record, [&]() {
+                return study.self.attr("create_model_with_parameters")(study.config, point.y_value, point.x_value);
+            });
+            finished(point.slot, record);
+        }
+        return;
+    }
+    // Each job: (position in points, (point description, copy of the keyword bundle)).
+    const py::list columns = py::cast(study.columns);
+    py::list jobs;
+    for (std::size_t j = 0; j < points.size(); ++j) {
+        py::dict description;
+        description["simulation_id"] = py::int_(points[j].id);
+        description["map_type"] = study.map_type;
+        description["columns"] = columns;
+        description["Y_parameter"] = study.y_key;
+        description["X_parameter"] = study.x_key;
+        description["y_value"] = points[j].y_value;
+        description["x_value"] = points[j].x_value;
+        description["constant_parameters"] = study.constant_keys;
+        description["constant_values"] = study.constant_values;
+        jobs.append(py::make_tuple(j, py::make_tuple(description, py::dict(study.self.attr("Velmora_kwargs")))));
+    }
+    py::object outcomes = study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs,
+                                                                    shutdown, run_timeout);
+    for (py::handle item : outcomes) {
+        const PointToRun& point = points.at(static_cast<std::size_t>(index_number(item[py::int_(0)])));
+        show(point.line);
+        if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
+            py::dict record = new_record(point);
+            record["error_message"] = study::time_limit_message(real_number(run_timeout, "run_timeout"));
+            show("    Failed: " + text_of(record["error_message"]));
+            finished(point.slot, record);
+            continue;
+        }
+        py::tuple outcome = item[py::int_(1)];
+        std::string printed = text_of(outcome[1]);
+        if (!printed.empty() && printed.back() == '\n') printed.pop_back();
+        if (!printed.empty()) show(printed);
+        finished(point.slot, outcome[0]);
+    }
 }
 
 void register_study_points(py::module_& m) {

@@ -19,6 +19,8 @@
 #include "parameter_sweep/study_points.hpp"
 #include "parameter_sweep/study_settings.hpp"
 #include "study/checkpoint.hpp"
+#include "study/grid_study.hpp"
+#include "study/study_checkpoint.hpp"
 #include "study/resume_plan.hpp"
 #include "study/run_record.hpp"
 #include "study/study_settings.hpp"
@@ -47,208 +49,77 @@ bool save_results(py::object, py::object results, py::object filename) {
     }
 }
 
-// Everything the runner knows about one grid point.
-struct PlannedPoint {
-    std::size_t simulation_id = 0;
-    py::object y_value, x_value;
-    std::string line;  // "Simulation i/N: ..."
-};
-
-struct RecordedRuns {
-    std::vector<study::FlatRecord> records;
-    std::vector<study::RecordPlace> places;
-    std::optional<study::JsonValue> settings;  // none in files written before studies kept them
-    std::string settings_place;                 // "<checkpoint>, line 1" or the settings file
-};
-
-// The records of a resume source: a checkpoint (lines of JSON objects, a torn
-// last line dropped) or a results file written by a study (read by pandas, as
-// it was written).
-RecordedRuns load_recorded(const py::object& source) {
-    const std::string name = text_of(source);
-    const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
-    RecordedRuns runs;
-    study::RecordedFileKind kind;
-    try {
-        kind = study::recorded_file_kind(text);
-    } catch (const ValueError& e) {
-        throw ValueError(name + ", " + e.what());
-    }
-    if (kind == study::RecordedFileKind::checkpoint) {
-        study::CheckpointContents contents;
-        try {
-            contents = study::read_checkpoint_text(text);
-        } catch (const ValueError& e) {
-            throw ValueError(name + ", " + e.what());
-        }
-        runs.settings = std::move(contents.settings);
-        runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
-        runs.records = std::move(contents.records);
-        for (const std::size_t line : contents.line_numbers) runs.places.push_back({name, "line " + std::to_string(line)});
-        return runs;
-    }
-    runs.settings = settings_beside(name);
-    runs.settings_place = study::settings_file_name(name);
-    std::size_t row = 0;
-    for (py::handle record : results_file().attr("read_results_csv")(source)) {
-        runs.records.push_back(flat_record_of(record));
-        runs.places.push_back({name, "row " + std::to_string(++row)});
-    }
-    return runs;
-}
-
-void check_run_options(py::object max_workers, py::object executor) {
-    if (!max_workers.is_none() && !executor.is_none())
-        throw py::value_error("give either max_workers or executor, not both");
-    if (!max_workers.is_none() && index_number(max_workers) < 1) throw py::value_error("max_workers must be at least 1");
-}
-
 py::list run_parametric_study(py::object self, py::object max_workers, py::object executor, py::object resume,
                               bool progress, py::object run_timeout) {
-    check_run_options(max_workers, executor);
-    max_workers = check_time_limit(run_timeout, max_workers, executor);
+    max_workers = check_run_options(max_workers, executor, run_timeout);
     velmora::print_line("Starting Automated Parametric Study...");
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
 
     py::object y_range = config.attr("Y_parameter_range"), x_range = config.attr("X_parameter_range");
     const std::size_t total_sims = py::len(y_range) * py::len(x_range);
-    const std::string y_key = text_of(config.attr("Y_parameter")), x_key = text_of(config.attr("X_parameter"));
+    const StudyCall call = study_call(self, config);
+    const std::string &y_key = call.y_key, &x_key = call.x_key;
+    const std::string map_text = text_of(call.map_type);
     py::object definitions = config.attr("parameter_definitions");
     const std::string y_unit = text_of(definitions[py::str(y_key)]["unit"]);
     const std::string x_unit = text_of(definitions[py::str(x_key)]["unit"]);
-    py::object constant_keys = config.attr("constant_parameters");
-    py::object constant_values = config.attr("constant_values");
-    std::vector<std::string> constant_names;
-    for (py::handle key : constant_keys) constant_names.push_back(text_of(key));
-    const std::vector<std::string> columns = study::record_columns(y_key, x_key, constant_names);
-    py::object map_type = self.attr("map_requested");
-    const std::string map_text = text_of(map_type);
     const study::JsonValue settings = study_settings_of(self, config, "parametric");
 
-    std::vector<PlannedPoint> points;
-    std::vector<study::GridPoint> grid;
-    for (py::handle y_value : y_range) {
-        for (py::handle x_value : x_range) {
-            PlannedPoint point;
-            point.simulation_id = points.size() + 1;
-            point.y_value = py::reinterpret_borrow<py::object>(y_value);
-            point.x_value = py::reinterpret_borrow<py::object>(x_value);
-            const double y = real_number(y_value, "Y value"), x = real_number(x_value, "X value");
-            point.line = study::simulation_line(point.simulation_id, total_sims,
-                                                study::point_description(y_key, y, y_unit),
-                                                study::point_description(x_key, x, x_unit));
-            grid.push_back({static_cast<long long>(point.simulation_id), y, x});
-            points.push_back(std::move(point));
-        }
+    // The grid's host values (numpy numbers) go into the records; the core plans with their numbers.
+    std::vector<py::object> y_hosts, x_hosts;
+    std::vector<double> y_values, x_values;
+    for (py::handle y : y_range) {
+        y_hosts.push_back(py::reinterpret_borrow<py::object>(y));
+        y_values.push_back(real_number(y, "Y value"));
     }
+    for (py::handle x : x_range) {
+        x_hosts.push_back(py::reinterpret_borrow<py::object>(x));
+        x_values.push_back(real_number(x, "X value"));
+    }
+    const std::vector<study::StudyRun> runs = study::grid_runs(y_key, y_unit, y_values, x_key, x_unit, x_values);
 
     // Records known before this call (resume), one slot per grid point.
-    std::vector<py::object> slots(points.size());
+    std::vector<py::object> slots(runs.size());
     std::vector<study::FlatRecord> recovered;
     if (!resume.is_none()) {
         const RecordedRuns recorded = load_recorded(resume);
         check_same_study(recorded.settings, settings, recorded.settings_place);
-        const auto matched = study::match_recorded_points(grid, columns, map_text, recorded.records, recorded.places);
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            if (!matched[k]) continue;
-            slots[k] = record_of(recorded.records[*matched[k]]);
-            recovered.push_back(recorded.records[*matched[k]]);
+        const auto held = study::recorded_runs(runs, call.columns, map_text, recorded.records, recorded.places);
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (!held[k]) continue;
+            slots[k] = record_of(*held[k]);
+            recovered.push_back(*held[k]);
         }
         velmora::print_line(study::resume_line(recovered.size(), total_sims, text_of(resume)));
     }
 
-    const std::string checkpoint_name = study::checkpoint_file_name(map_text);
-    study::CheckpointWriter checkpoint;
+    study::StudyCheckpoint checkpoint(study::checkpoint_file_name(map_text));
     // A plain call prints exactly what a study always printed; the checkpoint's
     // name is announced only with the options that come with it.
     const bool plain_call = max_workers.is_none() && executor.is_none() && resume.is_none();
-    if (checkpoint.start(checkpoint_name, recovered, &settings)) {
-        if (!plain_call) velmora::print_line("Checkpoint file: " + checkpoint_name);
-    } else
-        velmora::print_line("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
+    if (!checkpoint.start(recovered, settings) || !plain_call) velmora::print_line(checkpoint.start_line());
 
-    py::object bar = study_execution().attr("Progress")(progress, total_sims, recovered.size());
-    const auto show = [&](const std::string& line) { bar.attr("show")(line); };
-    const auto finish_point = [&](std::size_t k, py::object record) {
+    const ProgressBar bar(progress, total_sims, recovered.size());
+    const auto show = [&](const std::string& line) { bar.show(line); };
+    std::vector<PointToRun> to_run;
+    for (std::size_t k = 0; k < runs.size(); ++k)
+        if (!slots[k])
+            to_run.push_back({k, runs[k].id, y_hosts[k / x_hosts.size()], x_hosts[k % x_hosts.size()], runs[k].line});
+    const bool own_pool = executor.is_none() && !max_workers.is_none();
+    if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
+    run_study_points(call, to_run, executor, own_pool, run_timeout, show, [&](std::size_t k, py::dict record) {
         slots[k] = record;
-        if (checkpoint.is_open() && !checkpoint.append(flat_record_of(record)))
-            show("Checkpoint file not written (" + checkpoint_name + "): " + checkpoint.error());
-        bar.attr("advance")();
-    };
-
-    if (max_workers.is_none() && executor.is_none()) {
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            if (slots[k]) continue;
-            const PlannedPoint& point = points[k];
-            show(point.line);
-            py::dict record = new_run_record(columns, py::int_(point.simulation_id), map_type, point.y_value,
-                                             point.x_value, constant_keys, constant_values);
-            run_into_record(record, [&]() {
-                return self.attr("create_model_with_parameters")(config, point.y_value, point.x_value);
-            });
-            finish_point(k, record);
-        }
-    } else {
-        // Each job: (grid position, (point description, copy of the keyword bundle)).
-        py::list columns_list;
-        for (const auto& column : columns) columns_list.append(py::str(column));
-        py::list jobs;
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            if (slots[k]) continue;
-            py::dict description;
-            description["simulation_id"] = py::int_(points[k].simulation_id);
-            description["map_type"] = map_type;
-            description["columns"] = columns_list;
-            description["Y_parameter"] = py::str(y_key);
-            description["X_parameter"] = py::str(x_key);
-            description["y_value"] = points[k].y_value;
-            description["x_value"] = points[k].x_value;
-            description["constant_parameters"] = constant_keys;
-            description["constant_values"] = constant_values;
-            jobs.append(py::make_tuple(k, py::make_tuple(description, py::dict(self.attr("Velmora_kwargs")))));
-        }
-        const bool own_pool = executor.is_none();
-        if (own_pool) executor = study_execution().attr("process_pool")(max_workers);
-        py::object outcomes =
-            study_execution().attr("run_on_executor")(executor, module_global("_run_study_point"), jobs, own_pool,
-                                                      run_timeout);
-        for (py::handle item : outcomes) {
-            const auto k = static_cast<std::size_t>(index_number(item[py::int_(0)]));
-            if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
-                py::dict record = time_limited_record(columns, py::int_(points[k].simulation_id), map_type,
-                                                      points[k].y_value, points[k].x_value, constant_keys,
-                                                      constant_values, run_timeout);
-                show(points[k].line);
-                show("    Failed: " + text_of(record["error_message"]));
-                finish_point(k, record);
-                continue;
-            }
-            py::tuple outcome = item[py::int_(1)];
-            std::string printed = text_of(outcome[1]);
-            if (!printed.empty() && printed.back() == '\n') printed.pop_back();
-            show(points[k].line);
-            if (!printed.empty()) show(printed);
-            finish_point(k, outcome[0]);
-        }
-    }
-    bar.attr("close")();
+        if (const std::string failed = checkpoint.append(flat_record_of(record)); !failed.empty()) show(failed);
+        bar.advance();
+    });
+    bar.close();
     checkpoint.close();
 
     py::list results;
     for (const auto& record : slots) results.append(record);
     const std::string final_filename = study::results_file_name(map_text, study::local_time_now());
-    bool saved = py::bool_(self.attr("save_results")(results, final_filename));
-    // The settings beside the results, so that a resume from the file can
-    // tell whether it belongs to the study resumed.
-    if (saved && !write_settings_beside(final_filename, settings)) {
-        velmora::print_line("Error saving results: settings file " + study::settings_file_name(final_filename) +
-                            " not written");
-        saved = false;
-    }
-    py::setattr(self, "last_generated_filename", py::str(final_filename));
-    py::setattr(self, "results", results);
-    py::setattr(self, "results_saved", py::bool_(saved));
+    const bool saved = save_study_results(self, results, final_filename, settings);
 
     std::size_t successful_sims = 0;
     for (py::handle record : results)

@@ -20,29 +20,6 @@ void init_visualizer(py::object self, py::kwargs ml_kwargs) {
     py::setattr(self, "plotter", study_class("ContourPlotter")());
 }
 
-void run_analysis(py::object self, py::object filename, py::object save_path) {
-    py::object loader = self.attr("data_loader");
-    py::object df = loader.attr("load_data")(filename);
-    py::sequence ranges = loader.attr("get_data_ranges")();
-    py::object x = ranges[0], y = ranges[1], z = ranges[2];
-
-    py::setattr(self, "data_processor", study_class("DataProcessor")(df));
-    py::object processor = self.attr("data_processor");
-    processor.attr("filter_data")();
-    py::sequence ml_data = processor.attr("prepare_ml_data")();
-    py::object x_filtered = ml_data[0];
-
-    py::object classifier = self.attr("ml_classifier");
-    classifier.attr("train_classifier")(ml_data[2], ml_data[3]);
-    py::object plotter = self.attr("plotter");
-    py::sequence grid = plotter.attr("create_interpolation_grid")(x, y, z);
-    py::object P_extended = classifier.attr("extend_prediction")(grid[0], grid[1]);
-    plotter.attr("create_contour_plot")(grid[0], grid[1], grid[2], P_extended, self.attr("vmax"));
-    plotter.attr("customize_plot")();
-    self.attr("display_results")(df, x, y, z, x_filtered);
-    contour_map().attr("save_and_show")(save_path);
-}
-
 // The count of the "Enclosed region" line is the number of runs below the
 // wall-number threshold (the rows filter_data kept), as the line says; without
 // a filtered frame it falls back to the entries of x_filtered.
@@ -82,7 +59,14 @@ void register_visualizer(py::module_& m, py::object wrapper_cls) {
                                       "Main class that orchestrates the entire visualization process");
     add_init(cls, "InternalParametricStudyVisualizer", &init_visualizer,
              "A loader, a classifier configured by the keywords, a plotter; vmax = 1e-5.");
-    add_method(cls, "run_analysis", &run_analysis, py::arg("filename"), py::arg("save_path") = py::none(),
+    // The pipeline of the visualiser's parts is Python's (_map_analysis): each
+    // step is one call of a part (pandas, the classifier, pyplot).
+    add_method(
+        cls, "run_analysis",
+        [](py::object self, py::object filename, py::object save_path) {
+            module_global("_map_analysis").attr("run_analysis")(self, filename, save_path);
+        },
+        py::arg("filename"), py::arg("save_path") = py::none(),
                "Load, label, train, interpolate, plot, print the summary; the figure is also written to "
                "save_path when given (format from its extension), then shown where a display exists.");
     add_method(cls, "display_results", &display_results, py::arg("df"), py::arg("x"), py::arg("y"), py::arg("z"),

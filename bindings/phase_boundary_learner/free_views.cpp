@@ -46,8 +46,8 @@ void register_views(py::module_& m) {
     views.def(
         "decision_values",
         [](py::handle X, py::handle w, py::handle b) {
-            const DoubleArray Xa = doubles(X), wa = doubles(w);
-            const ml::MatrixView Xv = matrix_view(Xa);
+            const DoubleArray Xa = float_array(X, "X"), wa = float_array(w, "w");
+            const ml::MatrixView Xv = matrix_view(Xa, "X");
             const auto wv = vector_view(wa, "w");
             ml::check_problem(Xv, Xv.rows, wv.size());
             std::vector<double> z(Xv.rows);

@@ -66,11 +66,11 @@ py::tuple compute_gradient(py::object self, py::handle X, py::handle y, py::hand
 
 py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle /*y_train*/, py::handle w,
                                 py::handle b, py::handle mean_vals, py::handle scale_vals) {
-    const DoubleArray Xa = doubles(X_train);
-    const ml::GridAxes axes = ml::grid_axes(matrix_view(Xa));
+    const DoubleArray Xa = float_array(X_train, "X_train");
+    const ml::GridAxes axes = ml::grid_axes(matrix_view(Xa, "X_train"));
     const py::object physical = self.attr("descale_inputs")(to_numpy(ml::grid_nodes(axes)), mean_vals, scale_vals);
     const long n_order = static_cast<long>(integer_number(self.attr("n_order"), "n_order"));
-    const DoubleArray wa = doubles(w);
+    const DoubleArray wa = float_array(w, "w");
     const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), real_number(b, "b"), n_order);
     const auto shape = py::make_tuple(axes.v.size(), axes.u.size());
     const py::slice all{py::none(), py::none(), py::none()};

@@ -9,7 +9,7 @@ PYBIND11_MODULE(scale_inputs, m) {
     namespace py = pybind11;
     using namespace velmora::bind::ml_ops;
     velmora::bind::setup_module(m);
-    m.attr("np") = py::module_::import("numpy");
+    velmora::bind::bind_imports(m, {{"np", "numpy"}});
 
     m.def(
         "scale_inputs",

@@ -26,7 +26,12 @@ struct SurrogateField {
     std::vector<double> sd;             // of the smooth underlying function (noise excluded)
     std::vector<double> length_scales;  // fitted correlation lengths, scaled units, one per axis
     double noise_sd = 0.0;              // fitted scatter of single runs about the smooth function
+    double rough_sd = 0.0;              // amplitude of the part the runs do not resolve (jumps), log units
 };
+
+// A rough part of this size (in log(wall number), 2 %) means the field varies
+// faster than the runs resolve, e.g. a jump: the summary says so.
+inline constexpr double kRoughWarning = 0.02;
 
 double straddle_score(double mean, double sd, double level);
 

@@ -156,3 +156,10 @@ def run_study_point(point, Velmora_kwargs):
     with contextlib.redirect_stdout(printed):
         record = parameter_sweep._run_point(point, Velmora_kwargs)
     return record, printed.getvalue()
+
+
+def quietly(make, *arguments):
+    """make(*arguments) with what it prints discarded (a boundary study's
+    configuration prints the lines of a uniform grid, which it does not run)."""
+    with contextlib.redirect_stdout(io.StringIO()):
+        return make(*arguments)
