@@ -47,10 +47,11 @@ public:
     // Features, labels and lambda_ as floats, all finite (false when any is not a float array).
     bool finite_problem() const override {
         for (const py::object* data : {&X_, &y_, &lambda_}) {
-            const auto values = try_doubles(*data);
+            if (data->is_none()) return false;
+            const auto values = DoubleArray::ensure(*data);  // empty (and no error set) when not convertible
             if (!values) return false;
-            for (py::ssize_t k = 0; k < values->size(); ++k)
-                if (!std::isfinite(values->data()[k])) return false;
+            for (py::ssize_t k = 0; k < values.size(); ++k)
+                if (!std::isfinite(values.data()[k])) return false;
         }
         return true;
     }
