@@ -90,8 +90,11 @@ def _collapsed_state(case):
         if not _changed(case, name) or "y" not in _BASE:
             continue
         base = _BASE["y"]
+        value = _value(case, name)
+        if np.iscomplexobj(value):
+            continue  # a complex state is refused by type, never collapsed
         try:
-            arr = np.asarray(_value(case, name), dtype=float).reshape(-1)
+            arr = np.asarray(value, dtype=float).reshape(-1)
         except (TypeError, ValueError):
             continue
         if arr.size != base.size:

@@ -189,7 +189,8 @@ def _array_variant(rng, base, name):
     if choice == 8:
         return Hostile(np.zeros_like(a), f"np.zeros_like({name})")
     if choice == 9:
-        return Hostile(a * 1e300, f"{name}*1e300")
+        with np.errstate(over="ignore"):  # the overflow to inf is the hostile value itself
+            return Hostile(a * 1e300, f"{name}*1e300")
     if choice == 10:
         return Hostile(np.full_like(a, 1e300), f"np.full_like({name}, 1e300)")
     if choice == 11:
