@@ -68,7 +68,7 @@ public:
         field.sd = real_vector(fitted["sd"], "surrogate sd");
         field.length_scales = real_vector(fitted["length_scales"], "length scales");
         field.noise_sd = real_number(fitted["noise_sd"], "noise sd");
-        if (fitted.contains("rough_sd")) field.rough_sd = real_number(fitted["rough_sd"], "rough sd");
+        if (fitted.contains("unresolved")) field.unresolved = fitted["unresolved"].cast<bool>();
         kernel_ = text_of(fitted["kernel"]);
         return field;
     }
@@ -159,7 +159,7 @@ py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings
         result["sd"] = field_array(outcome.field.sd, outcome.lattice);
         result["length_scales"] = to_numpy(outcome.field.length_scales);
         result["noise_sd"] = outcome.field.noise_sd;
-        result["rough_sd"] = outcome.field.rough_sd;
+        result["unresolved"] = outcome.field.unresolved;
         result["kernel"] = py::str(kernel);
     }
     py::list curve;
