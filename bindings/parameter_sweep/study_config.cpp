@@ -51,7 +51,7 @@ void build_config(py::object self, py::object wrapper) {
 void parse_mapping(py::object self) {
     py::object request = self.attr("map_requested");
     if (!py::isinstance<py::str>(request))
-        throw AttributeError("'" + text_of(py::type::handle_of(request).attr("__name__")) +
+        throw MissingAttribute("'" + text_of(py::type::handle_of(request).attr("__name__")) +
                              "' object has no attribute 'split'");
     py::object definitions = self.attr("parameter_definitions");
     std::vector<std::string> available;

@@ -16,7 +16,7 @@ void check_same_study(const std::optional<study::JsonValue>& recorded, const stu
     if (!recorded) return;
     const std::string difference = study::settings_difference(*recorded, current);
     if (!difference.empty())
-        throw ValueError(place + ": written by a study with other settings: " + difference);
+        throw InvalidValue(place + ": written by a study with other settings: " + difference);
 }
 
 std::optional<study::JsonValue> settings_beside(const std::string& results_name) {
@@ -25,8 +25,8 @@ std::optional<study::JsonValue> settings_beside(const std::string& results_name)
     if (bytes.is_none()) return std::nullopt;
     try {
         return study::parse_json_document(bytes.cast<std::string>());
-    } catch (const ValueError& e) {
-        throw ValueError(name + ", " + e.what());
+    } catch (const InvalidValue& e) {
+        throw InvalidValue(name + ", " + e.what());
     }
 }
 
@@ -62,15 +62,15 @@ RecordedRuns load_recorded(const py::object& source) {
     study::RecordedFileKind kind;
     try {
         kind = study::recorded_file_kind(text);
-    } catch (const ValueError& e) {
-        throw ValueError(name + ", " + e.what());
+    } catch (const InvalidValue& e) {
+        throw InvalidValue(name + ", " + e.what());
     }
     if (kind == study::RecordedFileKind::checkpoint) {
         study::CheckpointContents contents;
         try {
             contents = study::read_checkpoint_text(text);
-        } catch (const ValueError& e) {
-            throw ValueError(name + ", " + e.what());
+        } catch (const InvalidValue& e) {
+            throw InvalidValue(name + ", " + e.what());
         }
         runs.settings = std::move(contents.settings);
         runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);

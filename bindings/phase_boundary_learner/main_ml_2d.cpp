@@ -82,15 +82,15 @@ py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle 
 // the compiled ones run in the core (fit_weights recognises the instance's own
 // cost and gradient and then runs the whole descent there).
 py::tuple train(py::object self, py::object X_raw, py::object y_train) {
-    const py::tuple scaled = self.attr("scale_inputs")(X_raw);
+    const auto field = [&](const char* name) { return py::getattr(self, name); };  // self.<name>
+    const py::tuple scaled = field("scale_inputs")(X_raw);
     if (scaled.size() != 3) throw InvalidValue("scale_inputs must return (X_normalized, mean_vals, scale_vals)");
     py::setattr(self, "mean_vals", scaled[1]);
     py::setattr(self, "scale_vals", scaled[2]);
     const py::slice all{py::none(), py::none(), py::none()};
     const py::object Xn = scaled[0];
-    py::setattr(self, "X_train", self.attr("map_feature1")(Xn[py::make_tuple(all, 0)], Xn[py::make_tuple(all, 1)]));
+    py::setattr(self, "X_train", field("map_feature1")(Xn[py::make_tuple(all, 0)], Xn[py::make_tuple(all, 1)]));
     py::setattr(self, "y_train", y_train);
-    const auto field = [&](const char* name) { return py::getattr(self, name); };
     const py::object n_features = field("X_train").attr("shape")[py::int_(1)];
     const py::object w0 = py::module_::import("numpy").attr("random").attr("rand")(n_features) - py::float_(0.5);
     const py::tuple fit = field("fit_weights")(field("X_train"), field("y_train"), w0, py::int_(0),

@@ -21,17 +21,6 @@ struct WrongType : std::runtime_error { using std::runtime_error::runtime_error;
 struct NotSupported : std::runtime_error { using std::runtime_error::runtime_error; };      // an option not implemented
 struct UndefinedName : std::runtime_error { using std::runtime_error::runtime_error; };     // a quantity never defined
 
-// The former names, kept while the code of other branches moves over to the
-// names above; new code uses the names above.
-using ValueError = InvalidValue;
-using KeyError = MissingKey;
-using IndexError = OutOfRange;
-using ZeroDivisionError = DivisionByZero;
-using AttributeError = MissingAttribute;
-using TypeError = WrongType;
-using NotImplementedError = NotSupported;
-using NameError = UndefinedName;
-
 // Text of the ValueError for an option value outside its set, for example
 // "Invalid distribution_type: 'gamma'. Must be 'lognormal' or 'normal'.".
 inline std::string invalid_option_text(std::string_view what, std::string_view value,

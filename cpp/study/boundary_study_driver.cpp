@@ -38,23 +38,23 @@ std::optional<double> value_of_record(const FlatRecord& record) {
 }  // namespace
 
 SearchSettings search_settings(const SearchOptions& options) {
-    if (options.dimension < 1) throw ValueError("dimension must be at least 1");
+    if (options.dimension < 1) throw InvalidValue("dimension must be at least 1");
     SearchSettings s;
     s.dimension = static_cast<std::size_t>(options.dimension);
-    if (options.budget < 1) throw ValueError("budget must be at least 1");
+    if (options.budget < 1) throw InvalidValue("budget must be at least 1");
     s.budget = static_cast<std::size_t>(options.budget);
-    if (options.batch_size < 1) throw ValueError("batch_size must be at least 1");
+    if (options.batch_size < 1) throw InvalidValue("batch_size must be at least 1");
     s.batch_size = static_cast<std::size_t>(options.batch_size);
     if (!(std::isfinite(options.threshold) && options.threshold > 1.0))
-        throw ValueError("threshold must be a finite wall number above 1");
+        throw InvalidValue("threshold must be a finite wall number above 1");
     s.level = std::log(options.threshold);
     s.tolerance = options.tolerance;
-    if (!(s.tolerance >= 0.0 && std::isfinite(s.tolerance))) throw ValueError("tolerance must be 0 or a positive number");
+    if (!(s.tolerance >= 0.0 && std::isfinite(s.tolerance))) throw InvalidValue("tolerance must be 0 or a positive number");
     s.seed = static_cast<std::uint64_t>(options.seed);
     if (options.start_runs) s.start_runs = *options.start_runs;
     if (options.resolution) {
         s.per_axis = *options.resolution;
-        if (s.per_axis < 3) throw ValueError("resolution must be at least 3");
+        if (s.per_axis < 3) throw InvalidValue("resolution must be at least 3");
     }
     return s;
 }
@@ -75,7 +75,7 @@ JsonValue with_search_settings(JsonValue study_settings, const SearchSettings& s
 void check_axes(const std::vector<StudyAxis>& axes) {
     for (const StudyAxis& axis : axes)
         if (!(std::isfinite(axis.lower) && std::isfinite(axis.upper) && axis.upper > axis.lower))
-            throw ValueError("the range of " + axis.key + " must be two finite numbers, the lower one first (got " +
+            throw InvalidValue("the range of " + axis.key + " must be two finite numbers, the lower one first (got " +
                              py_repr(axis.lower) + " to " + py_repr(axis.upper) + ")");
 }
 
@@ -106,9 +106,9 @@ RecordedStudyRuns index_recorded_runs(const std::vector<FlatRecord>& records, co
         const std::string place = places[r].source + ", " + places[r].where;
         bool same_columns = record.size() == columns.size();
         for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
-        if (!same_columns) throw ValueError(place + ": recorded run does not have the columns of this study");
+        if (!same_columns) throw InvalidValue(place + ": recorded run does not have the columns of this study");
         if (const std::string why = implausible_record(record, columns); !why.empty())
-            throw ValueError(place + ": recorded run is not a finished run's record: " + why);
+            throw InvalidValue(place + ": recorded run is not a finished run's record: " + why);
         const long long id = std::get<long long>(record[0].second);
         runs.by_id[id] = record;  // a later record of the same run replaces an earlier one
         runs.place[id] = place;
@@ -152,7 +152,7 @@ std::vector<std::optional<double>> StudyRunsEvaluator::evaluate(const std::vecto
         const auto* map = std::get_if<std::string>(&flat[1].second);
         if (!map || *map != plan_.map_requested || cell_number(flat[2].second) != run.y ||
             cell_number(flat[3].second) != run.x)
-            throw ValueError(recorded_.place[run.id] + ": recorded run (simulation_id " + std::to_string(run.id) +
+            throw InvalidValue(recorded_.place[run.id] + ": recorded run (simulation_id " + std::to_string(run.id) +
                              ") was made by a different study: its map or parameter values differ from this "
                              "study's plan (other settings, budget, batch size or seed)");
         batch[k] = flat;
@@ -165,7 +165,7 @@ std::vector<std::optional<double>> StudyRunsEvaluator::evaluate(const std::vecto
         // batch means the plan being replayed is not the one recorded.
         if (!recorded_.by_id.empty() && recorded_.by_id.rbegin()->first > runs.back().id) {
             const long long last = recorded_.by_id.rbegin()->first;
-            throw ValueError(recorded_.place[last] + ": recorded run (simulation_id " + std::to_string(last) +
+            throw InvalidValue(recorded_.place[last] + ": recorded run (simulation_id " + std::to_string(last) +
                              ") was made by a different study: this study's plan has other runs before it");
         }
         hooks_.run(to_run, [&](std::size_t j, const FlatRecord& record) {
