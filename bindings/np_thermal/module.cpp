@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "common/module_setup.hpp"
 #include "common/python_arguments.hpp"
@@ -30,7 +31,9 @@ py::array_t<double> particle_temp(const py::args& args, const py::kwargs& kwargs
     const auto bound = velmora::bind::bind_required_arguments(kName, kParams, args, kwargs);
     // The argument of a parameter, and the name its messages show.
     const auto arg = [&](const std::string& name) -> const py::object& {
-        return bound[static_cast<std::size_t>(std::find(kParams.begin(), kParams.end(), name) - kParams.begin())];
+        const auto it = std::find(kParams.begin(), kParams.end(), name);
+        if (it == kParams.end()) throw std::logic_error("particle_temp has no parameter " + name);
+        return bound[static_cast<std::size_t>(it - kParams.begin())];
     };
     const auto shown = [](const std::string& name) { return velmora::bind::argument_name(kName, name); };
     const auto real = [&](const char* name) { return velmora::bind::real_number(arg(name), shown(name)); };
