@@ -1,13 +1,13 @@
 // The boundary study: Mapping_Wrapper.run_boundary_study and the general
 // boundary_search over a function of scaled parameters.
 //
-// The search itself (start design, rounds, selection, stopping, the curve) is
-// the core's (study/boundary_*). This file supplies its two outside parts:
-// the surrogate, a call of velmora.core._boundary_gp.fit_predict per round
-// (scikit-learn), and the runs, which are the study's own single-point runs
-// (create_model_with_parameters in this process, or the module task
-// _run_study_point on an executor), recorded, checkpointed and written as a
-// study's results file.
+// The search (start design, rounds, selection, stopping, the curve) and the
+// study around it (settings, header, the plan replayed against recorded runs,
+// the checkpoint, the report) are the core's (study/boundary_*). This file
+// converts, and supplies the outside parts: the surrogate, a call of
+// velmora.core._boundary_gp.fit_predict per round (scikit-learn), and each
+// round's runs, handed to run_study_points (study_points.cpp) as the
+// parametric study's runs are.
 #include <cmath>
 #include <exception>
 #include <map>
