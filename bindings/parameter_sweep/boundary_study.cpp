@@ -1,13 +1,13 @@
 // The boundary study: Mapping_Wrapper.run_boundary_study and the general
 // boundary_search over a function of scaled parameters.
 //
-// The search itself (start design, rounds, selection, stopping, the curve) is
-// the core's (study/boundary_*). This file supplies its two outside parts:
-// the surrogate, a call of velmora.core._boundary_gp.fit_predict per round
-// (scikit-learn), and the runs, which are the study's own single-point runs
-// (create_model_with_parameters in this process, or the module task
-// _run_study_point on an executor), recorded, checkpointed and written as a
-// study's results file.
+// The search (start design, rounds, selection, stopping, the curve) and the
+// study around it (settings, header, the plan replayed against recorded runs,
+// the checkpoint, the report) are the core's (study/boundary_*). This file
+// converts, and supplies the outside parts: the surrogate, a call of
+// velmora.core._boundary_gp.fit_predict per round (scikit-learn), and each
+// round's runs, handed to run_study_points (study_points.cpp) as the
+// parametric study's runs are.
 #include <cmath>
 #include <exception>
 #include <map>
@@ -68,7 +68,7 @@ public:
         field.sd = real_vector(fitted["sd"], "surrogate sd");
         field.length_scales = real_vector(fitted["length_scales"], "length scales");
         field.noise_sd = real_number(fitted["noise_sd"], "noise sd");
-        if (fitted.contains("rough_sd")) field.rough_sd = real_number(fitted["rough_sd"], "rough sd");
+        if (fitted.contains("unresolved")) field.unresolved = fitted["unresolved"].cast<bool>();
         kernel_ = text_of(fitted["kernel"]);
         return field;
     }
@@ -159,7 +159,7 @@ py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings
         result["sd"] = field_array(outcome.field.sd, outcome.lattice);
         result["length_scales"] = to_numpy(outcome.field.length_scales);
         result["noise_sd"] = outcome.field.noise_sd;
-        result["rough_sd"] = outcome.field.rough_sd;
+        result["unresolved"] = outcome.field.unresolved;
         result["kernel"] = py::str(kernel);
     }
     py::list curve;

@@ -1,7 +1,5 @@
 #include <pybind11/pybind11.h>
 
-#include <string>
-
 #include "common/module_setup.hpp"
 #include "parameter_sweep/study_binding.hpp"
 
@@ -16,18 +14,24 @@ namespace {
 // not load without them) but not bound, as are the few library modules a
 // study never calls.
 void bind_imports(py::module_& m) {
-    const auto from = [](const char* module, const char* name) { return py::module_::import(module).attr(name); };
-    m.attr("np") = py::module_::import("numpy");
-    m.attr("pd") = py::module_::import("pandas");
-    m.attr("plt") = py::module_::import("matplotlib.pyplot");
-    m.attr("griddata") = from("scipy.interpolate", "griddata");
-    m.attr("copy") = py::module_::import("copy");
-    m.attr("os") = py::module_::import("os");
-    m.attr("MovingSectionalModel") = from("velmora.core.growth_simulator", "MovingSectionalModel");
-    m.attr("phase_boundary_learner") = py::module_::import("velmora.ml.phase_boundary_learner");
-    for (const char* name : {"_results_file", "_study_execution", "_run_files", "_results_report", "_contour_map",
-                             "_map_analysis", "_study_settings_doc"})
-        m.attr(name) = py::module_::import(("velmora.core." + std::string(name)).c_str());
+    velmora::bind::bind_imports(
+        m, {{"np", "numpy"},
+            {"pd", "pandas"},
+            {"plt", "matplotlib.pyplot"},
+            {"griddata", "scipy.interpolate", "griddata"},
+            {"copy", "copy"},
+            {"os", "os"},
+            {"MovingSectionalModel", "velmora.core.growth_simulator", "MovingSectionalModel"},
+            {"phase_boundary_learner", "velmora.ml.phase_boundary_learner"},
+            {"_results_file", "velmora.core._results_file"},
+            {"_study_execution", "velmora.core._study_execution"},
+            // The worker task parallel studies hand to their executor: (record, printed text).
+            {"_run_study_point", "velmora.core._study_execution", "run_study_point"},
+            {"_run_files", "velmora.core._run_files"},
+            {"_results_report", "velmora.core._results_report"},
+            {"_contour_map", "velmora.core._contour_map"},
+            {"_map_analysis", "velmora.core._map_analysis"},
+            {"_study_settings_doc", "velmora.core._study_settings_doc"}});
 
     for (const char* required : {"velmora.ml.fit_weights", "velmora.ml.logistic_loss", "velmora.ml.scale_inputs",
                                  "velmora.ml.logistic_loss_reg", "velmora.ml.map_feature1",

@@ -13,6 +13,7 @@
 #include "parameter_sweep/study_points.hpp"
 #include "study/run_outcome.hpp"
 #include "study/run_record.hpp"
+#include "study/single_run_report.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -21,16 +22,10 @@ namespace {
 constexpr const char* kSummaryKeys[] = {"status", "error_message", "N_total", "dm_avg", "L_cnt_avg",
                                         "wall_number_avg"};
 
-// The temperature a run had: the profile that set it and its lowest and
-// highest value over the inlet and the end of every step (temp_vel evaluated
-// there once the run is over).
-struct TemperatureUse {
-    std::string profile;
-    std::optional<double> low, high;
-};
-
-TemperatureUse temperature_use(py::handle model, py::handle positions) {
-    TemperatureUse use;
+// The temperature a run had, with temp_vel evaluated at the inlet and the end
+// of every step once the run is over.
+study::TemperatureUse temperature_use(py::handle model, py::handle positions) {
+    study::TemperatureUse use;
     if (model.is_none()) return use;
     const bool fixed = !py::getattr(model, "wrapper_mapping_temp", py::none()).is_none();
     use.profile = fixed ? "fixed" : text_of(model.attr("paper_name_for_temperature_history"));
@@ -50,14 +45,6 @@ TemperatureUse temperature_use(py::handle model, py::handle positions) {
         if (!e.matches(PyExc_Exception)) throw;  // a profile without a temperature leaves it unknown
     }
     return use;
-}
-
-std::string temperature_line(const TemperatureUse& use) {
-    if (!use.low) return "  Temperature: unknown (no model)";
-    const std::string range =
-        *use.low == *use.high ? py_repr(*use.low) + " K" : py_repr(*use.low) + " to " + py_repr(*use.high) + " K";
-    if (use.profile == "fixed") return "  Temperature: fixed at " + range + " (wrapper_mapping_temp)";
-    return "  Temperature: profile " + use.profile + ", " + range;
 }
 
 py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::string name, py::object temperature) {
@@ -89,7 +76,7 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     const auto steps = written[0].cast<std::size_t>();
     py::object final_position = written[1];
     py::object positions = solution.is_none() ? py::object(py::none()) : py::object(py::sequence(solution)[0]);
-    const TemperatureUse temperatures = temperature_use(model, positions);
+    const study::TemperatureUse temperatures = temperature_use(model, positions);
 
     py::dict document;
     for (auto item : summary) document[item.first] = item.second;
@@ -106,24 +93,11 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
 
     const int status = py::int_(summary["status"]).cast<int>();
     const study::RunOutcome outcome = study::run_outcome(status, text_of(summary["error_message"]));
-    std::string ending = outcome == study::RunOutcome::Succeeded      ? "Simulation finished"
-                         : outcome == study::RunOutcome::SingleWalled ? "Simulation finished single-walled"
-                                                                      : "Simulation failed";
-    velmora::print_line(ending + " in " + fmt_fixed(seconds, 2) + " s, " + std::to_string(steps) + " steps" +
-                        (steps ? " to z = " + text_of(final_position) + " m" : std::string()));
-    velmora::print_line("  error_message: " + text_of(summary["error_message"]) +
-                        (outcome == study::RunOutcome::SingleWalled ? " (every section at wall number 1)" : ""));
-    // Each number with its unit and what it averages, as the run report draws it.
-    for (const auto& quantity : study::kSummaryQuantities) {
-        py::object value = summary[quantity.key];
-        const bool unit = !value.is_none() && std::string_view(quantity.unit) != "-";
-        velmora::print_line(std::string("  ") + quantity.key + ": " + text_of(value) +
-                            (unit ? std::string(" ") + quantity.unit : std::string()) + "  [" + quantity.meaning +
-                            "]");
-    }
-    velmora::print_line(temperature_line(temperatures));
-    velmora::print_line("  Histories: " + npz + ", " + csv);
-    velmora::print_line("  Summary: " + json);
+    study::SingleRunReport report{outcome, text_of(summary["error_message"]), seconds, steps, text_of(final_position),
+                                  {}, temperatures, npz, csv, json};
+    for (std::size_t k = 0; k < report.summaries.size(); ++k)
+        report.summaries[k] = optional_real_number(summary[study::kSummaryQuantities[k].key], "summary");
+    print_lines(study::single_run_lines(report));
     document["histories_npz"] = npz;
     document["histories_csv"] = csv;
     document["summary_json"] = json;

@@ -266,8 +266,6 @@ void register_study_points(py::module_& m) {
           "The record of one grid point of a study, described by a plain dict (see the runner): builds a "
           "MovingSectionalModel from Velmora_kwargs, applies the point's values and the constants, solves and "
           "summarises; an ordinary exception is recorded in the record, as the sequential study does.");
-    // The worker task parallel studies hand to their executor: (record, printed text).
-    m.attr("_run_study_point") = m.attr("_study_execution").attr("run_study_point");
 }
 
 }  // namespace velmora::bind::sweep

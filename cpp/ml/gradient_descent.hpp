@@ -1,5 +1,6 @@
-// Batch gradient descent on the logistic cost, with the progress report and
-// the history rules of the classifier:
+// Batch gradient descent over a cost and its gradient (the classifier's
+// logistic ones, or functions the caller supplies through DescentSteps), with
+// the progress report and the history rules of the classifier:
 //  - step i: (db, dw) = gradient at (w, b); w -= alpha dw; b -= alpha db;
 //  - while i < kCostHistoryLimit the cost after the step is recorded;
 //  - at i % ceil(num_iters / 10) == 0 and at the last step, w is kept in the

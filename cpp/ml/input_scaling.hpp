@@ -33,7 +33,7 @@ ColumnScaling fit_scaling(MatrixView X, ScalingMethod method);
 Matrix apply_scaling(MatrixView X, const ColumnScaling& scaling);
 
 // X * divisor + offset. Only the three real scalings can be inverted; the
-// others throw ValueError(kScalingMethodError). offset and divisor hold one
+// others throw InvalidValue(kScalingMethodError). offset and divisor hold one
 // entry per column of X or a single entry for all columns.
 Matrix descale(MatrixView X, std::span<const double> offset, std::span<const double> divisor, ScalingMethod method);
 

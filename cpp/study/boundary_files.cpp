@@ -77,12 +77,11 @@ std::vector<std::string> completion_lines(const BoundaryReport& r) {
             line += (k ? ", " : " ") + r.axis_keys[k] + " " + fmt_fixed(r.length_scales[k], 2);
         line += " of the span, run-to-run scatter " + fmt_fixed(r.noise_sd, 3) + " in log(wall number)";
         lines.push_back(line);
-        if (r.rough_sd >= kRoughWarning)
-            lines.push_back("  Warning: the wall number changes faster than the runs resolve (a jump?): unresolved part " +
-                            fmt_fixed(r.rough_sd, 3) +
-                            " in log(wall number); the band is widened between the runs there, and a boundary piece"
-                            " narrower than the runs' spacing may be missed: raise the budget or check with a coarse"
-                            " uniform study");
+        if (r.unresolved)
+            lines.push_back(
+                "  Warning: the wall number changes faster than the runs resolve (a jump?); the band reaches to the"
+                " nearest runs there, and a boundary piece narrower than the runs' spacing may be missed: raise the"
+                " budget or check with a coarse uniform study");
     }
     lines.push_back(r.results_saved ? "  Results saved to: " + r.results_file
                                     : "  Results NOT saved (the file could not be written): " + r.results_file);

@@ -61,7 +61,7 @@ struct BoundaryReport {
     std::vector<std::string> axis_keys;
     std::vector<double> length_scales;
     double noise_sd = 0.0;
-    double rough_sd = 0.0;
+    bool unresolved = false;
     std::string results_file, curve_file;
     bool results_saved = true, curve_saved = true;
 };

@@ -95,10 +95,16 @@ SearchOutcome run_boundary_search(const SearchSettings& settings, Evaluator& eva
             }
         }
         outcome.fitted = usable.size() >= 2;
+        // The runs go where the fit itself is unsure (`fitted`); what the
+        // study reports and stops on (`outcome.field`) is widened between the
+        // runs wherever the fit does not resolve the field.
+        SurrogateField fitted;
         if (outcome.fitted) {
-            outcome.field = surrogate.fit(usable, values, lattice);
-            if (outcome.field.mean.size() != lattice.size() || outcome.field.sd.size() != lattice.size())
+            fitted = surrogate.fit(usable, values, lattice);
+            if (fitted.mean.size() != lattice.size() || fitted.sd.size() != lattice.size())
                 throw InvalidValue("the surrogate returned a field of the wrong size");
+            outcome.field = fitted;
+            if (fitted.unresolved) widen_between_runs(lattice, outcome.field, usable);
             outcome.band = boundary_band(lattice, outcome.field, settings.level);
         }
         const std::size_t used = outcome.observations.size();
@@ -127,7 +133,7 @@ SearchOutcome run_boundary_search(const SearchSettings& settings, Evaluator& eva
         }
         const std::size_t count = std::min(settings.batch_size, settings.budget - used);
         const std::vector<std::size_t> nodes =
-            outcome.fitted ? select_batch(lattice, outcome.field, settings.level, all, failed, count, min_gap)
+            outcome.fitted ? select_batch(lattice, fitted, settings.level, all, failed, count, min_gap)
                            : fill_batch(lattice, all, count);
         if (nodes.empty()) {
             outcome.reason = StopReason::no_candidates;

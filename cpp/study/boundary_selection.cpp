@@ -92,6 +92,18 @@ std::vector<double> mean_gradient(const Lattice& lattice, const std::vector<doub
     return gradient;
 }
 
+void widen_between_runs(const Lattice& lattice, SurrogateField& field, const std::vector<Point>& runs) {
+    if (runs.empty()) return;
+    for (std::size_t node = 0; node < lattice.size(); ++node) {
+        const Point p = lattice.point(node);
+        double nearest = std::numeric_limits<double>::infinity();
+        for (const Point& q : runs) nearest = std::min(nearest, scaled_distance(p, q));
+        double norm = 0.0;
+        for (const double g : mean_gradient(lattice, field.mean, node)) norm += g * g;
+        field.sd[node] = std::max(field.sd[node], nearest * std::sqrt(norm) / kBandQuantile);
+    }
+}
+
 BandMeasure boundary_band(const Lattice& lattice, const SurrogateField& field, double level) {
     BandMeasure band;
     band.max_straddle = -std::numeric_limits<double>::infinity();

@@ -26,12 +26,8 @@ struct SurrogateField {
     std::vector<double> sd;             // of the smooth underlying function (noise excluded)
     std::vector<double> length_scales;  // fitted correlation lengths, scaled units, one per axis
     double noise_sd = 0.0;              // fitted scatter of single runs about the smooth function
-    double rough_sd = 0.0;              // amplitude of the part the runs do not resolve (jumps), log units
+    bool unresolved = false;            // the field changes faster than the runs resolve (a jump?)
 };
-
-// A rough part of this size (in log(wall number), 2 %) means the field varies
-// faster than the runs resolve, e.g. a jump: the summary says so.
-inline constexpr double kRoughWarning = 0.02;
 
 double straddle_score(double mean, double sd, double level);
 
@@ -53,6 +49,13 @@ std::vector<std::size_t> select_batch(const Lattice& lattice, const SurrogateFie
 
 // Gradient of the mean at a node (central differences, one-sided on the rim).
 std::vector<double> mean_gradient(const Lattice& lattice, const std::vector<double>& mean, std::size_t node);
+
+// Where the field changes faster than the runs resolve (a jump the smooth
+// fit follows as a steep ramp), the ramp's own sd says nothing about where
+// between two runs the jump lies. There the sd at a node is raised so that
+// the band reaches at least to the nearest run: sd >= d * |grad mean| / 1.96,
+// d the distance to the nearest usable run.
+void widen_between_runs(const Lattice& lattice, SurrogateField& field, const std::vector<Point>& runs);
 
 // How well the boundary is pinned down. At a node beside the level set the
 // boundary's position is uncertain by about sd / |grad mean| normal to it;

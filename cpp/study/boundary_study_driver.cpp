@@ -204,7 +204,7 @@ BoundaryReport study_report(const SearchOutcome& outcome, const SearchSettings& 
     report.axis_keys = std::move(axis_keys);
     report.length_scales = outcome.field.length_scales;
     report.noise_sd = outcome.field.noise_sd;
-    report.rough_sd = outcome.field.rough_sd;
+    report.unresolved = outcome.field.unresolved;
     return report;
 }
 
