@@ -104,11 +104,7 @@ RecordedStudyRuns index_recorded_runs(const std::vector<FlatRecord>& records, co
     for (std::size_t r = 0; r < records.size(); ++r) {
         const FlatRecord& record = records[r];
         const std::string place = places[r].source + ", " + places[r].where;
-        bool same_columns = record.size() == columns.size();
-        for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
-        if (!same_columns) throw InvalidValue(place + ": recorded run does not have the columns of this study");
-        if (const std::string why = implausible_record(record, columns); !why.empty())
-            throw InvalidValue(place + ": recorded run is not a finished run's record: " + why);
+        require_study_record(record, columns, place + ": recorded run");
         const long long id = std::get<long long>(record[0].second);
         runs.by_id[id] = record;  // a later record of the same run replaces an earlier one
         runs.place[id] = place;

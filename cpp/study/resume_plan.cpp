@@ -33,6 +33,14 @@ std::string kind_name(const CellValue& value) {
 
 }  // namespace
 
+void require_study_record(const FlatRecord& record, const std::vector<std::string>& columns, const std::string& which) {
+    bool same_columns = record.size() == columns.size();
+    for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
+    if (!same_columns) throw InvalidValue(which + " does not have the columns of this study");
+    if (const std::string why = implausible_record(record, columns); !why.empty())
+        throw InvalidValue(which + " is not a finished run's record: " + why);
+}
+
 std::string implausible_record(const FlatRecord& record, const std::vector<std::string>& columns) {
     const auto wrong = [&](std::size_t c, const char* expected) {
         return columns[c] + " is " + kind_name(record[c].second) + ", not " + expected;
@@ -82,11 +90,7 @@ std::vector<std::optional<std::size_t>> match_recorded_points(const std::vector<
         const FlatRecord& record = recorded[r];
         const std::string which = (r < places.size() ? places[r].source + ", " + places[r].where + ": " : std::string()) +
                                   "recorded run " + std::to_string(r + 1);
-        bool same_columns = record.size() == columns.size();
-        for (std::size_t c = 0; same_columns && c < columns.size(); ++c) same_columns = record[c].first == columns[c];
-        if (!same_columns) throw InvalidValue(which + " does not have the columns of this study");
-        if (const std::string why = implausible_record(record, columns); !why.empty())
-            throw InvalidValue(which + " is not a finished run's record: " + why);
+        require_study_record(record, columns, which);
         const long long id = std::get<long long>(record[0].second);
         const auto found = position_of.find(id);
         if (found == position_of.end()) throw InvalidValue(which + " has no simulation_id of this study's grid");

@@ -33,6 +33,10 @@ struct RecordPlace {
 // finite number, each summary a finite number or missing.
 std::string implausible_record(const FlatRecord& record, const std::vector<std::string>& columns);
 
+// Throws InvalidValue, starting with `which`, unless the record has exactly
+// the study's columns and holds what a finished run writes.
+void require_study_record(const FlatRecord& record, const std::vector<std::string>& columns, const std::string& which);
+
 // For every grid point, the index of its record among `recorded`, or nullopt
 // when it still has to run. `columns` are the record columns of this study
 // (record_columns()); every recorded record must have exactly these keys, in
