@@ -29,6 +29,17 @@ def outcome(call):
         print("RAISED", type(error).__name__, str(error).replace("\n", " "))
     else:
         print("RETURNED", repr(result)[:300])
+def pt_args(**overrides):
+    # a sound particle_temp call of three sections; each case changes what it tests
+    n = 3
+    kw = dict(spec_heat_NP=4e-20, spec_heat_gas=2e-23, surf_tension_NP=2.0, emissivity_NP=0.3,
+              temp_NP_previous=np.full(n, 1000.0), temp_gas_previous=900.0, taus_current=np.full(n, 1e-6),
+              particle_info_previous=np.concatenate([np.full(n, 1e12), np.full(n, 6e-26), np.full(n, 1e-4)]),
+              area_NP_sph=np.full(n, 8e-17), xmwp_NP=1e-25, xmwp_gas=4.65e-26, avog=6.02214e23,
+              n_p=np.full(n, 4.0), reactor_pressure=101325.0, intnum_val=n, isec_val=n, flow_velocity=0.1,
+              interval_x=np.array([0.0, 2e-8]), numerical_approach="Implicit")
+    kw.update(overrides)
+    return kw
 """
 
 
@@ -158,14 +169,8 @@ def test_collision_kernel_refuses_a_gas_temperature_at_or_below_zero(temp):
 def test_particle_temperature_refuses_temperatures_at_or_below_zero(gas_temp, particle_temp, names):
     body = f"""
     from velmora.modules.np_thermal import particle_temp
-    n, isec = 5, 3
-    y = np.zeros(4 * n + 1); y[:isec] = 1e12; y[n:n + isec] = 1e-26; y[2 * n:2 * n + isec] = 1e-5
-    outcome(lambda: particle_temp(
-        spec_heat_NP=4e-23, spec_heat_gas=5e-26, surf_tension_NP=2.0, emissivity_NP=0.5,
-        temp_NP_previous=np.full(isec, {particle_temp}), temp_gas_previous={gas_temp}, taus_current=np.full(n, 1e-6),
-        particle_info_previous=y, area_NP_sph=np.full(isec, 1e-17), xmwp_NP=1e-25, xmwp_gas=4.6e-26, avog=6.022e23,
-        n_p=np.ones(n), reactor_pressure=101325.0, intnum_val=n, isec_val=isec, flow_velocity=0.1,
-        interval_x=np.array([0.0, 0.004]), numerical_approach="Implicit"))
+    outcome(lambda: particle_temp(**pt_args(temp_NP_previous=np.full(3, {particle_temp}),
+                                            temp_gas_previous={gas_temp})))
     """
     line = run_child(body)
     assert line.startswith("RAISED ValueError") and names in line, line
@@ -194,16 +199,6 @@ def test_quantities_that_can_only_give_nan_are_refused_by_name(call, message):
     from velmora.modules.coalescence_time import characterisitc_sintering_time
     from velmora.modules.np_thermal import particle_temp
     from velmora.modules.solubility_check import carbon_sat
-    def pt_args(**overrides):
-        n = 3
-        kw = dict(spec_heat_NP=4e-20, spec_heat_gas=2e-23, surf_tension_NP=2.0, emissivity_NP=0.3,
-                  temp_NP_previous=np.full(n, 1000.0), temp_gas_previous=900.0, taus_current=np.full(n, 1e-6),
-                  particle_info_previous=np.concatenate([np.full(n, 1e12), np.full(n, 6e-26), np.full(n, 1e-4)]),
-                  area_NP_sph=np.full(n, 8e-17), xmwp_NP=1e-25, xmwp_gas=4.65e-26, avog=6.02214e23,
-                  n_p=np.full(n, 4.0), reactor_pressure=101325.0, intnum_val=n, isec_val=n, flow_velocity=0.1,
-                  interval_x=np.array([0.0, 2e-8]), numerical_approach="Implicit")
-        kw.update(overrides)
-        return kw
     outcome(lambda: {call})
     """
     line = run_child(body)

@@ -41,22 +41,15 @@ def add_parser(commands, cli):
                         help="stop early once the boundary's 95 %% band is narrower than this fraction of the "
                         "span (default 0.0005; 0 spends the whole budget)")
     parser.add_argument("--seed", type=int, default=0, help="seed of the start design and the surrogate (default 0)")
-    parser.add_argument("--range", nargs=3, action="append", default=[], metavar=("KEY", "MIN", "MAX"),
-                        help="ends of a varied parameter, e.g. --range T 800 1000 (repeatable)")
-    parser.add_argument("--constant", nargs=2, action="append", default=[], metavar=("KEY", "VALUE"),
-                        help="value of a parameter held constant, e.g. --constant L 0.1 (repeatable)")
-    parser.add_argument("--set", type=cli.keyword, action="append", default=[], metavar="KEY=VALUE",
-                        help="a model keyword, e.g. --set intnum=20 (repeatable)")
-    parser.add_argument("--workers", type=cli.positive_int, default=None,
-                        help="worker processes, also the runs per round (default: one per CPU core)")
-    parser.add_argument("--run-timeout", type=cli.seconds, metavar="SECONDS", default=None,
-                        help="stop a run that takes longer and record it as failed ('exceeded the time limit of "
-                        "N s'); the study goes on (worker processes only; not with --dask)")
-    parser.add_argument("--dask", metavar="ADDRESS", default=None,
-                        help="run on the Dask cluster whose scheduler is at ADDRESS (2 runs per round)")
-    parser.add_argument("--output", default=".", help="folder for the files (default .)")
-    parser.add_argument("--resume", metavar="FILE", default=None,
-                        help="checkpoint or results CSV of the same boundary study: its runs are reused")
+    cli.add_run_options(parser, {
+        "--range": "ends of a varied parameter, e.g. --range T 800 1000 (repeatable)",
+        "--constant": "value of a parameter held constant, e.g. --constant L 0.1 (repeatable)",
+        "--set": "a model keyword, e.g. --set intnum=20 (repeatable)",
+        "--workers": "worker processes, also the runs per round (default: one per CPU core)",
+        "--dask": "run on the Dask cluster whose scheduler is at ADDRESS (2 runs per round)",
+        "--output": "folder for the files (default .)",
+        "--resume": "checkpoint or results CSV of the same boundary study: its runs are reused",
+    })
     parser.add_argument("--no-progress", action="store_true", help="no progress bar (it is off anyway when "
                         "standard error is not a terminal)")
     return parser

@@ -286,6 +286,24 @@ def positive_number(text):
     return value
 
 
+def add_run_options(parser, texts):
+    """The options `velmora study` and `velmora boundary` share: the plane's ends and constants, the model
+    keywords, and where and how the runs go. `texts` holds each command's help for the options whose
+    meaning it words differently (--range, --constant, --set, --workers, --dask, --output, --resume)."""
+    parser.add_argument("--range", nargs=3, action="append", default=[], metavar=("KEY", "MIN", "MAX"),
+                        help=texts["--range"])
+    parser.add_argument("--constant", nargs=2, action="append", default=[], metavar=("KEY", "VALUE"),
+                        help=texts["--constant"])
+    parser.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE", help=texts["--set"])
+    parser.add_argument("--run-timeout", type=seconds, metavar="SECONDS", default=None,
+                        help="stop a run that takes longer and record it as failed ('exceeded the time limit of "
+                        "N s'); the study goes on (worker processes only; not with --dask)")
+    parser.add_argument("--workers", type=positive_int, default=None, help=texts["--workers"])
+    parser.add_argument("--dask", metavar="ADDRESS", default=None, help=texts["--dask"])
+    parser.add_argument("--output", default=".", help=texts["--output"])
+    parser.add_argument("--resume", metavar="FILE", default=None, help=texts["--resume"])
+
+
 def build_parser():
     parser = argparse.ArgumentParser(
         prog="velmora",
@@ -310,24 +328,16 @@ def build_parser():
     study.add_argument("--map", type=map_request, default="P&T", help="the two varied keys, vertical&horizontal (default P&T)")
     study.add_argument("--points", type=positive_int, default=100,
                        help="requested number of runs; the grid has int(sqrt(points)) values per axis (default 100)")
-    study.add_argument("--range", nargs=3, action="append", default=[], metavar=("KEY", "MIN", "MAX"),
-                       help="grid ends of a varied parameter, e.g. --range T 800 1000 (repeatable)")
-    study.add_argument("--constant", nargs=2, action="append", default=[], metavar=("KEY", "VALUE"),
-                       help="value of a parameter held constant, e.g. --constant L 0.05 (repeatable)")
-    study.add_argument("--set", type=keyword, action="append", default=[], metavar="KEY=VALUE",
-                       help="a model or classifier keyword, e.g. --set intnum=12 (repeatable; checked against "
-                       "the model's parameters, the classifier's method, lambda_, iterations, alpha, poly_degree, "
-                       "n_order)")
-    study.add_argument("--run-timeout", type=seconds, metavar="SECONDS", default=None,
-                       help="stop a run that takes longer and record it as failed ('exceeded the time limit of "
-                       "N s'); the study goes on (worker processes only; not with --dask)")
-    study.add_argument("--workers", type=positive_int, default=None,
-                       help="run the points in this many worker processes (default: one per CPU core)")
-    study.add_argument("--dask", metavar="ADDRESS", default=None,
-                       help="run the points on the Dask cluster whose scheduler is at ADDRESS")
-    study.add_argument("--output", default=".", help="folder for the results file and the checkpoint (default .)")
-    study.add_argument("--resume", metavar="FILE", default=None,
-                       help="checkpoint or results CSV of the same study: its runs are not repeated")
+    add_run_options(study, {
+        "--range": "grid ends of a varied parameter, e.g. --range T 800 1000 (repeatable)",
+        "--constant": "value of a parameter held constant, e.g. --constant L 0.05 (repeatable)",
+        "--set": "a model or classifier keyword, e.g. --set intnum=12 (repeatable; checked against the model's "
+                 "parameters, the classifier's method, lambda_, iterations, alpha, poly_degree, n_order)",
+        "--workers": "run the points in this many worker processes (default: one per CPU core)",
+        "--dask": "run the points on the Dask cluster whose scheduler is at ADDRESS",
+        "--output": "folder for the results file and the checkpoint (default .)",
+        "--resume": "checkpoint or results CSV of the same study: its runs are not repeated",
+    })
     study.add_argument("--plot", action="store_true", help="also write the map of the two varied parameters "
                        "beside the CSV (<csv name>.png)")
     add_map_options(study)
