@@ -213,10 +213,10 @@ def _adaptive_point(name, xy):
         p = p_range[0] + xy[0] * (p_range[1] - p_range[0])
         t = t_range[0] + xy[1] * (t_range[1] - t_range[0])
         model = wrapper.create_model_with_parameters(config, p, t)
-        record = {"status": 0, "error_message": "", "wall_number_avg": None}
+        # The record's rule: the mean wall number over the sections above one wall,
+        # weighted by their number; none such is wall number 1 (log 0).
         try:
             model.solve()
-            from velmora.core.parameter_sweep import _run_study_point  # noqa: F401 (same summary rules)
             walls = np.asarray(model.wall_number_section_saved[-1], dtype=float)
             y = np.asarray(model.y_saved[-1], dtype=float)
             valid = [i for i in range(int(model.isec)) if walls[i] > 1]
@@ -225,7 +225,6 @@ def _adaptive_point(name, xy):
             return float(np.log(np.sum(walls[valid] * y[valid]) / np.sum(y[valid])))
         except Exception:
             return math.nan
-        del record
 
 
 def crossing_loss(ip):
