@@ -264,7 +264,7 @@ def adaptive_row(name, budget, reference_curves):
 
 def print_table(name, rows):
     print(f"\n{name}: {PLANES[name]}")
-    print(f"| method | runs | wall time (s) | mean distance (% of span) | max distance (% of span) | note |")
+    print("| method | runs | wall time (s) | mean distance (% of span) | max distance (% of span) | note |")
     print("|---|---|---|---|---|---|")
     for label, runs, seconds, (mean, worst), note in rows:
         print(f"| {label} | {runs} | {seconds:.0f} | {mean:.2f} | {worst:.2f} | {note} |", flush=True)
