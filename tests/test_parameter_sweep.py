@@ -1,7 +1,6 @@
 """Parametric study: configuration, runner and results file, loading and labelling,
 classifier re-sampling, contour map, and one real study end to end."""
 import math
-import os
 import re
 import types
 import warnings

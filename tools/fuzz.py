@@ -50,7 +50,6 @@ import resource
 import select
 import signal
 import sys
-import tempfile
 import time
 import warnings
 

@@ -11,7 +11,6 @@ import math
 import os
 import re
 import tempfile
-import time
 
 import numpy as np
 
