@@ -3,27 +3,20 @@
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
-#include "common/python_arguments.hpp"
+#include "common/conversions.hpp"
 #include "submodels/carbon_saturation.hpp"
 
 namespace py = pybind11;
 using velmora::bind::HostReal;
-using velmora::submodels::ZeroDivisorRule;
 
 namespace {
 
-const std::vector<std::string> kParams = {"section_metal_number", "section_carbon_number", "temp",
-                                          "dp", "flag_id_mat", "Kb"};
+constexpr const char* kParams[] = {"section_metal_number", "section_carbon_number", "temp", "dp", "flag_id_mat", "Kb"};
 
-ZeroDivisorRule rule_for(std::initializer_list<HostReal> divisor_operands, bool int_quotient) {
-    for (const HostReal& r : divisor_operands) {
-        if (!r.plain()) return ZeroDivisorRule::ieee;
-    }
-    return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
-}
-
-py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
-    const auto bound = velmora::bind::bind_required_arguments("carbon_sat", kParams, args, kwargs);
+py::tuple carbon_sat(py::object section_metal_number, py::object section_carbon_number, py::object temp_object,
+                     py::object dp_object, py::object flag_id_mat, py::object Kb) {
+    const std::array<py::object, 6> bound{section_metal_number, section_carbon_number, temp_object, dp_object,
+                                          flag_id_mat, Kb};
     // Arrays of several entries make the saturation test ambiguous, as the host says.
     for (const py::object& arg : bound) {
         if (py::isinstance<py::array>(arg) && py::reinterpret_borrow<py::array>(arg).size() != 1) {
@@ -46,9 +39,9 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
     auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name("carbon_sat", kParams[k])); };
     const HostReal metal = real(0), carbon = real(1), temp = real(2), dp = real(3), kb = real(5);
     velmora::submodels::CarbonSaturationRules rules;
-    rules.size_term = rule_for({kb, temp, dp}, false);
-    rules.carbon_ratio = rule_for({carbon, metal}, carbon.kind == HostReal::Kind::plain_int &&
-                                                       metal.kind == HostReal::Kind::plain_int);
+    rules.size_term = velmora::submodels::division_rule(kb.plain() && temp.plain() && dp.plain(), false);
+    rules.carbon_ratio = velmora::submodels::division_rule(
+        carbon.plain() && metal.plain(), carbon.kind == HostReal::Kind::plain_int && metal.kind == HostReal::Kind::plain_int);
 
     const auto result =
         velmora::submodels::carbon_sat(metal.value, carbon.value, temp.value, dp.value, flag, kb.value, rules);
@@ -61,8 +54,8 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
 
 PYBIND11_MODULE(solubility_check, m) {
     velmora::bind::setup_module(m);
-    m.def("carbon_sat", &carbon_sat,
-          "carbon_sat(section_metal_number, section_carbon_number, temp, dp, flag_id_mat, Kb)\n\n"
+    m.def("carbon_sat", &carbon_sat, py::arg(kParams[0]), py::arg(kParams[1]), py::arg(kParams[2]),
+          py::arg(kParams[3]), py::arg(kParams[4]), py::arg(kParams[5]),
           "Saturation test of one section: returns (cnt_cnd, carbon_inside), cnt_cnd 1 when the\n"
           "carbon per metal atom exceeds the size-dependent solubility limit (flag_id_mat 1 Ni, 2 Fe).");
 }
