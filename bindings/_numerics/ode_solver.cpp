@@ -8,7 +8,6 @@
 #include <limits>
 #include <string>
 
-#include "_numerics/registrations.hpp"
 #include "_numerics/ode_states.hpp"
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
@@ -48,9 +47,7 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
         py::object out = fun(t, to_numpy(y));
         FloatArray f = float_array(out, "fun(t, y)");
-        if (static_cast<std::size_t>(f.size()) != n)
-            throw InvalidValue("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
-                             std::to_string(n) + " components");
+        check_length(static_cast<std::size_t>(f.size()), n, "fun(t, y)");
         std::copy(f.data(), f.data() + n, dydt.begin());
     };
     if (!jac.is_none()) {

@@ -33,18 +33,13 @@ inline std::string exception_text(const py::error_already_set& e) {
     return py::str(e.value()).cast<std::string>();
 }
 
-inline std::string missing_attribute_text(const char* class_name, const char* attribute) {
-    return std::string("'") + class_name + "' object has no attribute '" + attribute + "'";
-}
-
 inline py::object default_object(const submodels::DefaultValue& value) {
     return std::visit(
         [](const auto& v) -> py::object {
             using V = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<V, submodels::EmptyMapping>) {
                 return py::dict();
-            } else if constexpr (std::is_same_v<V, std::span<const long long>> ||
-                                 std::is_same_v<V, std::span<const char* const>>) {
+            } else if constexpr (requires { v.begin(); }) {
                 py::list items;
                 for (const auto& item : v) items.append(py::cast(item));
                 return items;
@@ -118,7 +113,7 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
                 if constexpr (std::is_same_v<Value, double>) {
                     return value;
                 } else {
-                    if (!value) throw MissingAttribute(missing_attribute_text(class_name.c_str(), name));
+                    if (!value) throw submodels::missing_attribute(class_name, name);
                     return *value;
                 }
             },

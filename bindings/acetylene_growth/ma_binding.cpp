@@ -6,7 +6,6 @@
 
 #include "common/errors.hpp"
 #include "conversions.hpp"
-#include "registrations.hpp"
 #include "submodels/ma_surface_kinetics.hpp"
 
 namespace velmora::bind {
@@ -52,7 +51,7 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.model.has_result(i)) throw MissingAttribute(missing_attribute_text(kClass, field.name));
+                if (!self.model.has_result(i)) throw submodels::missing_attribute(kClass, field.name);
                 return self.model.results.*(field.member);
             },
             [i](MaObject& self, double value) { self.model.store_result(i, value); });

@@ -73,16 +73,10 @@ PYBIND11_MODULE(gas_reactions, m) {
     m.attr("chemical_kinetics_species_detector") = py::module_::import("velmora.modules.chemical_kinetics_species_detector");
 
     // Defaults are single shared objects, as a Python default argument would be.
-    py::dict default_composition;
-    default_composition["C2H2"] = 0.00452;
-    default_composition["C2H4"] = 1e-15;
-    default_composition["H2"] = 0.0905;
-    default_composition["N2"] = 0.90498;
-    py::dict default_reactor;
-    default_reactor["length"] = 0.6;
-    default_reactor["diameter"] = 0.0254;
-    default_reactor["lengthstep"] = 1e-07;
-    default_reactor["reaction_mechanism"] = "FFCM2";
+    using namespace pybind11::literals;
+    const py::dict default_composition("C2H2"_a = 0.00452, "C2H4"_a = 1e-15, "H2"_a = 0.0905, "N2"_a = 0.90498);
+    const py::dict default_reactor("length"_a = 0.6, "diameter"_a = 0.0254, "lengthstep"_a = 1e-07,
+                                   "reaction_mechanism"_a = "FFCM2");
 
     m.def("chemical_kinetics", &bind::chemical_kinetics, py::arg("gas"), py::arg("dominant_species") = "C2H2",
           py::arg("flow_velocity") = 0.14, py::arg("chk_temp") = 1000, py::arg("reactor_pressure") = 1,
