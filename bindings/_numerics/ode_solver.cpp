@@ -78,12 +78,7 @@ void register_ode_solver(py::module_& m) {
         .def_readonly("nfev", &OdeResult::nfev)
         .def_readonly("njev", &OdeResult::njev)
         .def_readonly("nlu", &OdeResult::nlu)
-        .def("__repr__", [](const OdeResult& r) {
-            return "OdeResult(success=" + std::string(r.success ? "True" : "False") +
-                   ", status=" + std::to_string(r.status) + ", message='" + r.message +
-                   "', len(t)=" + std::to_string(r.t.size()) + ", nfev=" + std::to_string(r.nfev) +
-                   ", njev=" + std::to_string(r.njev) + ", nlu=" + std::to_string(r.nlu) + ")";
-        });
+        .def("__repr__", &OdeResult::summary);
 
     m.def("solve_ivp", &solve_ivp, py::arg("fun"), py::arg("t_span"), py::arg("y0"),
           py::arg("rtol") = 1e-3, py::arg("atol") = py::float_(1e-6), py::arg("jac") = py::none(),

@@ -50,20 +50,19 @@ inline py::object default_object(const submodels::DefaultValue& value) {
         value);
 }
 
-// A scripting object over a core model. The constructor's values are kept as
-// the caller passed them, under their attributes; at each assignment the
-// number or switch a value carries is copied into the core's parameters.
+// A scripting object: the core model, plus the constructor's values kept as
+// the caller passed them, under their attributes. At each assignment the
+// number or switch a value carries is copied into the model's parameters.
 template <class Model, const auto& Table>
-struct ModelObject {
+struct ModelObject : Model {
     static constexpr const auto& kParameters = Table;
-    Model model;
     std::array<py::object, Table.size()> kept;
 
     void keep(std::size_t i, py::object value) {
         const auto& row = Table[i];
-        if (row.number) model.parameters.*row.number = real_number(value, row.attribute);
+        if (row.number) this->parameters.*row.number = real_number(value, row.attribute);
         if (row.flag)
-            model.parameters.*row.flag = row.test == submodels::SwitchTest::unless_false
+            this->parameters.*row.flag = row.test == submodels::SwitchTest::unless_false
                                              ? !value.is(py::bool_(false))
                                              : value.equal(py::bool_(true));
         kept[i] = std::move(value);
@@ -109,7 +108,7 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
         cls.def_property(
             name,
             [=](Object& self) -> double {
-                const Value& value = self.model.*member;
+                const Value& value = self.*member;
                 if constexpr (std::is_same_v<Value, double>) {
                     return value;
                 } else {
@@ -117,7 +116,7 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
                     return *value;
                 }
             },
-            [=](Object& self, const py::object& value) { self.model.*member = real_number(value, name); });
+            [=](Object& self, const py::object& value) { self.*member = real_number(value, name); });
     }
 }
 

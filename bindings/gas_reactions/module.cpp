@@ -18,15 +18,14 @@ namespace py = pybind11;
 namespace velmora::bind {
 namespace {
 
-// The value of a plain real number (Python or numpy scalar); nothing for
-// other objects, which Cantera or the arithmetic below judge themselves.
+// The value of a real number; nothing for other objects, which Cantera or the
+// arithmetic judge themselves.
 std::optional<double> real_value(const py::handle& h) {
-    const bool scalar = PyFloat_Check(h.ptr()) || PyLong_Check(h.ptr()) ||
-                        (py::hasattr(h, "__float__") && py::hasattr(h, "ndim") && h.attr("ndim").cast<int>() == 0);
-    if (!scalar) return std::nullopt;
-    const double value = PyFloat_AsDouble(h.ptr());
-    if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-    return value;
+    try {
+        return real_number(h, "");
+    } catch (const py::type_error&) {
+        return std::nullopt;
+    }
 }
 
 py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::object flow_velocity,
