@@ -82,17 +82,13 @@ void def_constructor(py::class_<Object>& cls, std::index_sequence<I...>) {
 }
 
 // The constructor (each parameter by position or keyword, with its default)
-// and one read-write attribute per kept value; an attribute fed by several
-// parameters shows the last one's.
+// and one read-write attribute per kept value.
 template <class Object>
 void def_class_parameters(py::class_<Object>& cls) {
     constexpr const auto& table = Object::kParameters;
     def_constructor(cls, std::make_index_sequence<table.size()>());
     for (std::size_t i = 0; i < table.size(); ++i) {
-        bool superseded = false;
-        for (std::size_t j = i + 1; j < table.size() && table[i].attribute; ++j)
-            superseded = superseded || (table[j].attribute && std::string_view(table[j].attribute) == table[i].attribute);
-        if (!table[i].attribute || superseded) continue;
+        if (!table[i].attribute) continue;  // accepted and dropped
         cls.def_property(
             table[i].attribute, [i](Object& self) { return self.kept[i]; },
             [i](Object& self, py::object value) { self.keep(i, std::move(value)); });
