@@ -4,7 +4,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include "_numerics/registrations.hpp"
 #include "common/conversions.hpp"
 #include "common/module_setup.hpp"
 #include "numerics/benchmark_problems.hpp"
@@ -13,6 +12,10 @@
 
 namespace py = pybind11;
 using namespace velmora;
+
+namespace velmora::bind {
+void register_ode_solver(py::module_& m);  // solve_ivp and OdeResult, in ode_solver.cpp
+}
 
 PYBIND11_MODULE(_numerics, m) {
     bind::setup_module(m);

@@ -8,7 +8,6 @@
 #include <limits>
 #include <string>
 
-#include "_numerics/registrations.hpp"
 #include "_numerics/ode_states.hpp"
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
@@ -48,9 +47,7 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
         py::object out = fun(t, to_numpy(y));
         FloatArray f = float_array(out, "fun(t, y)");
-        if (static_cast<std::size_t>(f.size()) != n)
-            throw InvalidValue("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
-                             std::to_string(n) + " components");
+        check_length(static_cast<std::size_t>(f.size()), n, "fun(t, y)");
         std::copy(f.data(), f.data() + n, dydt.begin());
     };
     if (!jac.is_none()) {
@@ -81,12 +78,7 @@ void register_ode_solver(py::module_& m) {
         .def_readonly("nfev", &OdeResult::nfev)
         .def_readonly("njev", &OdeResult::njev)
         .def_readonly("nlu", &OdeResult::nlu)
-        .def("__repr__", [](const OdeResult& r) {
-            return "OdeResult(success=" + std::string(r.success ? "True" : "False") +
-                   ", status=" + std::to_string(r.status) + ", message='" + r.message +
-                   "', len(t)=" + std::to_string(r.t.size()) + ", nfev=" + std::to_string(r.nfev) +
-                   ", njev=" + std::to_string(r.njev) + ", nlu=" + std::to_string(r.nlu) + ")";
-        });
+        .def("__repr__", &OdeResult::summary);
 
     m.def("solve_ivp", &solve_ivp, py::arg("fun"), py::arg("t_span"), py::arg("y0"),
           py::arg("rtol") = 1e-3, py::arg("atol") = py::float_(1e-6), py::arg("jac") = py::none(),

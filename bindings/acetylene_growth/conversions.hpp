@@ -33,18 +33,13 @@ inline std::string exception_text(const py::error_already_set& e) {
     return py::str(e.value()).cast<std::string>();
 }
 
-inline std::string missing_attribute_text(const char* class_name, const char* attribute) {
-    return std::string("'") + class_name + "' object has no attribute '" + attribute + "'";
-}
-
 inline py::object default_object(const submodels::DefaultValue& value) {
     return std::visit(
         [](const auto& v) -> py::object {
             using V = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<V, submodels::EmptyMapping>) {
                 return py::dict();
-            } else if constexpr (std::is_same_v<V, std::span<const long long>> ||
-                                 std::is_same_v<V, std::span<const char* const>>) {
+            } else if constexpr (requires { v.begin(); }) {
                 py::list items;
                 for (const auto& item : v) items.append(py::cast(item));
                 return items;
@@ -55,20 +50,19 @@ inline py::object default_object(const submodels::DefaultValue& value) {
         value);
 }
 
-// A scripting object over a core model. The constructor's values are kept as
-// the caller passed them, under their attributes; at each assignment the
-// number or switch a value carries is copied into the core's parameters.
+// A scripting object: the core model, plus the constructor's values kept as
+// the caller passed them, under their attributes. At each assignment the
+// number or switch a value carries is copied into the model's parameters.
 template <class Model, const auto& Table>
-struct ModelObject {
+struct ModelObject : Model {
     static constexpr const auto& kParameters = Table;
-    Model model;
     std::array<py::object, Table.size()> kept;
 
     void keep(std::size_t i, py::object value) {
         const auto& row = Table[i];
-        if (row.number) model.parameters.*row.number = real_number(value, row.attribute);
+        if (row.number) this->parameters.*row.number = real_number(value, row.attribute);
         if (row.flag)
-            model.parameters.*row.flag = row.test == submodels::SwitchTest::unless_false
+            this->parameters.*row.flag = row.test == submodels::SwitchTest::unless_false
                                              ? !value.is(py::bool_(false))
                                              : value.equal(py::bool_(true));
         kept[i] = std::move(value);
@@ -88,17 +82,13 @@ void def_constructor(py::class_<Object>& cls, std::index_sequence<I...>) {
 }
 
 // The constructor (each parameter by position or keyword, with its default)
-// and one read-write attribute per kept value; an attribute fed by several
-// parameters shows the last one's.
+// and one read-write attribute per kept value.
 template <class Object>
 void def_class_parameters(py::class_<Object>& cls) {
     constexpr const auto& table = Object::kParameters;
     def_constructor(cls, std::make_index_sequence<table.size()>());
     for (std::size_t i = 0; i < table.size(); ++i) {
-        bool superseded = false;
-        for (std::size_t j = i + 1; j < table.size() && table[i].attribute; ++j)
-            superseded = superseded || (table[j].attribute && std::string_view(table[j].attribute) == table[i].attribute);
-        if (!table[i].attribute || superseded) continue;
+        if (!table[i].attribute) continue;  // accepted and dropped
         cls.def_property(
             table[i].attribute, [i](Object& self) { return self.kept[i]; },
             [i](Object& self, py::object value) { self.keep(i, std::move(value)); });
@@ -114,15 +104,15 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
         cls.def_property(
             name,
             [=](Object& self) -> double {
-                const Value& value = self.model.*member;
+                const Value& value = self.*member;
                 if constexpr (std::is_same_v<Value, double>) {
                     return value;
                 } else {
-                    if (!value) throw MissingAttribute(missing_attribute_text(class_name.c_str(), name));
+                    if (!value) throw submodels::missing_attribute(class_name, name);
                     return *value;
                 }
             },
-            [=](Object& self, const py::object& value) { self.model.*member = real_number(value, name); });
+            [=](Object& self, const py::object& value) { self.*member = real_number(value, name); });
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include "common/errors.hpp"
 #include "conversions.hpp"
-#include "registrations.hpp"
 #include "submodels/ma_surface_kinetics.hpp"
 
 namespace velmora::bind {
@@ -22,7 +21,7 @@ struct MaObject : ModelObject<MaSurfaceKinetics, submodels::kMaClassParameters> 
 
 double main_calculate(MaObject& self) {
     const py::object& gas_result = self.kept_value("AA12_internal_use");
-    self.model.parameters.main_product_species = formula_text(self.kept_value("main_product_species"));
+    self.parameters.main_product_species = formula_text(self.kept_value("main_product_species"));
     submodels::MaGasLookup gas{
         [&]() -> std::string {
             const py::list species(gas_result[py::int_(3)]);
@@ -31,7 +30,7 @@ double main_calculate(MaObject& self) {
         },
         [&](const std::string& name) { return real_number(gas_result[py::int_(1)][py::str(name)], name); },
     };
-    return self.model.main_calculate(gas);
+    return self.main_calculate(gas);
 }
 
 }  // namespace
@@ -52,15 +51,15 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.model.has_result(i)) throw MissingAttribute(missing_attribute_text(kClass, field.name));
-                return self.model.results.*(field.member);
+                if (!self.has_result(i)) throw submodels::missing_attribute(kClass, field.name);
+                return self.results.*(field.member);
             },
-            [i](MaObject& self, double value) { self.model.store_result(i, value); });
+            [i](MaObject& self, double value) { self.store_result(i, value); });
     }
 
     cls.def_property(
-        "_dp", [](MaObject& s) { return s.model.dp; },
-        [](MaObject& s, double dp_current) { s.model.set_dp(dp_current); },
+        "_dp", [](MaObject& s) { return s.dp; },
+        &MaSurfaceKinetics::set_dp,
         "Particle diameter, m; assigning it sets NP_area and rho_particle.");
     cls.def("main_calculate", &main_calculate,
             "Carbon atoms per second delivered to the particle; also sets the tube geometry "

@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "_numerics/ode_states.hpp"
 #include "common/errors.hpp"
 #include "conversions.hpp"
-#include "registrations.hpp"
-#include "solver_result.hpp"
 #include "submodels/puretzky_surface_kinetics.hpp"
 #include "submodels/species_mass.hpp"
 
@@ -29,9 +28,9 @@ struct PuretzkyObject : ModelObject<PuretzkySurfaceKinetics, submodels::kPuretzk
     // list are the two products it weighs (a text gives its characters, as
     // indexing it would).
     void sync_formulas() {
-        model.parameters.feedstock_gas_name = formula_text(kept_value("feedstock_gas_name"));
+        parameters.feedstock_gas_name = formula_text(kept_value("feedstock_gas_name"));
         const py::object& species = kept_value("main_product_species");
-        auto& products = model.parameters.main_product_species;
+        auto& products = parameters.main_product_species;
         products.clear();
         const py::ssize_t count = static_cast<py::ssize_t>(py::len(species));
         for (py::ssize_t i = 0; i < count && i < 2; ++i) products.push_back(formula_text(species[py::int_(i)]));
@@ -42,6 +41,17 @@ py::tuple mass_calculator(py::handle name_of_species, py::handle dp, py::handle 
     const auto result = submodels::mass_calculator(formula_text(name_of_species),
                                                    optional_real_number(dp, "dp"), optional_real_number(npr, "npr"));
     return py::make_tuple(result.mass_per_molecule_kg, result.site_per_particle, result.tokens);
+}
+
+// An integration's result as the host's ODE users know it: scipy's own result
+// type (solve_ivp returns a subclass of it), a dict whose keys also read as
+// attributes (result.t, result.y, result.success, ...).
+py::object solver_result(const numerics::OdeResult& r) {
+    using namespace pybind11::literals;
+    const py::object optimize_result = py::module_::import("scipy.optimize").attr("OptimizeResult");
+    return optimize_result("t"_a = ode_times(r), "y"_a = ode_states(r), "sol"_a = py::none(), "t_events"_a = py::none(),
+                           "y_events"_a = py::none(), "nfev"_a = r.nfev, "njev"_a = r.njev, "nlu"_a = r.nlu,
+                           "status"_a = r.status, "message"_a = r.message, "success"_a = r.success);
 }
 
 // The host's run loop: the temperatures are whatever the caller iterates over
@@ -56,7 +66,7 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
         submodels::check_unpack_size(span.size(), 2);
         t_start = span[0];
         t_end = span[1];
-        self.model.parameters.initial_conditions =
+        self.parameters.initial_conditions =
             real_vector(self.kept_value("initial_conditions"), "initial_conditions");
     } catch (py::error_already_set& e) {
         setup_error = exception_text(e);
@@ -64,9 +74,8 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
         setup_error = e.what();
     }
 
-    const py::list temps = py::reinterpret_steal<py::list>(PySequence_List(temperatures.ptr()));
-    if (!temps) throw py::error_already_set();
-    const auto runs = self.model.run_surface_kinetics_simulation(
+    const py::list temps(py::reinterpret_borrow<py::object>(temperatures));
+    const auto runs = self.run_surface_kinetics_simulation(
         temps.size(), [&](std::size_t i) { return py::str(temps[i]).cast<std::string>(); },
         [&](std::size_t i) {
             if (setup_error) throw std::runtime_error(*setup_error);
@@ -78,13 +87,13 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
         },
         t_start, t_end);
     py::dict results;
-    for (const auto& run : runs) results[temps[run.index]] = solver_result_to_python(run.solution);
+    for (const auto& run : runs) results[temps[run.index]] = solver_result(run.solution);
     return results;
 }
 
 py::tuple get_final_values(PuretzkyObject& self, py::handle results) {
     std::vector<double> final_state;
-    const auto end = self.model.get_final_values(py::len(results), [&] {
+    const auto end = self.get_final_values(py::len(results), [&] {
         const py::list keys = py::reinterpret_borrow<py::object>(results);
         const py::object temp = keys[0];
         const py::object solution = results[temp];
@@ -112,36 +121,33 @@ void register_puretzky_surface_kinetics(py::module_& m) {
     cls.def_property(
         "site_per_particle",
         [](PuretzkyObject& s) {
-            const auto& site = s.model.site_per_particle;
-            if (!site) throw MissingAttribute(missing_attribute_text(kClass, "site_per_particle"));
+            const auto& site = s.site_per_particle;
+            if (!site) throw submodels::missing_attribute(kClass, "site_per_particle");
             return *site;  // a float, or None when the product has no atom of known size
         },
-        [](PuretzkyObject& s, py::handle v) { s.model.site_per_particle = optional_real_number(v, "site_per_particle"); });
+        [](PuretzkyObject& s, py::handle v) { s.site_per_particle = optional_real_number(v, "site_per_particle"); });
 
     cls.def_property(
-        "_dp", [](PuretzkyObject& s) { return s.model.dp; },
+        "_dp", [](PuretzkyObject& s) { return s.dp; },
         [](PuretzkyObject& s, double dp_current) {
             s.sync_formulas();
-            s.model.set_dp(dp_current);
+            s.set_dp(dp_current);
         },
         "Particle diameter, m; assigning it weighs the molecules and sets the catalyst surface S_0.");
 
     cls.def_static("mass_calculator", &mass_calculator, py::arg("name_of_species"),
                    py::arg("dp") = py::none(), py::arg("npr") = py::none(),
                    "(mass of one molecule in kg, adsorption sites per particle or None, formula tokens)");
+    cls.def("calculate_k_sb", &PuretzkySurfaceKinetics::calculate_k_sb, py::arg("temperature_kelvin"));
     cls.def(
-        "calculate_k_sb",
-        [](PuretzkyObject& s, double temperature_kelvin) { return s.model.calculate_k_sb(temperature_kelvin); },
-        py::arg("temperature_kelvin"));
-    cls.def(
-        "calculate_n0", [](PuretzkyObject& s, py::handle) { return s.model.parameters.n0; },
+        "calculate_n0", [](PuretzkyObject& s, py::handle) { return s.parameters.n0; },
         py::arg("temp_C"));
     cls.def(
         "calculate_n",
         [](PuretzkyObject& s, double temp_C, double t, py::handle y) {
-            if (y.is_none()) return s.model.calculate_n(temp_C, t, std::nullopt);
+            if (y.is_none()) return s.calculate_n(temp_C, t, std::nullopt);
             const std::vector<double> state = real_vector(y, "y");
-            return s.model.calculate_n(temp_C, t, std::span<const double>(state));
+            return s.calculate_n(temp_C, t, std::span<const double>(state));
         },
         py::arg("temp_C"), py::arg("t"), py::arg("y") = py::none());
     cls.def(
@@ -149,13 +155,11 @@ void register_puretzky_surface_kinetics(py::module_& m) {
         [](PuretzkyObject& s, double t, py::handle y, double temp_C) {
             const std::vector<double> state = real_vector(y, "y");
             std::vector<double> dydt(PuretzkySurfaceKinetics::kStateSize);
-            s.model.ode_system(t, state, temp_C, dydt);
+            s.ode_system(t, state, temp_C, dydt);
             return py::cast(dydt);  // a list
         },
         py::arg("t"), py::arg("y"), py::arg("temp_C"));
-    cls.def(
-        "calculate_length", [](PuretzkyObject& s, double N_t) { return s.model.calculate_length(N_t); },
-        py::arg("N_t"));
+    cls.def("calculate_length", &PuretzkySurfaceKinetics::calculate_length, py::arg("N_t"));
     cls.def("run_surface_kinetics_simulation", &run_simulation, py::arg("temperatures"),
             py::arg("time_span"));
     cls.def("get_final_values", &get_final_values, py::arg("results"));

@@ -18,15 +18,14 @@ namespace py = pybind11;
 namespace velmora::bind {
 namespace {
 
-// The value of a plain real number (Python or numpy scalar); nothing for
-// other objects, which Cantera or the arithmetic below judge themselves.
+// The value of a real number; nothing for other objects, which Cantera or the
+// arithmetic judge themselves.
 std::optional<double> real_value(const py::handle& h) {
-    const bool scalar = PyFloat_Check(h.ptr()) || PyLong_Check(h.ptr()) ||
-                        (py::hasattr(h, "__float__") && py::hasattr(h, "ndim") && h.attr("ndim").cast<int>() == 0);
-    if (!scalar) return std::nullopt;
-    const double value = PyFloat_AsDouble(h.ptr());
-    if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-    return value;
+    try {
+        return real_number(h, "");
+    } catch (const py::type_error&) {
+        return std::nullopt;
+    }
 }
 
 py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::object flow_velocity,
@@ -73,16 +72,10 @@ PYBIND11_MODULE(gas_reactions, m) {
     m.attr("chemical_kinetics_species_detector") = py::module_::import("velmora.modules.chemical_kinetics_species_detector");
 
     // Defaults are single shared objects, as a Python default argument would be.
-    py::dict default_composition;
-    default_composition["C2H2"] = 0.00452;
-    default_composition["C2H4"] = 1e-15;
-    default_composition["H2"] = 0.0905;
-    default_composition["N2"] = 0.90498;
-    py::dict default_reactor;
-    default_reactor["length"] = 0.6;
-    default_reactor["diameter"] = 0.0254;
-    default_reactor["lengthstep"] = 1e-07;
-    default_reactor["reaction_mechanism"] = "FFCM2";
+    using namespace pybind11::literals;
+    const py::dict default_composition("C2H2"_a = 0.00452, "C2H4"_a = 1e-15, "H2"_a = 0.0905, "N2"_a = 0.90498);
+    const py::dict default_reactor("length"_a = 0.6, "diameter"_a = 0.0254, "lengthstep"_a = 1e-07,
+                                   "reaction_mechanism"_a = "FFCM2");
 
     m.def("chemical_kinetics", &bind::chemical_kinetics, py::arg("gas"), py::arg("dominant_species") = "C2H2",
           py::arg("flow_velocity") = 0.14, py::arg("chk_temp") = 1000, py::arg("reactor_pressure") = 1,

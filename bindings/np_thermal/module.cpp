@@ -16,8 +16,6 @@ using velmora::bind::FloatArray;
 // Each value is converted under the name its messages show.
 std::string shown(const char* name) { return velmora::bind::argument_name("particle_temp", name); }
 double real(const py::object& value, const char* name) { return velmora::bind::real_number(value, shown(name)); }
-FloatArray vector(const py::object& value, const char* name) { return velmora::bind::float_vector(value, shown(name)); }
-std::span<const double> view(const FloatArray& arr) { return {arr.data(), static_cast<std::size_t>(arr.size())}; }
 
 // xmwp_NP and avog are accepted and never read.
 py::array_t<double> particle_temp(py::object spec_heat_NP, py::object spec_heat_gas, py::object surf_tension_NP,
@@ -26,30 +24,31 @@ py::array_t<double> particle_temp(py::object spec_heat_NP, py::object spec_heat_
                                   py::object /*xmwp_NP*/, py::object xmwp_gas, py::object /*avog*/, py::object n_p,
                                   py::object reactor_pressure, py::object intnum_val, py::object isec_val,
                                   py::object flow_velocity, py::object interval_x, py::object numerical_approach) {
-    const FloatArray temps = vector(temp_NP_previous, "temp_NP_previous"), taus = vector(taus_current, "taus_current"),
-                     info = vector(particle_info_previous, "particle_info_previous"),
-                     area = vector(area_NP_sph, "area_NP_sph"), primaries = vector(n_p, "n_p"),
-                     interval = vector(interval_x, "interval_x");
-    velmora::bind::check_length(static_cast<std::size_t>(interval.size()), 2, shown("interval_x"));  // (x_start, x_end)
-
+    std::vector<FloatArray> held;  // the arrays the input's views look into
+    const auto array = [&](const py::object& value, const char* name) {
+        const FloatArray& arr = held.emplace_back(velmora::bind::float_vector(value, shown(name)));
+        return std::span<const double>(arr.data(), static_cast<std::size_t>(arr.size()));
+    };
     velmora::submodels::ParticleTemperatureInputs in;
+    in.temp_np_previous = array(temp_NP_previous, "temp_NP_previous");
+    in.taus = array(taus_current, "taus_current");
+    in.particle_info = array(particle_info_previous, "particle_info_previous");
+    in.area_np_sph = array(area_NP_sph, "area_NP_sph");
+    in.n_p = array(n_p, "n_p");
+    const std::span<const double> interval = array(interval_x, "interval_x");  // (x_start, x_end)
+    velmora::bind::check_length(interval.size(), 2, shown("interval_x"));
+    in.x_start = interval[0];
+    in.x_end = interval[1];
     in.intnum = velmora::bind::count_number(intnum_val, shown("intnum_val"));
     in.spec_heat_np = real(spec_heat_NP, "spec_heat_NP");
     in.spec_heat_gas = real(spec_heat_gas, "spec_heat_gas");
     in.surf_tension_np = real(surf_tension_NP, "surf_tension_NP");
     in.emissivity_np = real(emissivity_NP, "emissivity_NP");
-    in.temp_np_previous = view(temps);
     in.temp_gas = real(temp_gas_previous, "temp_gas_previous");
-    in.taus = view(taus);
-    in.particle_info = view(info);
-    in.area_np_sph = view(area);
     in.xmwp_gas = real(xmwp_gas, "xmwp_gas");
-    in.n_p = view(primaries);
     in.reactor_pressure = real(reactor_pressure, "reactor_pressure");
     in.isec = velmora::bind::integer_number(isec_val, shown("isec_val"));
     in.flow_velocity = real(flow_velocity, "flow_velocity");
-    in.x_start = interval.at(0);
-    in.x_end = interval.at(1);
 
     const bool text = py::isinstance<py::str>(numerical_approach);
     const auto scheme = velmora::submodels::particle_temperature_scheme(text ? py::cast<std::string>(numerical_approach) : "");

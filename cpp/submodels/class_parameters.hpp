@@ -5,8 +5,11 @@
 #pragma once
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
+
+#include "common/errors.hpp"
 
 namespace velmora::submodels {
 
@@ -39,6 +42,13 @@ constexpr std::size_t parameter_index(const Table& table, std::string_view name)
     for (std::size_t i = 0; i < table.size(); ++i)
         if (table[i].name == name) return i;
     throw "no such parameter";
+}
+
+// The error of reading an attribute the model has not set yet.
+inline MissingAttribute missing_attribute(std::string_view class_name, std::string_view attribute) {
+    std::string text = "'";
+    text.append(class_name).append("' object has no attribute '").append(attribute).append("'");
+    return MissingAttribute(text);
 }
 
 // A number of the model under the attribute name callers read it by.

@@ -130,9 +130,9 @@ inline constexpr std::array<MaResultField, 27> kMaResultFields{{
 }};
 
 // The class's constructor, in call order. The dominant product's formula is
-// read from the kept object at each calculation; P_FEEDSTOCK_c4h4 is accepted
-// and dropped, and gp_thickness, the later of two parameters feeding the layer
-// spacing, is the one that stays.
+// read from the kept object at each calculation. P_FEEDSTOCK_c4h4 is accepted
+// and dropped; so is gp_thickns, whose value the later gp_thickness replaces
+// as the layer spacing before anything reads it.
 inline constexpr std::array<ClassParameter<MaParameters>, 14> kMaClassParameters{{
     {"feedstock_gas_name", "feedstock_gas_name", "C2H2"},
     {"main_product_species", "main_product_species", "C4H4"},
@@ -140,7 +140,7 @@ inline constexpr std::array<ClassParameter<MaParameters>, 14> kMaClassParameters
     {"temp_current", "temp", 700LL, &MaParameters::temp_current},
     {"P_FEEDSTOCK_c2h2", "P_FEEDSTOCK_c2h2", 20000.645, &MaParameters::P_FEEDSTOCK_c2h2},
     {"P_FEEDSTOCK_c4h4", nullptr, 20000.64},
-    {"gp_thickns", "gp_thickness", 3.4e-10, &MaParameters::gp_thickness},
+    {"gp_thickns", nullptr, 3.4e-10},
     {"AA12_internal_use", "AA12", EmptyMapping{}},
     {"reactor_init_press", "reactor_initial_pressure", 101000LL, &MaParameters::reactor_init_press},
     {"surface_coverage_gp", "surface_coverage_gp", 0.3},
