@@ -42,8 +42,8 @@ std::string progress_line(long i, double cost) {
     return buf;
 }
 
-LogisticSteps::LogisticSteps(MatrixView X, std::span<const double> y, double lambda, RecordedCost recorded)
-    : X_(X), y_(y.first(X.rows)), lambda_(lambda), recorded_(recorded), s_(X.rows) {}
+LogisticSteps::LogisticSteps(MatrixView X, std::span<const double> y, double lambda)
+    : X_(X), y_(y.first(X.rows)), lambda_(lambda), s_(X.rows) {}
 
 bool LogisticSteps::finite_problem() const {
     if (!std::isfinite(lambda_)) return false;
@@ -70,9 +70,7 @@ double LogisticSteps::cost(std::span<const double> w, double b) {
     logistic_values(s_, s_);
     values_current_ = true;
     const double md = static_cast<double>(X_.rows);
-    double c = -log_likelihood_sum(s_, y_) / md;
-    if (recorded_ == RecordedCost::Regularised) c += (squared_norm(w) * lambda_) / (2.0 * md);
-    return c;
+    return -log_likelihood_sum(s_, y_) / md + (squared_norm(w) * lambda_) / (2.0 * md);
 }
 
 DescentResult fit_weights(DescentSteps& steps, std::span<const double> w0, double b0, double alpha, long num_iters) {

@@ -26,10 +26,6 @@ inline constexpr long kMaxDescentSteps = 100000000;
 // Throws InvalidValue naming `name` when num_iters exceeds kMaxDescentSteps.
 void check_descent_steps(long num_iters, const char* name);
 
-// Which cost the descent records: the regularised one, or the plain mean
-// cross-entropy (which ignores lambda).
-enum class RecordedCost { Regularised, Plain };
-
 struct DescentResult {
     std::vector<double> w;
     double b = 0.0;
@@ -52,12 +48,12 @@ public:
     virtual bool finite_problem() const { return false; }
 };
 
-// The regularised logistic gradient and the recorded cost on a feature matrix.
+// The regularised logistic cost and its gradient on a feature matrix.
 // X, y must pass check_problem(). The logistic values of a cost evaluation
 // serve the next gradient, which the descent asks for at the same (w, b).
 class LogisticSteps : public DescentSteps {
 public:
-    LogisticSteps(MatrixView X, std::span<const double> y, double lambda, RecordedCost recorded);
+    LogisticSteps(MatrixView X, std::span<const double> y, double lambda);
     double gradient(std::span<const double> w, double b, std::span<double> dw) override;
     double cost(std::span<const double> w, double b) override;
     bool finite_problem() const override;
@@ -66,7 +62,6 @@ private:
     MatrixView X_;
     std::span<const double> y_;
     double lambda_;
-    RecordedCost recorded_;
     std::vector<double> s_;  // logistic values of the last cost's (w, b)
     bool values_current_ = false;
 };
