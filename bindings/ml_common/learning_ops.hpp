@@ -104,26 +104,13 @@ struct Problem {
 };
 
 inline Problem problem(py::handle X, py::handle y, py::handle w, py::handle b) {
-    Problem p{float_array(X, "X"), float_array(y, "y"), float_array(w, "w"), {}, {}, {}, real_number(b, "b")};
+    Problem p{float_array(X, "X"), float_array(y, "y"), float_array(w, "w"), {}, {}, {}, 0.0};
     p.X = matrix_view(p.X_arr, "X");
     p.y = vector_view(p.y_arr, "y");
     p.w = vector_view(p.w_arr, "w");
+    p.b = real_number(b, "b");
     ml::check_problem(p.X, p.y.size(), p.w.size());
     return p;
-}
-
-// (dj_db, dj_dw) of the regularised cost; sigma empty for the compiled logistic function.
-inline py::tuple compute_gradient(py::handle X, py::handle y, py::handle w, py::handle b, double lambda,
-                                  const ml::LogisticFunction& sigma = {}) {
-    const Problem p = problem(X, y, w, b);
-    const ml::Gradient g = ml::compute_gradient(p.X, p.y, p.w, p.b, lambda, sigma);
-    return py::make_tuple(g.db, to_numpy(g.dw));
-}
-
-// The logistic function `holder.sigmoid1`, looked up at each call (a trampoline
-// for the core when the classifier's own has been replaced).
-inline ml::LogisticFunction python_sigmoid(py::object holder) {
-    return [holder = std::move(holder)](double z) { return real_number(holder.attr("sigmoid1")(z), "sigmoid1(z)"); };
 }
 
 }  // namespace velmora::bind::ml_ops

@@ -41,9 +41,11 @@ bool uses_own(py::handle self, const char* name) {
     return bound_instance(py::getattr(self, name, py::none()), name) == self.ptr();
 }
 
-// The instance's logistic function for the core: empty (the compiled one) unless sigmoid1 is replaced.
+// The instance's logistic function for the core: empty (the compiled one)
+// unless sigmoid1 is replaced; then self.sigmoid1, looked up at each call.
 ml::LogisticFunction sigmoid_of(py::object self) {
-    return uses_own(self, "sigmoid1") ? ml::LogisticFunction{} : python_sigmoid(self);
+    if (uses_own(self, "sigmoid1")) return {};
+    return [self](double z) { return real_number(self.attr("sigmoid1")(z), "sigmoid1(z)"); };
 }
 
 // The core may evaluate a descent's steps itself when the cost is an instance's
@@ -75,7 +77,8 @@ void init_classifier(py::object self, py::kwargs kwargs) {
     for (const char* key : {"w", "b", "mean_vals", "scale_vals", "X_train", "y_train", "J_history"})
         values[key] = py::none();
     for (auto [key, value] : values)
-        py::setattr(self, key, kwargs.contains(key) ? py::object(kwargs[key]) : py::reinterpret_borrow<py::object>(value));
+        py::setattr(self, key,
+                    kwargs.contains(key) ? py::object(kwargs[key]) : py::reinterpret_borrow<py::object>(value));
 }
 
 py::object logistic_loss_reg(py::object self, py::handle X, py::handle y, py::handle w, py::handle b,
@@ -88,18 +91,21 @@ py::object logistic_loss_reg(py::object self, py::handle X, py::handle y, py::ha
 
 py::tuple ml_phase_diagram_plot(py::object self, py::handle X_train, py::handle /*y_train*/, py::handle w,
                                 py::handle b, py::handle mean_vals, py::handle scale_vals) {
-    const FloatArray Xa = float_array(X_train, "X_train"), wa = float_array(w, "w");
+    const FloatArray Xa = float_array(X_train, "X_train");
     const ml::GridAxes axes = ml::grid_axes(matrix_view(Xa, "X_train"));
     const FloatArray nodes = float_array(
         py::getattr(self, "descale_inputs")(to_numpy(ml::grid_nodes(axes)), mean_vals, scale_vals), "descale_inputs");
     const ml::NodeGrids physical = ml::node_grids(matrix_view(nodes, "descale_inputs"), axes);
-    const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), real_number(b, "b"), degree_setting(self, "n_order"));
+    const long n_order = degree_setting(self, "n_order");
+    const FloatArray wa = float_array(w, "w");
+    const ml::Matrix logit = ml::grid_logit(axes, vector_view(wa, "w"), real_number(b, "b"), n_order);
     return py::make_tuple(to_numpy(physical.u), to_numpy(physical.v), to_numpy(logit));
 }
 
 // Uniform in [-0.5, 0.5), drawn from numpy's global generator so that np.random.seed fixes them.
 py::array_t<double> initial_weights(py::ssize_t n) {
-    std::vector<double> w = real_vector(py::module_::import("numpy.random").attr("rand")(n), "numpy.random.rand(n)");
+    std::vector<double> w =
+        real_vector(py::module_::import("numpy.random").attr("rand")(n), "numpy.random.rand(n)");
     for (double& x : w) x -= 0.5;
     return to_numpy(w);
 }
@@ -116,9 +122,10 @@ py::object train(py::object self, py::object X_raw, py::object y_train) {
     const py::object X_train = member("map_feature1")(Xn[py::make_tuple(all, 0)], Xn[py::make_tuple(all, 1)]);
     py::setattr(self, "X_train", X_train);
     py::setattr(self, "y_train", y_train);
-    const py::tuple fit = member("fit_weights")(X_train, y_train, initial_weights(float_matrix(X_train, "X_train").shape(1)),
-                                                0, member("logistic_loss_reg"), member("compute_gradient"),
-                                                member("alpha"), member("iterations"), member("lambda_"));
+    const py::array_t<double> w0 = initial_weights(float_matrix(X_train, "X_train").shape(1));
+    const py::tuple fit = member("fit_weights")(X_train, y_train, w0, 0, member("logistic_loss_reg"),
+                                                member("compute_gradient"), member("alpha"), member("iterations"),
+                                                member("lambda_"));
     py::setattr(self, "w", fit[0]);
     py::setattr(self, "b", fit[1]);
     py::setattr(self, "J_history", fit[2]);
@@ -130,7 +137,8 @@ py::object train(py::object self, py::object X_raw, py::object y_train) {
 void register_main_ml_2d(py::module_& m) {
     std::string settings;
     for (auto [key, value] : default_settings())
-        settings += (settings.empty() ? "" : ", ") + key.cast<std::string>() + "=" + py::repr(value).cast<std::string>();
+        settings += (settings.empty() ? "" : ", ") + key.cast<std::string>() + "=" +
+                    py::repr(value).cast<std::string>();
     const std::string doc = "Two-input polynomial logistic classifier of a phase diagram.\n\n"
                             "Keywords (stored as attributes): " + settings + ";\n"
                             "w, b, mean_vals, scale_vals, X_train, y_train, J_history start as None and are set by train().";
@@ -172,7 +180,10 @@ void register_main_ml_2d(py::module_& m) {
     method(
         "compute_gradient",
         [](py::object self, py::handle X, py::handle y, py::handle w, py::handle b, py::handle lambda_) {
-            return compute_gradient(X, y, w, b, real_number(lambda_, "lambda_"), sigmoid_of(self));
+            const Problem p = problem(X, y, w, b);
+            const double lambda = real_number(lambda_, "lambda_");
+            const ml::Gradient g = ml::compute_gradient(p.X, p.y, p.w, p.b, lambda, sigmoid_of(self));
+            return py::make_tuple(g.db, to_numpy(g.dw));
         },
         py::arg("X"), py::arg("y"), py::arg("w"), py::arg("b"), py::arg("lambda_") = 1,
         "(dj_db, dj_dw), bias gradient first.");

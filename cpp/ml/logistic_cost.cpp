@@ -41,6 +41,13 @@ void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<
     for (std::size_t i = 0; i < X.rows; ++i) z[i] = dot(X.row(i), w.data(), X.cols) + b;
 }
 
+std::vector<double> decision_values(MatrixView X, std::span<const double> w, double b) {
+    check_problem(X, X.rows, w.size());
+    std::vector<double> z(X.rows);
+    linear_scores(X, w, b, z);
+    return z;
+}
+
 void logistic_values(std::span<const double> z, std::span<double> s) {
     for (std::size_t i = 0; i < z.size(); ++i) s[i] = sigmoid1(z[i]);
 }

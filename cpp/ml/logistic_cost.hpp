@@ -22,6 +22,9 @@ void check_problem(MatrixView X, std::size_t n_labels, std::size_t n_weights);
 // z_i = X_i . w + b for every sample.
 void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<double> z);
 
+// The logits z_i = X_i . w + b, after checking that w matches the features.
+std::vector<double> decision_values(MatrixView X, std::span<const double> w, double b);
+
 // s_i = logistic(z_i).
 void logistic_values(std::span<const double> z, std::span<double> s);
 
