@@ -79,10 +79,12 @@ class TestFailures:
         assert carbon_sat(1.0, 5.0, 1000.0, np.float64(0.0), 1, KB) == (0, 5.0)
 
     def test_argument_count(self):
-        with pytest.raises(TypeError, match=r"^carbon_sat\(\) missing 1 required positional argument: 'Kb'$"):
-            carbon_sat(1.0, 1.0, 1000.0, 5e-9, 1)
-        with pytest.raises(TypeError, match=r"takes 6 positional arguments but 7 were given"):
-            carbon_sat(1.0, 1.0, 1000.0, 5e-9, 1, KB, 0)
+        # a missing or a surplus argument: the six parameters are shown
+        for args in ((1.0, 1.0, 1000.0, 5e-9, 1), (1.0, 1.0, 1000.0, 5e-9, 1, KB, 0)):
+            with pytest.raises(TypeError, match=r"^carbon_sat\(\): incompatible function arguments") as err:
+                carbon_sat(*args)
+            assert ("(section_metal_number: object, section_carbon_number: object, temp: object, dp: object, "
+                    "flag_id_mat: object, Kb: object)") in str(err.value)
         assert carbon_sat(section_metal_number=1.0, section_carbon_number=0.0, temp=1000.0, dp=5e-9,
                           flag_id_mat=1, Kb=KB) == (0, 0.0)
 

@@ -1,14 +1,14 @@
 // solve_ivp on Python callables: fun(t, y) -> dy/dt and optionally
-// jac(t, y) -> n x n matrix, both checked for shape on every call.
+// jac(t, y) -> n x n matrix, both checked for shape on every call; and its
+// result, OdeResult.
 #include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
 
-#include "_numerics/registrations.hpp"
+#include "_numerics/ode_states.hpp"
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "numerics/lsoda.hpp"
@@ -19,8 +19,6 @@ namespace velmora::bind {
 
 namespace {
 
-using DoubleArray = FloatArray;
-
 numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_span, const py::object& y0_obj,
                               double rtol, const py::object& atol_obj, const py::object& jac,
                               const py::object& first_step, double max_step, double min_step,
@@ -28,25 +26,18 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     if (py::len(t_span) != 2) throw InvalidValue("t_span must contain exactly two values (t0, t_end)");
     const double t0 = real_number(t_span[0], "t_span[0]");
     const double t_end = real_number(t_span[1], "t_span[1]");
-    DoubleArray y0 = float_vector(y0_obj, "y0");
+    FloatArray y0 = float_vector(y0_obj, "y0");
     const std::size_t n = static_cast<std::size_t>(y0.size());
 
+    // The tolerances and step limits are checked by the integrator itself.
     numerics::OdeOptions options;
     options.rtol = rtol;
-    DoubleArray atol = float_array(atol_obj, "atol");
-    if (atol.ndim() == 0) {
-        options.atol = *atol.data();
-    } else if (atol.ndim() == 1 && static_cast<std::size_t>(atol.size()) == n) {
-        options.atol_vector.assign(atol.data(), atol.data() + n);
-    } else {
-        throw InvalidValue("atol must be a scalar or have shape (n,)");
-    }
-    for (py::ssize_t i = 0; i < atol.size(); ++i)
-        if (!(atol.data()[i] >= 0.0)) throw InvalidValue("atol must be non-negative");
-    if (!(rtol >= 0.0)) throw InvalidValue("rtol must be non-negative");
+    const FloatArray atol = float_array(atol_obj, "atol");
+    if (atol.ndim() == 0) options.atol = *atol.data();
+    else options.atol_vector = real_vector(atol, "atol");
     if (!first_step.is_none()) {
         options.first_step = real_number(first_step, "first_step");
-        if (!(options.first_step > 0.0)) throw InvalidValue("first_step must be positive");
+        if (!(options.first_step > 0.0)) throw InvalidValue("first_step must be positive");  // 0 would mean "choose"
     }
     options.max_step = max_step;
     options.min_step = min_step;
@@ -55,16 +46,14 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
 
     const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
         py::object out = fun(t, to_numpy(y));
-        DoubleArray f = float_array(out, "fun(t, y)");
-        if (static_cast<std::size_t>(f.size()) != n)
-            throw InvalidValue("fun(t, y) returned " + std::to_string(f.size()) + " values for " +
-                             std::to_string(n) + " components");
+        FloatArray f = float_array(out, "fun(t, y)");
+        check_length(static_cast<std::size_t>(f.size()), n, "fun(t, y)");
         std::copy(f.data(), f.data() + n, dydt.begin());
     };
     if (!jac.is_none()) {
         if (!PyCallable_Check(jac.ptr())) throw WrongType("jac must be callable or None");
         options.jacobian = [jac, n](double t, std::span<const double> y, std::span<double> out) {
-            DoubleArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
+            FloatArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
             if (j.ndim() != 2 || static_cast<std::size_t>(j.shape(0)) != n ||
                 static_cast<std::size_t>(j.shape(1)) != n)
                 throw InvalidValue("jac(t, y) must return an array of shape (n, n) with n = " +
@@ -72,13 +61,25 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
             std::copy(j.data(), j.data() + n * n, out.begin());
         };
     }
-    std::vector<double> y_initial(y0.data(), y0.data() + n);
-    return numerics::solve_ivp_lsoda(rhs, t0, t_end, y_initial, options);
+    return numerics::solve_ivp_lsoda(rhs, t0, t_end, std::span<const double>(y0.data(), n), options);
 }
 
 }  // namespace
 
 void register_ode_solver(py::module_& m) {
+    using numerics::OdeResult;
+    // Shaped like scipy's OdeResult: t (len(t),), y (n rows by len(t) columns).
+    py::class_<OdeResult>(m, "OdeResult")
+        .def_property_readonly("t", &ode_times)
+        .def_property_readonly("y", &ode_states)
+        .def_readonly("success", &OdeResult::success)
+        .def_readonly("status", &OdeResult::status)
+        .def_readonly("message", &OdeResult::message)
+        .def_readonly("nfev", &OdeResult::nfev)
+        .def_readonly("njev", &OdeResult::njev)
+        .def_readonly("nlu", &OdeResult::nlu)
+        .def("__repr__", &OdeResult::summary);
+
     m.def("solve_ivp", &solve_ivp, py::arg("fun"), py::arg("t_span"), py::arg("y0"),
           py::arg("rtol") = 1e-3, py::arg("atol") = py::float_(1e-6), py::arg("jac") = py::none(),
           py::kw_only(), py::arg("first_step") = py::none(),

@@ -1,16 +1,20 @@
-// Texts and attributes at the boundary of the surface models (numbers and
-// arrays go through common/conversions.hpp).
+// The surface models' classes built from the core's tables (constructor
+// parameters, named numbers), and the texts at their boundary. Numbers and
+// arrays go through common/conversions.hpp.
 #pragma once
 #include <pybind11/pybind11.h>
 
-#include <initializer_list>
+#include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
+#include "submodels/class_parameters.hpp"
 
 namespace velmora::bind {
 
@@ -20,8 +24,7 @@ namespace py = pybind11;
 // host's pattern search refuses it.
 inline std::string formula_text(py::handle value) {
     if (!py::isinstance<py::str>(value))
-        throw WrongType("expected string or bytes-like object, got '" +
-                        std::string(Py_TYPE(value.ptr())->tp_name) + "'");
+        throw WrongType("expected string or bytes-like object, got '" + python_type_name(value) + "'");
     return value.cast<std::string>();
 }
 
@@ -30,30 +33,86 @@ inline std::string exception_text(const py::error_already_set& e) {
     return py::str(e.value()).cast<std::string>();
 }
 
-inline std::string missing_attribute_text(const char* class_name, const char* attribute) {
-    return std::string("'") + class_name + "' object has no attribute '" + attribute + "'";
+inline py::object default_object(const submodels::DefaultValue& value) {
+    return std::visit(
+        [](const auto& v) -> py::object {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, submodels::EmptyMapping>) {
+                return py::dict();
+            } else if constexpr (requires { v.begin(); }) {
+                py::list items;
+                for (const auto& item : v) items.append(py::cast(item));
+                return items;
+            } else {
+                return py::cast(v);
+            }
+        },
+        value);
 }
 
-// Float attributes held by a part of the core model: `part_of(self)` is the
-// part, each field a name and a member of it. An optional member is an
-// attribute that exists only once the model has set it.
-template <class Part, class Value = double, class Object, class PartOf>
-void def_numbers(py::class_<Object>& cls, PartOf part_of,
-                 std::initializer_list<std::pair<const char*, Value Part::*>> fields) {
+// A scripting object: the core model, plus the constructor's values kept as
+// the caller passed them, under their attributes. At each assignment the
+// number or switch a value carries is copied into the model's parameters.
+template <class Model, const auto& Table>
+struct ModelObject : Model {
+    static constexpr const auto& kParameters = Table;
+    std::array<py::object, Table.size()> kept;
+
+    void keep(std::size_t i, py::object value) {
+        const auto& row = Table[i];
+        if (row.number) this->parameters.*row.number = real_number(value, row.attribute);
+        if (row.flag)
+            this->parameters.*row.flag = row.test == submodels::SwitchTest::unless_false
+                                             ? !value.is(py::bool_(false))
+                                             : value.equal(py::bool_(true));
+        kept[i] = std::move(value);
+    }
+    const py::object& kept_value(std::string_view name) const { return kept[submodels::parameter_index(Table, name)]; }
+};
+
+template <class Object, std::size_t... I>
+void def_constructor(py::class_<Object>& cls, std::index_sequence<I...>) {
+    constexpr const auto& table = Object::kParameters;
+    cls.def(py::init([](decltype((void)I, py::object())... values) {
+                auto self = std::make_unique<Object>();
+                (self->keep(I, std::move(values)), ...);  // in parameter order
+                return self;
+            }),
+            py::arg_v(table[I].name, default_object(table[I].default_value))...);
+}
+
+// The constructor (each parameter by position or keyword, with its default)
+// and one read-write attribute per kept value.
+template <class Object>
+void def_class_parameters(py::class_<Object>& cls) {
+    constexpr const auto& table = Object::kParameters;
+    def_constructor(cls, std::make_index_sequence<table.size()>());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!table[i].attribute) continue;  // accepted and dropped
+        cls.def_property(
+            table[i].attribute, [i](Object& self) { return self.kept[i]; },
+            [i](Object& self, py::object value) { self.keep(i, std::move(value)); });
+    }
+}
+
+// Float attributes held by the core model, one per row of a core table. An
+// optional member is an attribute that exists only once the model has set it.
+template <class Object, class Owner, class Value, std::size_t N>
+void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumber<Owner, Value>, N>& fields) {
     const std::string class_name = py::str(cls.attr("__name__"));
     for (const auto& [name, member] : fields) {
         cls.def_property(
             name,
             [=](Object& self) -> double {
+                const Value& value = self.*member;
                 if constexpr (std::is_same_v<Value, double>) {
-                    return part_of(self).*member;
+                    return value;
                 } else {
-                    const Value& value = part_of(self).*member;
-                    if (!value) throw MissingAttribute(missing_attribute_text(class_name.c_str(), name));
+                    if (!value) throw submodels::missing_attribute(class_name, name);
                     return *value;
                 }
             },
-            [=](Object& self, const py::object& value) { part_of(self).*member = real_number(value, name); });
+            [=](Object& self, const py::object& value) { self.*member = real_number(value, name); });
     }
 }
 

@@ -3,9 +3,14 @@
 #include <pybind11/pybind11.h>
 
 #include "common/module_setup.hpp"
-#include "registrations.hpp"
 
 namespace py = pybind11;
+
+namespace velmora::bind {
+// One per class, in puretzky_binding.cpp and ma_binding.cpp.
+void register_puretzky_surface_kinetics(py::module_& m);
+void register_ma_surface_kinetics(py::module_& m);
+}  // namespace velmora::bind
 
 PYBIND11_MODULE(acetylene_growth, m) {
     velmora::bind::setup_module(m);

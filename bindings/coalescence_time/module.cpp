@@ -7,16 +7,10 @@
 
 namespace py = pybind11;
 using velmora::bind::HostReal;
-using velmora::submodels::ZeroDivisorRule;
 
 namespace {
 
 constexpr const char* kName = "characterisitc_sintering_time";
-
-ZeroDivisorRule plain_rule(const HostReal& divisor, bool int_quotient) {
-    if (!divisor.plain()) return ZeroDivisorRule::ieee;
-    return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
-}
 
 // a and kb are part of the signature and unused.
 py::object characterisitc_sintering_time(py::object temperature_starter, py::object element_object, py::object dp_object,
@@ -27,16 +21,14 @@ py::object characterisitc_sintering_time(py::object temperature_starter, py::obj
     };
     const py::object float64 = py::module_::import("numpy").attr("float64");
 
-    if (!py::isinstance<py::str>(element_object)) {
-        throw velmora::InvalidValue(sub::unknown_sintering_element_message(std::string(py::repr(element_object))));
-    }
-    const std::string element = py::cast<std::string>(element_object);
+    // A key that is no text is as unknown as a wrong text.
+    const std::string element = py::isinstance<py::str>(element_object) ? py::cast<std::string>(element_object) : "";
     if (element == "Ni") {
         const HostReal dp = real(dp_object, "dp"), temp = real(temp_object, "temp"), gas_constant = real(R, "R");
         sub::NickelDivisionRules rules;
-        rules.gas_constant = plain_rule(gas_constant, gas_constant.kind == HostReal::Kind::plain_int);
-        rules.temperature = gas_constant.plain() ? plain_rule(temp, false) : ZeroDivisorRule::ieee;
-        rules.diameter = plain_rule(dp, false);
+        rules.gas_constant = sub::division_rule(gas_constant.plain(), gas_constant.kind == HostReal::Kind::plain_int);
+        rules.temperature = sub::division_rule(gas_constant.plain() && temp.plain(), false);
+        rules.diameter = sub::division_rule(dp.plain(), false);
         return float64(sub::nickel_sintering_time(dp.value, temp.value, gas_constant.value, rules));
     }
     if (element == "Fe") {

@@ -1,15 +1,87 @@
-#include <pybind11/pybind11.h>
+// velmora.modules.gas_reactions: one isothermal, constant-pressure step of the
+// gas mixture with Cantera, condensed into the properties and compositions the
+// particle models read. The step itself is a sequence of Cantera calls in the
+// private module velmora.modules._gas_step; the request check and the
+// composition logic (carbon counts, the largest carbon species) are the core's.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 
+#include "common/gas_convert.hpp"
 #include "common/module_setup.hpp"
-#include "gas_reactions/chemical_kinetics.hpp"
+#include "gas/carbon_species.hpp"
+#include "gas/step_limits.hpp"
+
+#include <optional>
+
+namespace py = pybind11;
+
+namespace velmora::bind {
+namespace {
+
+// The value of a real number; nothing for other objects, which Cantera or the
+// arithmetic judge themselves.
+std::optional<double> real_value(const py::handle& h) {
+    try {
+        return real_number(h, "");
+    } catch (const py::type_error&) {
+        return std::nullopt;
+    }
+}
+
+py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::object flow_velocity,
+                            py::object chk_temp, py::object reactor_pressure, py::object inlet_composition,
+                            py::object reactor_data) {
+    py::object length_step = reactor_data[py::str("lengthstep")];
+    {
+        // Never hand Cantera a request it cannot survive (a huge advance can crash it).
+        const auto T = real_value(chk_temp), P = real_value(reactor_pressure), u = real_value(flow_velocity),
+                   dx = real_value(length_step);
+        if (T && P && u && dx) gas::check_gas_step(*T, *P, *u, *dx, "chemical_kinetics");
+    }
+    py::tuple step = py::module_::import("velmora.modules._gas_step")
+                         .attr("isothermal_step")(gas, flow_velocity, chk_temp, reactor_pressure, inlet_composition,
+                                                  length_step);
+
+    gas::GasState state;
+    state.properties.viscosity = flat_real_vector(step[0], "viscosity");
+    state.properties.density = flat_real_vector(step[1], "density");
+    state.properties.cp_mole = flat_real_vector(step[2], "cp_mole");
+    state.properties.cv_mole = flat_real_vector(step[3], "cv_mole");
+    state.properties.mean_molecular_weight = flat_real_vector(step[4], "mean_molecular_weight");
+    const std::vector<double> last = flat_real_vector(step[5], "X");
+    const auto names = step[6].cast<std::vector<std::string>>();
+    if (last.size() != names.size())
+        throw py::value_error("Cantera returned a composition that does not match the mechanism's species");
+    for (std::size_t i = 0; i < names.size(); ++i) state.all_species.set(names[i], last[i]);
+
+    state.largest_C_species = gas::largest_carbon_species(state.all_species, 5);
+    state.carbon_atoms_count = gas::carbon_atoms_table(py::str(dominant_species), state.largest_C_species);
+    return gas_state_to_python(state);
+}
+
+}  // namespace
+}  // namespace velmora::bind
 
 PYBIND11_MODULE(gas_reactions, m) {
-    velmora::bind::setup_module(m);
+    using namespace velmora;
+    bind::setup_module(m);
     m.doc() = "Gas-phase kinetics of the reactor with Cantera.";
     // The module's companions are bound as the Python module would bind them.
-    pybind11::module_::import("cantera");
-    pybind11::module_::import("pandas");
-    m.attr("chemical_kinetics_species_detector") =
-        pybind11::module_::import("velmora.modules.chemical_kinetics_species_detector");
-    velmora::bind::register_chemical_kinetics(m);
+    py::module_::import("cantera");
+    py::module_::import("pandas");
+    m.attr("chemical_kinetics_species_detector") = py::module_::import("velmora.modules.chemical_kinetics_species_detector");
+
+    // Defaults are single shared objects, as a Python default argument would be.
+    using namespace pybind11::literals;
+    const py::dict default_composition("C2H2"_a = 0.00452, "C2H4"_a = 1e-15, "H2"_a = 0.0905, "N2"_a = 0.90498);
+    const py::dict default_reactor("length"_a = 0.6, "diameter"_a = 0.0254, "lengthstep"_a = 1e-07,
+                                   "reaction_mechanism"_a = "FFCM2");
+
+    m.def("chemical_kinetics", &bind::chemical_kinetics, py::arg("gas"), py::arg("dominant_species") = "C2H2",
+          py::arg("flow_velocity") = 0.14, py::arg("chk_temp") = 1000, py::arg("reactor_pressure") = 1,
+          py::arg("inlet_composition") = default_composition, py::arg("reactor_data") = default_reactor,
+          "Advance `gas` isothermally at constant pressure over one axial step and return\n"
+          "(properties, all_species, largest_C_species, carbon_atoms_count).");
+    m.def("count_carbon_atoms", [](const std::string& formula) { return gas::count_carbon_atoms(formula); },
+          py::arg("formula"), "Carbon atoms of the leading carbon group of a formula (0 if it does not start with C).");
 }

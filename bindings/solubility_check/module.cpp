@@ -2,57 +2,49 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <limits>
+
+#include "common/conversions.hpp"
 #include "common/module_setup.hpp"
-#include "common/python_arguments.hpp"
 #include "submodels/carbon_saturation.hpp"
 
 namespace py = pybind11;
 using velmora::bind::HostReal;
-using velmora::submodels::ZeroDivisorRule;
+namespace sub = velmora::submodels;
 
 namespace {
 
-const std::vector<std::string> kParams = {"section_metal_number", "section_carbon_number", "temp",
-                                          "dp", "flag_id_mat", "Kb"};
-
-ZeroDivisorRule rule_for(std::initializer_list<HostReal> divisor_operands, bool int_quotient) {
-    for (const HostReal& r : divisor_operands) {
-        if (!r.plain()) return ZeroDivisorRule::ieee;
-    }
-    return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
+HostReal real(const py::object& value, const char* name) {
+    return velmora::bind::host_real(value, velmora::bind::argument_name("carbon_sat", name));
 }
 
-py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
-    const auto bound = velmora::bind::bind_required_arguments("carbon_sat", kParams, args, kwargs);
+py::tuple carbon_sat(py::object section_metal_number, py::object section_carbon_number, py::object temp_object,
+                     py::object dp_object, py::object flag_id_mat, py::object Kb) {
     // Arrays of several entries make the saturation test ambiguous, as the host says.
-    for (const py::object& arg : bound) {
+    for (const py::object& arg : {section_metal_number, section_carbon_number, temp_object, dp_object, flag_id_mat, Kb}) {
         if (py::isinstance<py::array>(arg) && py::reinterpret_borrow<py::array>(arg).size() != 1) {
             if (PyObject_IsTrue(arg.ptr()) < 0) throw py::error_already_set();
         }
     }
-
-    double flag = std::numeric_limits<double>::quiet_NaN();  // a non-number selects no material
+    // The material first. A non-number selects none; the message shows the
+    // caller's own object (a text or None reads as itself, not as nan).
+    double flag = std::numeric_limits<double>::quiet_NaN();
     try {
-        flag = velmora::bind::host_real(bound[4], velmora::bind::argument_name("carbon_sat", kParams[4])).value;
+        flag = real(flag_id_mat, "flag_id_mat").value;
     } catch (const py::type_error&) {
     }
-    try {
-        velmora::submodels::catalyst_solubility(flag);
-    } catch (const velmora::InvalidValue&) {
-        // Named with the caller's own object (a text or None reads as itself, not as nan).
-        throw py::value_error("flag_id_mat must be 1 (Ni) or 2 (Fe), got " + py::repr(bound[4]).cast<std::string>());
-    }
+    if (!sub::known_catalyst(flag)) throw py::value_error(sub::unknown_catalyst_message(std::string(py::repr(flag_id_mat))));
 
-    auto real = [&](std::size_t k) { return velmora::bind::host_real(bound[k], velmora::bind::argument_name("carbon_sat", kParams[k])); };
-    const HostReal metal = real(0), carbon = real(1), temp = real(2), dp = real(3), kb = real(5);
-    velmora::submodels::CarbonSaturationRules rules;
-    rules.size_term = rule_for({kb, temp, dp}, false);
-    rules.carbon_ratio = rule_for({carbon, metal}, carbon.kind == HostReal::Kind::plain_int &&
-                                                       metal.kind == HostReal::Kind::plain_int);
+    const HostReal metal = real(section_metal_number, "section_metal_number"),
+                   carbon = real(section_carbon_number, "section_carbon_number"), temp = real(temp_object, "temp"),
+                   dp = real(dp_object, "dp"), kb = real(Kb, "Kb");
+    sub::CarbonSaturationRules rules;
+    rules.size_term = sub::division_rule(kb.plain() && temp.plain() && dp.plain(), false);
+    rules.carbon_ratio = sub::division_rule(carbon.plain() && metal.plain(), carbon.kind == HostReal::Kind::plain_int &&
+                                                                                  metal.kind == HostReal::Kind::plain_int);
 
-    const auto result =
-        velmora::submodels::carbon_sat(metal.value, carbon.value, temp.value, dp.value, flag, kb.value, rules);
-    if (result.cnt_cnd == 0) return py::make_tuple(0, bound[1]);  // the caller's own object
+    const auto result = sub::carbon_sat(metal.value, carbon.value, temp.value, dp.value, flag, kb.value, rules);
+    if (result.cnt_cnd == 0) return py::make_tuple(0, section_carbon_number);  // the caller's own object
     static const py::object float64 = py::module_::import("numpy").attr("float64");
     return py::make_tuple(1, float64(result.carbon_inside));
 }
@@ -61,8 +53,8 @@ py::tuple carbon_sat(const py::args& args, const py::kwargs& kwargs) {
 
 PYBIND11_MODULE(solubility_check, m) {
     velmora::bind::setup_module(m);
-    m.def("carbon_sat", &carbon_sat,
-          "carbon_sat(section_metal_number, section_carbon_number, temp, dp, flag_id_mat, Kb)\n\n"
+    m.def("carbon_sat", &carbon_sat, py::arg("section_metal_number"), py::arg("section_carbon_number"),
+          py::arg("temp"), py::arg("dp"), py::arg("flag_id_mat"), py::arg("Kb"),
           "Saturation test of one section: returns (cnt_cnd, carbon_inside), cnt_cnd 1 when the\n"
           "carbon per metal atom exceeds the size-dependent solubility limit (flag_id_mat 1 Ni, 2 Fe).");
 }

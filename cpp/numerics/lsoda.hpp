@@ -2,6 +2,7 @@
 // Adams-Moulton orders 1-12 while the problem is non-stiff, BDF orders 1-5 with
 // a Newton iteration once stiffness is detected, and back.
 #pragma once
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <span>
@@ -45,6 +46,10 @@ struct OdeResult {
 
     std::span<const double> state(std::size_t k) const { return {y.data() + k * n, n}; }
     std::span<const double> final_state() const { return state(t.size() - 1); }
+    // Times with a stored state (all of them in a consistent record).
+    std::size_t stored_times() const { return n == 0 ? t.size() : std::min(t.size(), y.size() / n); }
+    // One line: success, status, message, len(t) and the evaluation counters.
+    std::string summary() const;
 };
 
 // Integrates from t0 to t_end (t_end may be below t0). Never throws for

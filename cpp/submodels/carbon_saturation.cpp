@@ -13,10 +13,16 @@ constexpr CatalystSolubility kNickel{0.001305, 5.176e-5, 2.0, 2.48e-10};
 constexpr CatalystSolubility kIron{0.062305, 1.176e-4, 1.72, 2.52e-10};
 }  // namespace
 
+bool known_catalyst(double flag_id_mat) { return flag_id_mat == 1.0 || flag_id_mat == 2.0; }
+
+std::string unknown_catalyst_message(std::string_view shown_flag) {
+    return "flag_id_mat must be 1 (Ni) or 2 (Fe), got " + std::string(shown_flag);
+}
+
 const CatalystSolubility& catalyst_solubility(double flag_id_mat) {
     if (flag_id_mat == 1.0) return kNickel;
     if (flag_id_mat == 2.0) return kIron;
-    throw InvalidValue("flag_id_mat must be 1 (Ni) or 2 (Fe), got " + gas::number_text(flag_id_mat));
+    throw InvalidValue(unknown_catalyst_message(gas::number_text(flag_id_mat)));
 }
 
 double carbon_saturation_ratio(double temp, double dp, double flag_id_mat, double kb,

@@ -2,6 +2,9 @@
 // linearly with temperature, raised for small particles by a Gibbs-Thomson
 // factor. Carbon beyond that limit leaves the particle (nanotubes, graphene).
 #pragma once
+#include <string>
+#include <string_view>
+
 #include "submodels/zero_divisor_rule.hpp"
 
 namespace velmora::submodels {
@@ -14,9 +17,11 @@ struct CatalystSolubility {
 };
 
 // Material by flag: 1 nickel, 2 iron, compared numerically (1.0 is nickel).
-// Any other flag selects nothing: throws NameError naming `V_atom`, the value
-// that could not be formed.
+// Any other flag selects nothing: throws ValueError (unknown_catalyst_message).
 const CatalystSolubility& catalyst_solubility(double flag_id_mat);
+bool known_catalyst(double flag_id_mat);
+// The ValueError's text for an unknown flag, shown as the caller wrote it.
+std::string unknown_catalyst_message(std::string_view shown_flag);
 
 // Carbon atoms per metal atom that the particle holds at saturation.
 // `size_term_rule` governs the zero divisor kb * temp * dp.

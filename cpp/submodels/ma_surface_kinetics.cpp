@@ -81,8 +81,7 @@ double MaSurfaceKinetics::main_calculate(const MaGasLookup& gas) {
     store(checked_div(uncovered * r.particle_area,
                       w1 * r.molecule_area_c2h2 + w2 * r.molecule_area_dominant_product) /
           2.0 / 1.8);  // site_per_particle
-    if (!NP_area)
-        throw MissingAttribute(std::string("'") + kClassName + "' object has no attribute 'NP_area'");
+    if (!NP_area) throw missing_attribute(kClassName, "NP_area");
     store(checked_div(r.site_per_particle, *NP_area));  // rho_0
 
     store(checked_div(NAVA * p.P_FEEDSTOCK_c2h2, R_gas * T));                  // n_c2h2

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "common/ordered_map.hpp"
+#include "submodels/class_parameters.hpp"
 
 namespace velmora::submodels {
 
@@ -75,6 +76,11 @@ public:
     double H_diameter = 6.6e-11;
     double C_diameter = 1.54e-10;
     double mass_C2H2 = 4.324e-26;  // kg per molecule; reset by main_calculate
+    // Kept for callers only.
+    double volume_carbon_atom = 1.91e-30;  // m^3
+    double O_diameter = 1.46e-10;
+    double N_diameter = 1.48e-10;
+    double mass_C4H4 = 8.66e-26;  // kg per molecule
 
     std::optional<double> NP_area;       // m^2, set by set_dp
     std::optional<double> rho_particle;  // 1/m^2, set by set_dp
@@ -121,6 +127,40 @@ inline constexpr std::array<MaResultField, 27> kMaResultFields{{
     {"d_inner", &MaResults::d_inner},
     {"carbon_atoms_flux", &MaResults::carbon_atoms_flux},
     {"CNT_wall_number", &MaResults::CNT_wall_number},
+}};
+
+// The class's constructor, in call order. The dominant product's formula is
+// read from the kept object at each calculation. P_FEEDSTOCK_c4h4 is accepted
+// and dropped; so is gp_thickns, whose value the later gp_thickness replaces
+// as the layer spacing before anything reads it.
+inline constexpr std::array<ClassParameter<MaParameters>, 14> kMaClassParameters{{
+    {"feedstock_gas_name", "feedstock_gas_name", "C2H2"},
+    {"main_product_species", "main_product_species", "C4H4"},
+    {"npr", "xnpr", 1LL, &MaParameters::npr},
+    {"temp_current", "temp", 700LL, &MaParameters::temp_current},
+    {"P_FEEDSTOCK_c2h2", "P_FEEDSTOCK_c2h2", 20000.645, &MaParameters::P_FEEDSTOCK_c2h2},
+    {"P_FEEDSTOCK_c4h4", nullptr, 20000.64},
+    {"gp_thickns", nullptr, 3.4e-10},
+    {"AA12_internal_use", "AA12", EmptyMapping{}},
+    {"reactor_init_press", "reactor_initial_pressure", 101000LL, &MaParameters::reactor_init_press},
+    {"surface_coverage_gp", "surface_coverage_gp", 0.3},
+    {"fra_cnt_gp", "fraction_cnt_gp", 0.7, &MaParameters::fra_cnt_gp},
+    {"gp_cove_rati", "gp_coverage_ratio", 0LL, &MaParameters::gp_cove_rati},
+    {"encap_cond", "encapsulation_cond", false},
+    {"gp_thickness", "gp_thickness", 10LL, &MaParameters::gp_thickness},
+}};
+
+// The diameter, the constants, then the numbers the diameter assignment sets.
+using MaNumber = NamedNumber<MaSurfaceKinetics>;
+inline constexpr std::array<MaNumber, 11> kMaConstants{{
+    {"dp", &MaSurfaceKinetics::dp}, {"NAVA", &MaSurfaceKinetics::NAVA}, {"kb", &MaSurfaceKinetics::kb},
+    {"R_gas", &MaSurfaceKinetics::R_gas}, {"volume_carbon_atom", &MaSurfaceKinetics::volume_carbon_atom},
+    {"H_diameter", &MaSurfaceKinetics::H_diameter}, {"C_diameter", &MaSurfaceKinetics::C_diameter},
+    {"O_diameter", &MaSurfaceKinetics::O_diameter}, {"N_diameter", &MaSurfaceKinetics::N_diameter},
+    {"mass_C2H2", &MaSurfaceKinetics::mass_C2H2}, {"mass_C4H4", &MaSurfaceKinetics::mass_C4H4},
+}};
+inline constexpr std::array<NamedNumber<MaSurfaceKinetics, std::optional<double>>, 2> kMaLateNumbers{{
+    {"NP_area", &MaSurfaceKinetics::NP_area}, {"rho_particle", &MaSurfaceKinetics::rho_particle},
 }};
 
 // Carbon atoms per molecule read from a formula's second character ("C2H2" -> 2),

@@ -14,13 +14,8 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-[[noreturn]] void missing_attribute(const char* name) {
-    throw MissingAttribute(std::string("'") + PuretzkySurfaceKinetics::kClassName +
-                         "' object has no attribute '" + name + "'");
-}
-
 double require(const std::optional<double>& value, const char* name) {
-    if (!value) missing_attribute(name);
+    if (!value) throw missing_attribute(PuretzkySurfaceKinetics::kClassName, name);
     return *value;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "numerics/lsoda.hpp"
+#include "submodels/class_parameters.hpp"
 
 namespace velmora::submodels {
 
@@ -164,6 +165,60 @@ private:
 
     const std::string& product_species(std::size_t i) const;
 };
+
+inline constexpr long long kPuretzkyZeroState[] = {0, 0, 0, 0, 0, 0};
+inline constexpr const char* kPuretzkyProducts[] = {"C2H4", "C4H4"};
+
+// The class's constructor, in call order. Values without a core field are
+// either kept for callers only or read from the kept object at each use (the
+// initial conditions at each run, the formulas at each diameter assignment and
+// at the end state), so that later edits of those objects are honoured.
+inline constexpr std::array<ClassParameter<PuretzkyParameters>, 20> kPuretzkyClassParameters{{
+    {"carb_strc_surface", "carb_strc_surface", true, nullptr, &PuretzkyParameters::carb_strc_surface},
+    {"carb_deactiv", "carb_deactiv", true, nullptr, &PuretzkyParameters::carb_deactiv},
+    {"plot_request", "plot_request", true},
+    {"initial_conditions", "_Surface_Kinetics_Puretzky_etal_2005__initial_conditions",
+     std::span<const long long>(kPuretzkyZeroState)},
+    {"P_FEEDSTOCK", "P_FEEDSTOCK", 266.645},
+    {"feedstock_gas_name", "feedstock_gas_name", "C2H2"},
+    {"main_product_species", "main_product_species", std::span<const char* const>(kPuretzkyProducts)},
+    {"reactor_volume", "reactor_volume", 0.0055, &PuretzkyParameters::reactor_volume},
+    {"n0", "n0", 2.2775521143014057e22, &PuretzkyParameters::n0},
+    {"np1", "np1", 10000.0, &PuretzkyParameters::np1},
+    {"np2", "np2", 10000.0, &PuretzkyParameters::np2},
+    {"surface_coverage_gp", "surface_coverage_gp", 1LL},
+    {"gas_NP_time_considered", "gas_NP_time_considered", true, nullptr,
+     &PuretzkyParameters::gas_NP_time_considered, SwitchTest::unless_false},
+    {"H2_STICKING_PROB", "H2_STICKING_PROBABILITY", 0.02},
+    {"H2_current_partial_pressure", "H2_current_partial_pressure", 1LL,
+     &PuretzkyParameters::H2_current_partial_pressure},
+    {"npr", "xnpr", 1LL, &PuretzkyParameters::npr},
+    {"fra_cnt_gp", "fraction_cnt_gp", 0.7, &PuretzkyParameters::fra_cnt_gp},
+    {"gp_cove_rati", "gp_coverage_ratio", 0LL, &PuretzkyParameters::gp_cove_rati},
+    {"encap_cond", "encapsulation_cond", false},
+    {"_current_H2_flux_coeff", "current_H2_flux_coeff", 0LL, &PuretzkyParameters::current_H2_flux_coeff},
+}};
+
+// The diameter and the model constants, then the numbers that exist once the
+// model has set them.
+using PuretzkyNumber = NamedNumber<PuretzkySurfaceKinetics>;
+inline constexpr std::array<PuretzkyNumber, 16> kPuretzkyConstants{{
+    {"dp", &PuretzkySurfaceKinetics::dp}, {"NAVA", &PuretzkySurfaceKinetics::NAVA},
+    {"kb", &PuretzkySurfaceKinetics::kb}, {"n_m", &PuretzkySurfaceKinetics::n_m},
+    {"alpha", &PuretzkySurfaceKinetics::alpha}, {"E_a1", &PuretzkySurfaceKinetics::E_a1},
+    {"E_sb", &PuretzkySurfaceKinetics::E_sb}, {"E_b", &PuretzkySurfaceKinetics::E_b},
+    {"E_p", &PuretzkySurfaceKinetics::E_p}, {"E_rl", &PuretzkySurfaceKinetics::E_rl},
+    {"k_sb_known", &PuretzkySurfaceKinetics::k_sb_known}, {"T_known", &PuretzkySurfaceKinetics::T_known},
+    {"k_c1", &PuretzkySurfaceKinetics::k_c1}, {"k_d1", &PuretzkySurfaceKinetics::k_d1},
+    {"k_d2", &PuretzkySurfaceKinetics::k_d2}, {"B", &PuretzkySurfaceKinetics::B},
+}};
+inline constexpr std::array<NamedNumber<PuretzkySurfaceKinetics, std::optional<double>>, 5> kPuretzkyLateNumbers{{
+    {"species_weight", &PuretzkySurfaceKinetics::species_weight},
+    {"average_species_weight_product", &PuretzkySurfaceKinetics::average_species_weight_product},
+    {"S_0", &PuretzkySurfaceKinetics::S_0},
+    {"particle_area", &PuretzkySurfaceKinetics::particle_area},
+    {"current_H2_flux", &PuretzkySurfaceKinetics::current_H2_flux},
+}};
 
 // Printed when one temperature's integration reports no success.
 std::string non_convergence_line(std::string_view temperature_label, std::string_view message);

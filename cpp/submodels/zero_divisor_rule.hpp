@@ -12,6 +12,13 @@ enum class ZeroDivisorRule {
     host_int,    // ZeroDivisionError "division by zero" (both operands integers)
 };
 
+// The rule of one division: IEEE when any operand is a numpy value, otherwise
+// the host's (its integer wording when the quotient is of two plain ints).
+inline ZeroDivisorRule division_rule(bool plain_operands, bool int_quotient) {
+    if (!plain_operands) return ZeroDivisorRule::ieee;
+    return int_quotient ? ZeroDivisorRule::host_int : ZeroDivisorRule::host_float;
+}
+
 inline double divide(double numerator, double divisor, ZeroDivisorRule rule) {
     if (divisor == 0.0 && rule != ZeroDivisorRule::ieee) {
         throw DivisionByZero(rule == ZeroDivisorRule::host_int ? "division by zero"

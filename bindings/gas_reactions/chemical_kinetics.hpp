@@ -1,6 +1,0 @@
-#pragma once
-#include <pybind11/pybind11.h>
-
-namespace velmora::bind {
-void register_chemical_kinetics(pybind11::module_& m);
-}
