@@ -95,7 +95,7 @@ def test_small_section_count():
 
 def test_attributes_are_writable_and_extra_ones_allowed():
     m = MovingSectionalModel(intnum=4, reactor_length=1)
-    assert m.reactor_length == 1 and isinstance(m.reactor_length, int)
+    assert m.reactor_length == 1 and isinstance(m.reactor_length, float)
     m.reactor_length = 0.25
     assert m.reactor_length == 0.25
     m.wrapper_mapping_temp = 1000
@@ -119,6 +119,7 @@ def test_attributes_are_writable_and_extra_ones_allowed():
     (dict(intnum=2**63), OverflowError, "intnum does not fit"),
     (dict(reactor_length="0.6"), TypeError, "reactor_length must be a real number, not 'str'"),
     (dict(total_pressure=None), TypeError, "total_pressure must be a real number"),
+    (dict(gas_initial_composition=[("C2H2", 0.01)]), TypeError, "gas_initial_composition must be a dict, not 'list'"),
 ])
 def test_keywords_of_the_wrong_type_are_refused(keywords, error, text):
     with pytest.raises(error, match=text):
@@ -133,6 +134,10 @@ def test_non_numbers_assigned_to_numeric_attributes_are_type_errors(default_mode
             setattr(default_model, name, value)
     with pytest.raises(OverflowError):
         default_model.flag_id_mat = 2**70
+    with pytest.raises(TypeError, match="gas_initial_composition must be a dict, not 'int'"):
+        default_model.gas_initial_composition = 5
+    with pytest.raises(ValueError, match="simulation_time must be an array of real numbers"):
+        default_model.simulation_time = ["a"]
     assert default_model.temp == before
     with pytest.raises(TypeError, match="method_cnt"):
         default_model.aerosol_ratio("1", 0.5)

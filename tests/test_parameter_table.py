@@ -99,8 +99,12 @@ def test_every_keyword_reaches_its_attribute(rows, tmp_path, monkeypatch):
         expected = settings[row["keyword"]]
         assert value == expected and type(value) is type(expected), row["name"]
     assert len(model.y) == 4 * 5 + 1 and model.rhop == 7870
-    # A float given for an integral default reads back as a float.
-    assert type(MovingSectionalModel(intnum=3, total_pressure=101325.0).total_pressure) is float
+    # A number reads back by its row's kind, whatever Python type was given: an integral value
+    # of an "int" number as an int, anything else as a float.
+    m = MovingSectionalModel(intnum=3, total_pressure=101325.0, reactor_length=1, min_temp=293.5)
+    assert type(m.total_pressure) is int and m.total_pressure == 101325
+    assert type(m.reactor_length) is float and m.reactor_length == 1.0
+    assert type(m.min_temp) is float and m.min_temp == 293.5
 
 
 def stub_declarations(path):

@@ -170,6 +170,11 @@ inline std::vector<double> flat_real_vector(py::handle obj, std::string_view wha
     return std::vector<double>(arr.data(), arr.data() + arr.size());
 }
 
+// The entries of a converted array as the core takes them (valid while `a` lives).
+inline std::span<const double> const_span(const FloatArray& a) {
+    return {a.data(), static_cast<std::size_t>(a.size())};
+}
+
 inline void check_length(std::size_t got, std::size_t expected, std::string_view what) {
     if (got != expected)
         throw py::value_error(std::string(what) + " must hold " + std::to_string(expected) + " entries, not " +

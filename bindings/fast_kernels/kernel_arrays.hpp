@@ -48,8 +48,6 @@ struct KernelArguments {
     }
 };
 
-inline std::span<const double> const_span(const FloatArray& a) { return {a.data(), static_cast<std::size_t>(a.size())}; }
-
 inline std::span<double> mutable_span(FloatArray& a) {
     return {a.mutable_data(), static_cast<std::size_t>(a.size())};
 }

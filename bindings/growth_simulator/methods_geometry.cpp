@@ -30,9 +30,8 @@ void register_geometry_methods(ModelClass& cls) {
     cls.def(
         "_calculate_average_primary_diameter",
         [](const PyModel& self, const py::object& y_state) {
-            const FloatArray arr = float_vector(y_state, argument_name("_calculate_average_primary_diameter", "y_state"));
             return self.calculate_average_primary_diameter(
-                std::span<const double>(arr.data(), static_cast<std::size_t>(arr.size())));
+                const_span(float_vector(y_state, argument_name("_calculate_average_primary_diameter", "y_state"))));
         },
         py::arg("y_state"), "Number-weighted mean primary diameter (m) of a state vector.");
 }

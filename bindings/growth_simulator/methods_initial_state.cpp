@@ -6,11 +6,7 @@ namespace velmora::bind {
 
 void register_initial_state_methods(ModelClass& cls) {
     cls.def(
-        "initialize_conditions",
-        [](PyModel& self) {
-            self.initialize_conditions();
-            self.kinds["tempjo"] = NumberKind::Int;
-        },
+        "initialize_conditions", [](PyModel& self) { self.initialize_conditions(); },
         "Builds the section grid, the initial state vector and the aggregation classes.");
     cls.def(
         "_distribution_initializer", [](PyModel& self) { return to_numpy(self.distribution_initializer()); },

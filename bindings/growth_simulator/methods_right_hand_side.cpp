@@ -1,27 +1,11 @@
 // Right-hand side: aggregation classes, collision kernel, fcn and the
 // derivatives, plus a native timing loop over fcn for the benchmarks.
 #include <chrono>
-#include <span>
 
 #include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
-#include "growth_simulator/number_kinds.hpp"
 
 namespace velmora::bind {
-
-namespace {
-
-std::span<const double> state_span(const FloatArray& yy) {
-    return {yy.data(), static_cast<std::size_t>(yy.size())};
-}
-
-void evaluate(PyModel& self, double t, const FloatArray& yy) {
-    self.fcn(t, state_span(yy));
-    note_temperature_kind(self);
-    note_fractal_dimension_kind(self);
-}
-
-}  // namespace
 
 void register_right_hand_side_methods(ModelClass& cls) {
     cls.def(
@@ -31,16 +15,13 @@ void register_right_hand_side_methods(ModelClass& cls) {
         "_recalculate_aggregation_classes", [](PyModel& self) { self.recalculate_aggregation_classes(); },
         "Rebuilds jmin/jmax from the current node volumes x.");
     cls.def(
-        "_calculate_beta_matrix",
-        [](PyModel& self) {
-            self.calculate_beta_matrix();
-            note_fractal_dimension_kind(self);
-        },
+        "_calculate_beta_matrix", [](PyModel& self) { self.calculate_beta_matrix(); },
         "Refreshes the section morphology and the collision matrix betafu from the state y.");
     cls.def(
         "fcn",
         [](PyModel& self, const py::object& t, const py::object& yy) {
-            evaluate(self, real_number(t, argument_name("fcn", "t")), float_vector(yy, argument_name("fcn", "yy")));
+            const double position = real_number(t, argument_name("fcn", "t"));
+            self.fcn(position, const_span(float_vector(yy, argument_name("fcn", "yy"))));
             return to_numpy(self.yp);
         },
         py::arg("t"), py::arg("yy"), "Differential equations to be solved");
@@ -61,20 +42,14 @@ void register_right_hand_side_methods(ModelClass& cls) {
                 throw py::value_error("repeats must be between 1 and " + std::to_string(kMostRepeats) + ", got " +
                                       std::to_string(repeats));
             const FloatArray state_array = float_vector(yy, argument_name("_benchmark_fcn", "yy"));
-            const auto state = state_span(state_array);
+            const auto state = const_span(state_array);
             const auto start = std::chrono::steady_clock::now();
             for (long r = 0; r < repeats; ++r) {
                 self.fcn(t, state);
                 // A huge repeat count must stay interruptible (Ctrl-C).
-                if (r % 64 == 63 && PyErr_CheckSignals() != 0) {
-                    note_temperature_kind(self);
-                    note_fractal_dimension_kind(self);
-                    throw py::error_already_set();
-                }
+                if (r % 64 == 63 && PyErr_CheckSignals() != 0) throw py::error_already_set();
             }
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            note_temperature_kind(self);
-            note_fractal_dimension_kind(self);
             return elapsed.count() / static_cast<double>(repeats);
         },
         py::arg("t"), py::arg("yy"), py::arg("repeats"),

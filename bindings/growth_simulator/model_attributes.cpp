@@ -1,11 +1,15 @@
-// Every attribute of the model, readable and writable from Python under its
-// host name (private ones under their mangled names), bound from the rows of
-// model_fields.def: one `bind_field` overload per shape of the table. Arrays
-// cross as numpy copies; arrays whose size the model relies on refuse a
-// different size. Also the table itself for Python (parameter_table()).
+// Every attribute of the model, readable from Python under its host name
+// (private ones under their mangled names) and writable where its shape allows,
+// bound from the rows of model_fields.def. Values convert by their C++ type,
+// one to_python and one from_python per type; the shapes that read or write
+// otherwise (a list instead of an array, a matrix shape, a length that must be
+// kept, a value absent until the model sets it) have their own read/write.
+// Arrays cross as numpy copies. Also the table itself for Python.
+#include <cmath>
+
 #include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
-#include "growth_simulator/model_fields.hpp"
+#include "model/field_table.hpp"
 
 namespace velmora::bind {
 
@@ -15,345 +19,174 @@ using Model = model::MovingSectionalModel;
 namespace field = model::field;
 using namespace pybind11::literals;
 
-void bind_field(ModelClass& cls, field::Real, const char* name, double Model::*member) {
-    const std::string key = name;
-    cls.def_property(
-        name, [key, member](const PyModel& self) { return self.number(key, self.*member); },
-        [key, member](PyModel& self, const py::object& value) {
-            self.*member = real_number(value, key);
-            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
-        });
-}
+// What a conversion needs besides the value: the attribute's name (messages,
+// the key of a timed history) and whether an integral number reads as an int
+// (the numbers of kind "int": 0, 293, 8908 read back as the integers they are).
+struct Field {
+    std::string name;
+    bool integral_as_int = false;
+};
 
-void bind_field(ModelClass& cls, field::Count, const char* name, long Model::*member) {
-    cls.def_property_readonly(name, [member](const PyModel& self) { return self.*member; });
-}
+// ---- core value -> Python ----
 
-void bind_field(ModelClass& cls, field::Integer, const char* name, long Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return self.*member; },
-        [key = std::string(name), member](PyModel& self, const py::object& value) {
-            self.*member = static_cast<long>(integer_number(value, key));
-        });
-}
-
-void bind_field(ModelClass& cls, field::OptionalInteger, const char* name, std::optional<long> Model::*member) {
-    const std::string key = name;
-    cls.def_property(
-        name,
-        [member](const PyModel& self) -> py::object {
-            if (!(self.*member)) return py::none();
-            return py::int_(*(self.*member));
-        },
-        [key, member](PyModel& self, const py::object& value) {
-            if (value.is_none())
-                (self.*member).reset();
-            else
-                self.*member = static_cast<long>(integer_number(value, key));
-        });
-}
-
-void bind_field(ModelClass& cls, field::OptionalReal, const char* name, std::optional<double> Model::*member) {
-    const std::string key = name;
-    cls.def_property(
-        name,
-        [key, member](const PyModel& self) -> py::object {
-            if (!(self.*member)) return py::none();
-            return self.number(key, *(self.*member));
-        },
-        [key, member](PyModel& self, const py::object& value) {
-            if (value.is_none()) {
-                self.*member = std::nullopt;
-                return;
-            }
-            self.*member = real_number(value, key);
-            self.kinds[key] = is_plain_int(value) ? NumberKind::Int : NumberKind::Float;
-        });
-}
-
-void bind_field(ModelClass& cls, field::Flag, const char* name, bool Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return self.*member; },
-        [member](PyModel& self, const py::object& value) { self.*member = py::bool_(value); });
-}
-
-void bind_field(ModelClass& cls, field::Text, const char* name, std::string Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return self.*member; },
-        [member](PyModel& self, const py::object& value) { self.*member = py::str(value); });
-}
-
-void bind_field(ModelClass& cls, field::Mapping, const char* name, OrderedMap<double> Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return ordered_to_dict(self.*member); },
-        [member](PyModel& self, const py::dict& value) { self.*member = dict_to_ordered(value); });
-}
-
-// A per-section array. A sized array keeps its length: the model indexes it by section.
-void array_property(ModelClass& cls, const char* name, std::vector<double> Model::*member, bool sized) {
-    const std::string key = name;
-    cls.def_property(
-        name, [member](const PyModel& self) { return to_numpy(self.*member); },
-        [key, member, sized](PyModel& self, const py::object& value) {
-            auto data = flat_real_vector(value, key);
-            if (sized) check_length(data.size(), (self.*member).size(), key);
-            self.*member = std::move(data);
-        });
-}
-
-void bind_field(ModelClass& cls, field::SizedArray, const char* name, std::vector<double> Model::*member) {
-    array_property(cls, name, member, true);
-}
-
-void bind_field(ModelClass& cls, field::Array, const char* name, std::vector<double> Model::*member) {
-    array_property(cls, name, member, false);
-}
-
-void bind_field(ModelClass& cls, field::RealList, const char* name, std::vector<double> Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return py::cast(self.*member); },
-        [member](PyModel& self, const std::vector<double>& value) { self.*member = value; });
-}
-
-void bind_field(ModelClass& cls, field::SquareMatrix, const char* name, std::vector<double> Model::*member) {
-    const std::string key = name;
-    cls.def_property(
-        name, [member](const PyModel& self) { return matrix_copy(self.*member, self.n(), self.n()); },
-        [key, member](PyModel& self, const py::object& value) {
-            auto data = flat_real_vector(value, key);
-            check_length(data.size(), self.n() * self.n(), key);
-            self.*member = std::move(data);
-        });
-}
-
-void bind_field(ModelClass& cls, field::ClassTable, const char* name, std::vector<std::int64_t> Model::*member) {
-    const std::string key = name;
-    cls.def_property(
-        name, [member](const PyModel& self) { return int_matrix_copy(self.*member, self.n(), self.n() + 1); },
-        [key, member](PyModel& self, const py::object& value) {
-            auto arr = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(value);
-            if (!arr) throw py::type_error(key + " must be an integer array");
-            check_length(static_cast<std::size_t>(arr.size()), self.n() * (self.n() + 1), key);
-            self.*member = std::vector<std::int64_t>(arr.data(), arr.data() + arr.size());
-        });
-}
-
-void bind_field(ModelClass& cls, field::History, const char* name,
-                std::vector<std::vector<double>> Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return history_list(self.*member); },
-        [key = std::string(name), member](PyModel& self, const py::iterable& value) {
-            std::vector<std::vector<double>> entries;
-            for (auto item : value) entries.push_back(flat_real_vector(item, key));
-            self.*member = std::move(entries);
-        });
-}
-
-// A list with one converted entry per element of a history.
-template <class Entries, class Convert>
-py::list list_of(const Entries& entries, Convert convert) {
-    py::list out;
-    for (const auto& entry : entries) out.append(convert(entry));
-    return out;
-}
-
-// A value that exists only once the model has set it; read before, the
-// attribute is missing.
-template <class Value>
-const Value& present(const std::optional<Value>& value, const std::string& name) {
-    if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + name + "'");
-    return *value;
-}
-
-// kn_saved holds {"time", "kn"}, dp_saved {"time", "dp"}: the key is the name without "_saved".
-void bind_field(ModelClass& cls, field::TimedHistory, const char* name,
-                std::vector<model::TimedArray> Model::*member) {
-    std::string key = name;
-    key = key.substr(0, key.rfind("_saved"));
-    cls.def_property_readonly(name, [key, member](const PyModel& self) {
-        return list_of(self.*member, [&key](const model::TimedArray& entry) {
-            py::dict d("time"_a = entry.time);
-            d[py::str(key)] = to_numpy(entry.values);
-            return d;
-        });
-    });
-}
-
-py::dict composition_dict(const model::CarbonComposition& c) {
-    return py::dict("cnt_percent"_a = c.cnt_percent, "gp_percent"_a = c.gp_percent,
-                    "impurity_percent"_a = c.impurity_percent, "other_percent"_a = c.other_percent);
-}
-
-void bind_field(ModelClass& cls, field::Composition, const char* name,
-                std::optional<model::CarbonComposition> Model::*member) {
-    cls.def_property_readonly(name, [key = std::string(name), member](const PyModel& self) {
-        return composition_dict(present(self.*member, key));
-    });
-}
-
-void bind_field(ModelClass& cls, field::CompositionHistory, const char* name,
-                std::vector<model::CarbonComposition> Model::*member) {
-    cls.def_property_readonly(name, [member](const PyModel& self) { return list_of(self.*member, composition_dict); });
-}
-
-void bind_field(ModelClass& cls, field::MappingHistory, const char* name,
-                std::vector<OrderedMap<double>> Model::*member) {
-    cls.def_property_readonly(name, [member](const PyModel& self) {
-        return list_of(self.*member, [](const OrderedMap<double>& entry) { return ordered_to_dict(entry); });
-    });
-}
-
-void bind_field(ModelClass& cls, field::Gas, const char* name, gas::GasState Model::*member) {
-    cls.def_property(
-        name, [member](const PyModel& self) { return gas_state_to_python(self.*member); },
-        [member](PyModel& self, const py::object& value) { self.*member = gas_state_from_python(value); });
-}
-
-void bind_field(ModelClass& cls, field::OptionalGas, const char* name, std::optional<gas::GasState> Model::*member) {
-    cls.def_property(
-        name, [key = std::string(name), member](const PyModel& self) { return gas_state_to_python(present(self.*member, key)); },
-        [member](PyModel& self, const py::object& value) { self.*member = gas_state_from_python(value); });
-}
-
-// ---- the table for Python ----
-
-// Python type annotation of a shape (the stub is generated from these).
-const char* annotation(field::Real) { return "float"; }
-const char* annotation(field::Count) { return "int"; }
-const char* annotation(field::Integer) { return "int"; }
-const char* annotation(field::OptionalInteger) { return "int | None"; }
-const char* annotation(field::OptionalReal) { return "float | None"; }
-const char* annotation(field::Flag) { return "bool"; }
-const char* annotation(field::Text) { return "str"; }
-const char* annotation(field::Mapping) { return "dict[str, float]"; }
-const char* annotation(field::SizedArray) { return "np.ndarray"; }
-const char* annotation(field::Array) { return "np.ndarray"; }
-const char* annotation(field::RealList) { return "list[float]"; }
-const char* annotation(field::SquareMatrix) { return "np.ndarray"; }
-const char* annotation(field::ClassTable) { return "np.ndarray"; }
-const char* annotation(field::History) { return "list[np.ndarray]"; }
-const char* annotation(field::TimedHistory) { return "list[dict[str, Any]]"; }
-const char* annotation(field::Composition) { return "dict[str, float]"; }
-const char* annotation(field::CompositionHistory) { return "list[dict[str, float]]"; }
-const char* annotation(field::MappingHistory) { return "list[dict[str, float]]"; }
-const char* annotation(field::Gas) {
-    return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
-}
-const char* annotation(field::OptionalGas) {
-    return "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
-}
-
-bool writable(field::Count) { return false; }
-bool writable(field::TimedHistory) { return false; }
-bool writable(field::Composition) { return false; }
-bool writable(field::CompositionHistory) { return false; }
-bool writable(field::MappingHistory) { return false; }
-template <class Shape>
-bool writable(Shape) {
-    return true;
-}
-
-// The value a default-constructed part holds, as Python sees it; None where
-// the constructor decides it (arrays sized by intnum, the gas states).
-py::object default_value(field::Real, double value, bool int_kind) {
-    if (int_kind && value == static_cast<double>(static_cast<long long>(value)))
+py::object to_python(double value, const Field& f) {
+    if (f.integral_as_int && std::isfinite(value) && std::trunc(value) == value && std::abs(value) < 1e18)
         return py::int_(static_cast<long long>(value));
     return py::float_(value);
 }
-py::object default_value(field::Count, long value, bool) { return py::int_(value); }
-py::object default_value(field::Integer, long value, bool) { return py::int_(value); }
-py::object default_value(field::Flag, bool value, bool) { return py::bool_(value); }
-py::object default_value(field::Text, const std::string& value, bool) { return py::str(value); }
-py::object default_value(field::Mapping, const OrderedMap<double>& value, bool) {
-    if (value.empty()) return py::none();
-    return ordered_to_dict(value);
+py::object to_python(long value, const Field&) { return py::int_(value); }
+py::object to_python(bool value, const Field&) { return py::bool_(value); }
+py::object to_python(const std::string& value, const Field&) { return py::str(value); }
+py::object to_python(std::monostate, const Field&) { return py::none(); }
+py::object to_python(model::EmptyList, const Field&) { return py::list(); }
+py::object to_python(const OrderedMap<double>& value, const Field&) { return ordered_to_dict(value); }
+py::object to_python(const std::vector<double>& value, const Field&) { return to_numpy(value); }
+py::object to_python(const gas::GasState& value, const Field&) { return gas_state_to_python(value); }
+py::object to_python(const model::CarbonComposition& c, const Field&) {
+    return py::dict("cnt_percent"_a = c.cnt_percent, "gp_percent"_a = c.gp_percent,
+                    "impurity_percent"_a = c.impurity_percent, "other_percent"_a = c.other_percent);
 }
-template <class Shape, class Value>
-py::object default_value(Shape, const Value&, bool) {
-    return py::none();
+// kn_saved holds {"time", "kn"}, dp_saved {"time", "dp"}: the key is the name without "_saved".
+py::object to_python(const model::TimedArray& entry, const Field& f) {
+    py::dict d("time"_a = entry.time);
+    d[py::str(f.name.substr(0, f.name.rfind("_saved")))] = to_numpy(entry.values);
+    return d;
 }
-py::object history_default() { return py::list(); }
+template <class T>
+py::object to_python(const std::vector<T>& entries, const Field& f) {
+    py::list out;
+    for (const auto& entry : entries) out.append(to_python(entry, f));
+    return out;
+}
+template <class T>
+py::object to_python(const std::optional<T>& value, const Field& f) {
+    return value ? to_python(*value, f) : py::none();
+}
 
-py::dict table_row(const char* part, const char* kind, const char* keyword, const char* attribute,
-                   const char* python_type, bool can_write, py::object initial, const char* unit,
-                   const char* meaning) {
-    return py::dict("name"_a = attribute, "keyword"_a = keyword ? py::object(py::str(keyword)) : py::none(),
-                    "part"_a = part, "kind"_a = kind, "annotation"_a = python_type, "writable"_a = can_write,
-                    "default"_a = std::move(initial), "unit"_a = unit, "meaning"_a = meaning);
+// ---- Python -> core value ----
+
+void from_python(const py::object& value, double& out, const Field& f) { out = real_number(value, f.name); }
+void from_python(const py::object& value, long& out, const Field& f) {
+    out = static_cast<long>(integer_number(value, f.name));
+}
+void from_python(const py::object& value, bool& out, const Field&) { out = py::bool_(value); }
+void from_python(const py::object& value, std::string& out, const Field&) { out = py::str(value); }
+void from_python(const py::object& value, OrderedMap<double>& out, const Field& f) {
+    if (!py::isinstance<py::dict>(value))
+        throw py::type_error(f.name + " must be a dict, not '" + python_type_name(value) + "'");
+    out = dict_to_ordered(value);
+}
+void from_python(const py::object& value, std::vector<double>& out, const Field& f) {
+    out = flat_real_vector(value, f.name);
+}
+void from_python(const py::object& value, gas::GasState& out, const Field&) { out = gas_state_from_python(value); }
+void from_python(const py::object& value, std::vector<std::vector<double>>& out, const Field& f) {
+    std::vector<std::vector<double>> entries;
+    for (auto item : py::iter(value)) entries.push_back(flat_real_vector(item, f.name));
+    out = std::move(entries);
+}
+template <class T>
+void from_python(const py::object& value, std::optional<T>& out, const Field& f) {
+    if (value.is_none()) {
+        out.reset();
+        return;
+    }
+    T converted;
+    from_python(value, converted, f);
+    out = std::move(converted);
+}
+
+// ---- reading and writing by shape ----
+
+template <class Shape>
+py::object read(Shape, const PyModel&, const typename Shape::type& value, const Field& f) {
+    return to_python(value, f);
+}
+py::object read(field::RealList, const PyModel&, const std::vector<double>& value, const Field&) {
+    return py::cast(value);
+}
+py::object read(field::SquareMatrix, const PyModel& self, const std::vector<double>& value, const Field&) {
+    return matrix_copy(value, self.n(), self.n());
+}
+py::object read(field::ClassTable, const PyModel& self, const std::vector<std::int64_t>& value, const Field&) {
+    return matrix_copy(value, self.n(), self.n() + 1);
+}
+// A value that exists only once the model has set it; read before, the attribute is missing.
+template <class Value>
+py::object present(const std::optional<Value>& value, const Field& f) {
+    if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
+    return to_python(*value, f);
+}
+py::object read(field::Composition, const PyModel&, const std::optional<model::CarbonComposition>& value,
+                const Field& f) {
+    return present(value, f);
+}
+py::object read(field::OptionalGas, const PyModel&, const std::optional<gas::GasState>& value, const Field& f) {
+    return present(value, f);
+}
+
+template <class Shape>
+void write(Shape, PyModel&, typename Shape::type& target, const py::object& value, const Field& f) {
+    from_python(value, target, f);
+}
+// Arrays the model indexes by section keep their length.
+void write(field::SizedArray, PyModel&, std::vector<double>& target, const py::object& value, const Field& f) {
+    auto data = flat_real_vector(value, f.name);
+    check_length(data.size(), target.size(), f.name);
+    target = std::move(data);
+}
+void write(field::SquareMatrix, PyModel& self, std::vector<double>& target, const py::object& value,
+           const Field& f) {
+    auto data = flat_real_vector(value, f.name);
+    check_length(data.size(), self.n() * self.n(), f.name);
+    target = std::move(data);
+}
+void write(field::ClassTable, PyModel& self, std::vector<std::int64_t>& target, const py::object& value,
+           const Field& f) {
+    auto arr = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(value);
+    if (!arr) throw py::type_error(f.name + " must be an integer array");
+    check_length(static_cast<std::size_t>(arr.size()), self.n() * (self.n() + 1), f.name);
+    target.assign(arr.data(), arr.data() + arr.size());
+}
+
+template <class Shape>
+void bind_field(ModelClass& cls, Shape shape, const char* name, std::string_view kind,
+                typename Shape::type Model::*member) {
+    const Field f{name, kind == "int"};
+    auto get = [shape, f, member](const PyModel& self) { return read(shape, self, self.*member, f); };
+    if constexpr (Shape::writable)
+        cls.def_property(name, get, [shape, f, member](PyModel& self, const py::object& value) {
+            write(shape, self, self.*member, value, f);
+        });
+    else
+        cls.def_property_readonly(name, get);
 }
 
 }  // namespace
 
-py::array_t<double> matrix_copy(const std::vector<double>& v, std::size_t rows, std::size_t cols) {
-    py::array_t<double> out({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(cols)});
-    if (v.size() == rows * cols) std::copy(v.begin(), v.end(), out.mutable_data());
-    return out;
-}
-
-py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, std::size_t rows, std::size_t cols) {
-    py::array_t<std::int64_t> out({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(cols)});
-    if (v.size() == rows * cols) std::copy(v.begin(), v.end(), out.mutable_data());
-    return out;
-}
-
-py::list history_list(const std::vector<std::vector<double>>& entries) {
-    return list_of(entries, [](const std::vector<double>& entry) { return to_numpy(entry); });
-}
-
-std::unordered_map<std::string, NumberKind> default_number_kinds() {
-    std::unordered_map<std::string, NumberKind> kinds;
-    const auto note = [&kinds](const char* attribute, std::string_view kind) {
-        if (kind == "int") kinds[attribute] = NumberKind::Int;
-    };
-#define VELMORA_REAL_KIND(shape, kind, attribute) \
-    if constexpr (std::is_same_v<field::shape, field::Real>) note(attribute, kind);
+void read_parameters(const py::kwargs& kwargs, model::ModelParameters& parameters) {
 #define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning) \
-    VELMORA_REAL_KIND(shape, kind, attribute)
-#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
-    VELMORA_REAL_KIND(shape, kind, attribute)
-#define VELMORA_FLOW VELMORA_CONSTANT
-#define VELMORA_SECTION VELMORA_CONSTANT
-#define VELMORA_HISTORY VELMORA_CONSTANT
+    if (kwargs.contains(keyword)) from_python(kwargs[keyword], parameters.member, Field{keyword});
 #include "model/model_fields.def"
-#undef VELMORA_REAL_KIND
-    return kinds;
 }
 
 py::list parameter_table() {
-    const model::ModelParameters parameters;
-    const model::MaterialConstants constants;
-    const model::FlowState flow;
-    const model::SectionState sections;
     py::list rows;
-#define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning)                           \
-    rows.append(table_row("parameter", kind, keyword, attribute, annotation(field::shape{}), writable(field::shape{}), \
-                          default_value(field::shape{}, parameters.member, std::string_view(kind) == "int"), unit,   \
-                          meaning));
-#define VELMORA_PART_ROW(part_name, part, shape, kind, attribute, member, unit, meaning)                           \
-    rows.append(table_row(part_name, kind, nullptr, attribute, annotation(field::shape{}), writable(field::shape{}), \
-                          default_value(field::shape{}, part.member, std::string_view(kind) == "int"), unit,       \
-                          meaning));
-#define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
-    VELMORA_PART_ROW("material constant", constants, shape, kind, attribute, member, unit, meaning)
-#define VELMORA_FLOW(shape, kind, attribute, member, initial, unit, meaning) \
-    VELMORA_PART_ROW("flow state", flow, shape, kind, attribute, member, unit, meaning)
-#define VELMORA_SECTION(shape, kind, attribute, member, initial, unit, meaning) \
-    VELMORA_PART_ROW("section state", sections, shape, kind, attribute, member, unit, meaning)
-#define VELMORA_HISTORY(shape, kind, attribute, member, initial, unit, meaning)                                  \
-    rows.append(table_row("history", kind, nullptr, attribute, annotation(field::shape{}), writable(field::shape{}), \
-                          history_default(), unit, meaning));
-#define VELMORA_BOUND(part, kind, attribute, python_type, can_write, unit, meaning) \
-    rows.append(table_row(part, kind, nullptr, attribute, python_type, can_write, py::none(), unit, meaning));
-#include "model/model_fields.def"
-#undef VELMORA_PART_ROW
+    for (const auto& row : model::field_table()) {
+        const auto initial = std::visit([](const auto& value) { return to_python(value, Field{}); }, row.initial);
+        // A null keyword (an attribute that is no parameter) becomes None.
+        rows.append(py::dict("name"_a = row.name, "keyword"_a = row.keyword, "part"_a = row.part, "kind"_a = row.kind,
+                             "annotation"_a = row.annotation, "writable"_a = row.writable, "default"_a = initial,
+                             "unit"_a = row.unit, "meaning"_a = row.meaning));
+    }
     return rows;
 }
 
 void register_model_attributes(ModelClass& cls) {
 #define VELMORA_PARAMETER(shape, kind, keyword, attribute, member, initial, unit, meaning) \
-    bind_field(cls, field::shape{}, attribute, &Model::member);
+    bind_field(cls, field::shape{}, attribute, kind, &Model::member);
 #define VELMORA_CONSTANT(shape, kind, attribute, member, initial, unit, meaning) \
-    bind_field(cls, field::shape{}, attribute, &Model::member);
+    bind_field(cls, field::shape{}, attribute, kind, &Model::member);
 #define VELMORA_FLOW VELMORA_CONSTANT
 #define VELMORA_SECTION VELMORA_CONSTANT
 #define VELMORA_HISTORY VELMORA_CONSTANT

@@ -1,14 +1,13 @@
 // Shared declarations of the growth_simulator bindings: the Python-facing
 // model type (the core model plus what only the host knows: the Cantera gas
-// object and the Python number types of scalar attributes).
+// object).
 #pragma once
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
-#include <string>
-#include <unordered_map>
 
 #include "common/gas_convert.hpp"
 #include "model/moving_sectional_model.hpp"
@@ -27,36 +26,33 @@ public:
     py::object gas;  // the model's Cantera Solution
 };
 
-// How a scalar attribute reads back in Python: as an int when it was given or
-// defined as one and still holds an integral value, otherwise as a float.
-enum class NumberKind : unsigned char { Float, Int };
-
 class PyModel : public model::MovingSectionalModel {
 public:
-    PyModel(model::ModelParameters parameters, std::shared_ptr<PythonGasKinetics> gas_kinetics,
-            std::unordered_map<std::string, NumberKind> number_kinds)
-        : MovingSectionalModel(std::move(parameters), gas_kinetics),
-          python_kinetics(std::move(gas_kinetics)),
-          kinds(std::move(number_kinds)) {}
+    PyModel(model::ModelParameters parameters, std::shared_ptr<PythonGasKinetics> gas_kinetics)
+        : MovingSectionalModel(std::move(parameters), gas_kinetics), python_kinetics(std::move(gas_kinetics)) {}
 
     std::shared_ptr<PythonGasKinetics> python_kinetics;
-    std::unordered_map<std::string, NumberKind> kinds;
-
-    py::object number(const std::string& name, double value) const {
-        auto it = kinds.find(name);
-        if (it != kinds.end() && it->second == NumberKind::Int && std::isfinite(value) &&
-            value == static_cast<double>(static_cast<long long>(value)))
-            return py::int_(static_cast<long long>(value));
-        return py::float_(value);
-    }
 };
 
 using ModelClass = py::class_<PyModel, std::unique_ptr<PyModel>>;
 
-// numpy copies of core arrays (never views into storage that may move).
-py::array_t<double> matrix_copy(const std::vector<double>& v, std::size_t rows, std::size_t cols);
-py::array_t<std::int64_t> int_matrix_copy(const std::vector<std::int64_t>& v, std::size_t rows, std::size_t cols);
-py::list history_list(const std::vector<std::vector<double>>& history);
+// A numpy copy of a row-major core matrix (never a view into storage that may
+// move); zeros when the matrix does not have that shape yet.
+template <class T>
+py::array_t<T> matrix_copy(const std::vector<T>& values, std::size_t rows, std::size_t cols) {
+    py::array_t<T> out({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(cols)});
+    if (values.size() == rows * cols)
+        std::copy(values.begin(), values.end(), out.mutable_data());
+    else
+        std::fill_n(out.mutable_data(), out.size(), T{});
+    return out;
+}
+
+// The constructor keywords given in `kwargs`, converted into `parameters`.
+void read_parameters(const py::kwargs& kwargs, model::ModelParameters& parameters);
+// One dict per attribute of the model (name, keyword, part, kind, annotation,
+// writable, default, unit, meaning), in table order.
+py::list parameter_table();
 
 void register_model_construction(ModelClass& cls);
 void register_model_attributes(ModelClass& cls);

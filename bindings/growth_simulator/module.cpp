@@ -2,7 +2,6 @@
 
 #include "common/module_setup.hpp"
 #include "growth_simulator/model_binding.hpp"
-#include "growth_simulator/model_fields.hpp"
 
 namespace py = pybind11;
 

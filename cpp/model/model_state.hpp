@@ -38,29 +38,48 @@ inline OrderedMap<double> default_inlet_composition() {
     return composition;
 }
 
-// How a member crosses to Python (the shape column of the table); `type` is
-// the member's C++ type. The bindings overload on these tags.
+// How a member crosses to Python (the shape column of the table): `type` is
+// the member's C++ type, `annotation` its type in the Python stub, `writable`
+// whether Python may assign it. The bindings overload on these tags.
 namespace field {
-struct Real { using type = double; };                        // int or float, as given
-struct Count { using type = long; };                         // integer, read-only
-struct Integer { using type = long; };                       // integer
-struct OptionalInteger { using type = std::optional<long>; };
-struct OptionalReal { using type = std::optional<double>; };
-struct Flag { using type = bool; };
-struct Text { using type = std::string; };
-struct Mapping { using type = OrderedMap<double>; };         // dict of floats, key order kept
-struct SizedArray { using type = std::vector<double>; };     // numpy array; assignments keep the length
-struct Array { using type = std::vector<double>; };          // numpy array of any length
-struct RealList { using type = std::vector<double>; };       // list of floats
-struct SquareMatrix { using type = std::vector<double>; };   // n x n, row-major
-struct ClassTable { using type = std::vector<std::int64_t>; };  // n x (n+1) integers, row-major
-struct History { using type = std::vector<std::vector<double>>; };  // list of arrays
-struct TimedHistory { using type = std::vector<TimedArray>; };      // list of {"time", <name>} dicts
-struct Gas { using type = gas::GasState; };
-struct OptionalGas { using type = std::optional<gas::GasState>; };
-struct Composition { using type = std::optional<CarbonComposition>; };
-struct CompositionHistory { using type = std::vector<CarbonComposition>; };
-struct MappingHistory { using type = std::vector<OrderedMap<double>>; };  // list of dicts, same keys each
+template <class T, bool can_write = true>
+struct Shape {
+    using type = T;
+    static constexpr bool writable = can_write;
+};
+inline constexpr const char* gas_tuple = "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
+struct Real : Shape<double> { static constexpr auto annotation = "float"; };  // int or float, by its kind
+struct Count : Shape<long, false> { static constexpr auto annotation = "int"; };
+struct Integer : Shape<long> { static constexpr auto annotation = "int"; };
+struct OptionalInteger : Shape<std::optional<long>> { static constexpr auto annotation = "int | None"; };
+struct OptionalReal : Shape<std::optional<double>> { static constexpr auto annotation = "float | None"; };
+struct Flag : Shape<bool> { static constexpr auto annotation = "bool"; };
+struct Text : Shape<std::string> { static constexpr auto annotation = "str"; };
+// a dict whose key order is kept
+struct Mapping : Shape<OrderedMap<double>> { static constexpr auto annotation = "dict[str, float]"; };
+struct SizedArray : Shape<std::vector<double>> { static constexpr auto annotation = "np.ndarray"; };  // length kept
+struct Array : Shape<std::vector<double>> { static constexpr auto annotation = "np.ndarray"; };  // any length
+struct RealList : Shape<std::vector<double>> { static constexpr auto annotation = "list[float]"; };
+struct SquareMatrix : Shape<std::vector<double>> { static constexpr auto annotation = "np.ndarray"; };  // n x n
+struct ClassTable : Shape<std::vector<std::int64_t>> { static constexpr auto annotation = "np.ndarray"; };  // n x (n+1)
+struct History : Shape<std::vector<std::vector<double>>> { static constexpr auto annotation = "list[np.ndarray]"; };
+// list of {"time", <name without _saved>} dicts
+struct TimedHistory : Shape<std::vector<TimedArray>, false> {
+    static constexpr auto annotation = "list[dict[str, Any]]";
+};
+struct Gas : Shape<gas::GasState> { static constexpr auto annotation = gas_tuple; };
+// absent until set
+struct OptionalGas : Shape<std::optional<gas::GasState>> { static constexpr auto annotation = gas_tuple; };
+// absent until set
+struct Composition : Shape<std::optional<CarbonComposition>, false> {
+    static constexpr auto annotation = "dict[str, float]";
+};
+struct CompositionHistory : Shape<std::vector<CarbonComposition>, false> {
+    static constexpr auto annotation = "list[dict[str, float]]";
+};
+struct MappingHistory : Shape<std::vector<OrderedMap<double>>, false> {
+    static constexpr auto annotation = "list[dict[str, float]]";
+};
 }  // namespace field
 
 struct ModelParameters {
