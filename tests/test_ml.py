@@ -350,6 +350,25 @@ def test_overridden_gradient_drives_the_descent_and_bad_results_are_refused(caps
         fit_weights(Xf, np.ones(3), w, 0, lambda *a: "cost", lambda *a: (0.0, w), 0.1, 3, 0.0)
 
 
+def test_methods_replaced_on_the_class_itself_are_honoured(monkeypatch, capsys):
+    """A replacement set on _Main_ML_2D (not a subclass) is used by train's descent and grid."""
+    calls = []
+    own_gradient = _Main_ML_2D.compute_gradient
+
+    def counted(self, X, y, w, b, lambda_=1):
+        calls.append(b)
+        return own_gradient(self, X, y, w, b, lambda_)
+
+    monkeypatch.setattr(_Main_ML_2D, "compute_gradient", counted)
+    X, y = separable_set(15)
+    _Main_ML_2D(iterations=3, poly_degree=2, n_order=2).train(X, y)
+    assert len(calls) == 3
+    # the grid nodes come back through descale_inputs, whose result must have one row per node
+    monkeypatch.setattr(_Main_ML_2D, "descale_inputs", lambda self, Xn, m, s: Xn[:10])
+    with pytest.raises(ValueError, match="unscaled grid nodes must be 160000 rows"):
+        _Main_ML_2D(iterations=3, poly_degree=2, n_order=2).train(X, y)
+
+
 def test_standalone_logistic_loss_uses_module_name_sigmoid1(problem, monkeypatch):
     X, y, w, b = problem
 

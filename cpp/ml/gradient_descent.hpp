@@ -7,6 +7,7 @@
 //    weight history and the line "Iteration %4d: Cost %8.2f   " is printed.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,10 +27,6 @@ inline constexpr long kMaxDescentSteps = 100000000;
 // Throws InvalidValue naming `name` when num_iters exceeds kMaxDescentSteps.
 void check_descent_steps(long num_iters, const char* name);
 
-// Which cost the descent records: the regularised one, or the plain mean
-// cross-entropy (which ignores lambda).
-enum class RecordedCost { Regularised, Plain };
-
 struct DescentResult {
     std::vector<double> w;
     double b = 0.0;
@@ -37,39 +34,25 @@ struct DescentResult {
     std::vector<std::vector<double>> w_history;
 };
 
-// The two evaluations a descent step needs. The classifier's own are
-// LogisticSteps; the bindings supply steps that call host functions when the
-// caller hands the descent cost and gradient functions of its own.
-class DescentSteps {
-public:
-    virtual ~DescentSteps() = default;
-    // Fills dw (one entry per weight) and returns db, at (w, b).
-    virtual double gradient(std::span<const double> w, double b, std::span<double> dw) = 0;
-    virtual double cost(std::span<const double> w, double b) = 0;
+// The two evaluations a descent step needs, at (w, b). The classifier's own
+// are logistic_steps(); the bindings supply steps that call host functions when
+// the caller hands the descent cost and gradient functions of its own.
+struct DescentSteps {
+    // Returns db and leaves dw with one entry per weight (a single entry stands
+    // for every weight).
+    std::function<double(std::span<const double> w, double b, std::vector<double>& dw)> gradient;
+    std::function<double(std::span<const double> w, double b)> cost;
     // True when every number of the problem (features, labels, regularisation)
     // is finite, so that non-finite weights can only come from the steps
-    // overshooting. Steps that cannot tell answer false.
-    virtual bool finite_problem() const { return false; }
+    // overshooting. Steps that cannot tell leave it false.
+    bool finite_problem = false;
 };
 
-// The regularised logistic gradient and the recorded cost on a feature matrix.
-// X, y must pass check_problem(). The logistic values of a cost evaluation
-// serve the next gradient, which the descent asks for at the same (w, b).
-class LogisticSteps : public DescentSteps {
-public:
-    LogisticSteps(MatrixView X, std::span<const double> y, double lambda, RecordedCost recorded);
-    double gradient(std::span<const double> w, double b, std::span<double> dw) override;
-    double cost(std::span<const double> w, double b) override;
-    bool finite_problem() const override;
-
-private:
-    MatrixView X_;
-    std::span<const double> y_;
-    double lambda_;
-    RecordedCost recorded_;
-    std::vector<double> s_;  // logistic values of the last cost's (w, b)
-    bool values_current_ = false;
-};
+// The regularised logistic cost and its gradient on a feature matrix. X and y
+// must pass check_problem() and outlive the steps. The logistic values of a
+// cost evaluation serve the next gradient, which the descent asks for at the
+// same (w, b).
+DescentSteps logistic_steps(MatrixView X, std::span<const double> y, double lambda);
 
 // True when step i of num_iters is reported (printed and kept in w_history).
 bool is_report_step(long i, long num_iters);
@@ -78,7 +61,9 @@ bool is_report_step(long i, long num_iters);
 std::string progress_line(long i, double cost);
 
 // Runs num_iters steps from (w0, b0) with the steps' evaluations.
-// Prints the progress lines through velmora::print_line.
-DescentResult fit_weights(DescentSteps& steps, std::span<const double> w0, double b0, double alpha, long num_iters);
+// Prints the progress lines through velmora::print_line. Throws InvalidValue
+// when a gradient has neither one entry nor one per weight.
+DescentResult fit_weights(const DescentSteps& steps, std::span<const double> w0, double b0, double alpha,
+                          long num_iters);
 
 }  // namespace velmora::ml

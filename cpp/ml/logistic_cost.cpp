@@ -41,6 +41,13 @@ void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<
     for (std::size_t i = 0; i < X.rows; ++i) z[i] = dot(X.row(i), w.data(), X.cols) + b;
 }
 
+std::vector<double> decision_values(MatrixView X, std::span<const double> w, double b) {
+    check_problem(X, X.rows, w.size());
+    std::vector<double> z(X.rows);
+    linear_scores(X, w, b, z);
+    return z;
+}
+
 void logistic_values(std::span<const double> z, std::span<double> s) {
     for (std::size_t i = 0; i < z.size(); ++i) s[i] = sigmoid1(z[i]);
 }
@@ -68,14 +75,6 @@ double squared_norm(std::span<const double> w) {
     return s;
 }
 
-double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b) {
-    if (X.rows == 0) throw DivisionByZero("division by zero");
-    std::vector<double> z(X.rows);
-    linear_scores(X, w, b, z);
-    logistic_values(z, z);
-    return -log_likelihood_sum(z, y.first(X.rows)) / static_cast<double>(X.rows);
-}
-
 double logistic_loss_reg(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
                          double lambda) {
     const double cost = logistic_loss(X, y, w, b);
@@ -99,22 +98,15 @@ void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::s
     db = sum_e / m;
 }
 
-Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
-                          double lambda) {
-    Gradient g;
-    g.dw.assign(w.size(), 0.0);
-    std::vector<double> z(X.rows);
-    linear_scores(X, w, b, z);
-    logistic_values(z, z);
-    gradient_from_probabilities(X, y, w, z, lambda, g.db, g.dw);
-    return g;
-}
-
 double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
                      const LogisticFunction& sigma) {
     if (X.rows == 0) throw DivisionByZero("division by zero");
     std::vector<double> z(X.rows);
     linear_scores(X, w, b, z);
+    if (!sigma) {
+        logistic_values(z, z);
+        return -log_likelihood_sum(z, y.first(X.rows)) / static_cast<double>(X.rows);
+    }
     double total = 0.0;
     for (std::size_t i = 0; i < X.rows; ++i) {
         const double s_pos = sigma(z[i]);
@@ -132,6 +124,11 @@ Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<con
     linear_scores(X, w, b, z);
     Gradient g;
     g.dw.assign(n, 0.0);
+    if (!sigma) {
+        logistic_values(z, z);
+        gradient_from_probabilities(X, y, w, z, lambda, g.db, g.dw);
+        return g;
+    }
     for (std::size_t i = 0; i < m; ++i) {
         const double e = sigma(z[i]) - y[i];
         const double* xi = X.row(i);

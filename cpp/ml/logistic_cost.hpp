@@ -15,12 +15,15 @@
 
 namespace velmora::ml {
 
-// Throws ValueError when w does not match the feature count and IndexError when
+// Throws InvalidValue when w does not match the feature count and OutOfRange when
 // y has fewer labels than X has samples (surplus labels are ignored).
 void check_problem(MatrixView X, std::size_t n_labels, std::size_t n_weights);
 
 // z_i = X_i . w + b for every sample.
 void linear_scores(MatrixView X, std::span<const double> w, double b, std::span<double> z);
+
+// The logits z_i = X_i . w + b, after checking that w matches the features.
+std::vector<double> decision_values(MatrixView X, std::span<const double> w, double b);
 
 // s_i = logistic(z_i).
 void logistic_values(std::span<const double> z, std::span<double> s);
@@ -31,8 +34,15 @@ double log_likelihood_sum(std::span<const double> s, std::span<const double> y);
 // sum_j w_j^2
 double squared_norm(std::span<const double> w);
 
-// -(1/m) sum of the log-likelihood terms. Throws ZeroDivisionError for m = 0.
-double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b);
+// A logistic function supplied by the caller (a replacement of the
+// classifier's own). Where one is given, the cost and the gradient call it per
+// sample and twice per sample, as the per-sample formulas do; where it is empty
+// they use the compiled logistic function in allocation-free passes.
+using LogisticFunction = std::function<double(double)>;
+
+// -(1/m) sum of the log-likelihood terms. Throws DivisionByZero for m = 0.
+double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
+                     const LogisticFunction& sigma = {});
 
 // logistic_loss + lambda * sum(w^2) / (2 m); the bias is not regularised.
 double logistic_loss_reg(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
@@ -46,20 +56,11 @@ struct Gradient {
 };
 
 // Gradient from precomputed logistic values s; dw must have X.cols entries.
-// Throws ZeroDivisionError for m = 0.
+// Throws DivisionByZero for m = 0.
 void gradient_from_probabilities(MatrixView X, std::span<const double> y, std::span<const double> w,
                                  std::span<const double> s, double lambda, double& db, std::span<double> dw);
 
 Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
-                          double lambda);
-
-// The unregularised cost and the gradient with a logistic function supplied by
-// the caller (a replacement of the classifier's own), evaluated per sample and
-// called twice per sample as the per-sample formulas do.
-using LogisticFunction = std::function<double(double)>;
-double logistic_loss(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
-                     const LogisticFunction& sigma);
-Gradient compute_gradient(MatrixView X, std::span<const double> y, std::span<const double> w, double b,
-                          double lambda, const LogisticFunction& sigma);
+                          double lambda, const LogisticFunction& sigma = {});
 
 }  // namespace velmora::ml

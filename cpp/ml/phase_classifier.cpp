@@ -60,6 +60,19 @@ Matrix grid_nodes(const GridAxes& axes) {
     return nodes;
 }
 
+NodeGrids node_grids(MatrixView physical, const GridAxes& axes) {
+    const std::size_t nu = axes.u.size(), nv = axes.v.size();
+    if (physical.rows != nu * nv || physical.cols < 2)
+        throw InvalidValue("the unscaled grid nodes must be " + std::to_string(nu * nv) + " rows (u, v), got " +
+                           std::to_string(physical.rows) + " x " + std::to_string(physical.cols));
+    NodeGrids grids{Matrix(nv, nu), Matrix(nv, nu)};
+    for (std::size_t k = 0; k < nu * nv; ++k) {
+        grids.u.data[k] = physical(k, 0);
+        grids.v.data[k] = physical(k, 1);
+    }
+    return grids;
+}
+
 Matrix grid_logit(const GridAxes& axes, std::span<const double> w, double b, long n_order) {
     const std::size_t needed = feature_count(n_order);
     if (needed > w.size())

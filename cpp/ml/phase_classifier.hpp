@@ -38,6 +38,15 @@ GridAxes grid_axes(MatrixView features);
 // The nodes as rows (u, v), u varying fastest: row r * N + q is (u[q], v[r]).
 Matrix grid_nodes(const GridAxes& axes);
 
+// The physical coordinates of the nodes, given one row (u, v) per node in the
+// order of grid_nodes, as two grids shaped like the logit (further columns are
+// ignored). Throws InvalidValue when there is not one row per node.
+struct NodeGrids {
+    Matrix u;
+    Matrix v;
+};
+NodeGrids node_grids(MatrixView physical, const GridAxes& axes);
+
 // b + sum_k w_k phi_k at every node (row r = v index, column q = u index),
 // walking monomials of degree 1..n_order in feature order. Throws IndexError
 // when n_order needs more weights than w has.

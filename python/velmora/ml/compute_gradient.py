@@ -1,4 +1,4 @@
-"""Gradient of the regularised logistic cost, bias part first."""
-from velmora.ml.phase_boundary_learner import _views
+"""Gradient of the regularised logistic cost, bias part first: the classifier's own."""
+from velmora.ml.phase_boundary_learner import _Main_ML_2D
 
-compute_gradient = _views.compute_gradient
+compute_gradient = _Main_ML_2D().compute_gradient

@@ -1,4 +1,4 @@
-"""L2-regularised mean cross-entropy of a logistic model."""
-from velmora.ml.phase_boundary_learner import _views
+"""L2-regularised mean cross-entropy of a logistic model: the classifier's own."""
+from velmora.ml.phase_boundary_learner import _Main_ML_2D
 
-logistic_loss_reg = _views.logistic_loss_reg
+logistic_loss_reg = _Main_ML_2D().logistic_loss_reg
