@@ -8,7 +8,6 @@
 // velmora.core._boundary_gp.fit_predict per round (scikit-learn), and each
 // round's runs, handed to run_study_points (study_points.cpp) as the
 // parametric study's runs are.
-#include <cmath>
 #include <exception>
 #include <map>
 #include <optional>
@@ -95,11 +94,8 @@ public:
         for (const auto& run : runs) points.push_back(run.x);
         py::object returned = function_(table_of(points, dimension_));
         std::vector<std::optional<double>> values;
-        for (py::handle item : returned) {
-            const std::optional<double> wall = item.is_none() ? std::nullopt : std::optional(real_number(item, "wall number"));
-            if (!wall || !std::isfinite(*wall)) values.emplace_back();
-            else values.emplace_back(std::log(std::max(*wall, 1.0)));
-        }
+        for (py::handle item : returned)
+            values.push_back(bd::function_value(optional_real_number(item, "wall number")));
         check_length(values.size(), runs.size(), "the values the function returned");
         return values;
     }

@@ -68,9 +68,7 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     const study::TemperatureUse temperatures = temperature_use(model, positions);
 
     py::dict document = record_of(study::summary_cells(summary));
-    document["temperature_profile"] = temperatures.profile.empty() ? py::object(py::none()) : py::str(temperatures.profile);
-    document["temperature_min_K"] = temperatures.low ? py::object(py::float_(*temperatures.low)) : py::object(py::none());
-    document["temperature_max_K"] = temperatures.high ? py::object(py::float_(*temperatures.high)) : py::object(py::none());
+    for (const auto& [key, cell] : study::temperature_cells(temperatures)) document[py::str(key)] = cell_object(cell);
     document["steps"] = steps;
     document["final_position"] = final_position;
     document["runtime_s"] = seconds;

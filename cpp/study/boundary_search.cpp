@@ -10,6 +10,11 @@
 
 namespace velmora::study::boundary {
 
+std::optional<double> function_value(std::optional<double> wall_number) {
+    if (!wall_number || !std::isfinite(*wall_number)) return std::nullopt;
+    return std::log(std::max(*wall_number, 1.0));
+}
+
 std::optional<double> run_value(long long status, const std::string& error_message,
                                 std::optional<double> wall_number_avg) {
     if (status == 1 && wall_number_avg && std::isfinite(*wall_number_avg) && *wall_number_avg > 0.0)

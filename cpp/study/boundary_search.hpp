@@ -52,6 +52,11 @@ struct Observation {
 std::optional<double> run_value(long long status, const std::string& error_message,
                                 std::optional<double> wall_number_avg);
 
+// The value of a point of a search over a plain function from the wall
+// number the function gave: log(wall number), a wall number of 1 or less
+// counting as 1; none (a failed point) for a missing or non-finite one.
+std::optional<double> function_value(std::optional<double> wall_number);
+
 class Surrogate {
 public:
     virtual ~Surrogate() = default;

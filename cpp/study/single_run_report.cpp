@@ -21,6 +21,13 @@ std::string temperature_line(const TemperatureUse& use) {
 
 }  // namespace
 
+FlatRecord temperature_cells(const TemperatureUse& use) {
+    const auto cell = [](const std::optional<double>& value) { return value ? CellValue(*value) : CellValue(); };
+    return {{"temperature_profile", use.profile.empty() ? CellValue() : CellValue(use.profile)},
+            {"temperature_min_K", cell(use.low)},
+            {"temperature_max_K", cell(use.high)}};
+}
+
 std::vector<std::string> single_run_lines(const SingleRunReport& r) {
     const bool single_walled = r.outcome == RunOutcome::SingleWalled;
     const std::string ending = r.outcome == RunOutcome::Succeeded ? "Simulation finished"

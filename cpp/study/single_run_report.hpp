@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "study/checkpoint.hpp"
 #include "study/run_outcome.hpp"
 
 namespace velmora::study {
@@ -18,6 +19,10 @@ struct TemperatureUse {
     std::string profile;
     std::optional<double> low, high;
 };
+
+// The temperature as the run's summary document keeps it:
+// temperature_profile, temperature_min_K, temperature_max_K (None when unknown).
+FlatRecord temperature_cells(const TemperatureUse& use);
 
 struct SingleRunReport {
     RunOutcome outcome = RunOutcome::Failed;
