@@ -6,6 +6,7 @@ import warnings
 import numpy as np
 import pytest
 from scipy import integrate, stats
+from scipy.optimize import OptimizeResult
 
 from velmora import _numerics
 
@@ -39,6 +40,8 @@ AGREEMENT = 10.0
 
 
 def assert_result_shape(res, n, t0, t_end):
+    # scipy's own result type: every entry also reads as an attribute
+    assert isinstance(res, OptimizeResult) and res["y"] is res.y and res["t"] is res.t
     assert res.y.shape == (n, len(res.t))
     assert res.t[0] == t0 and res.t[-1] == t_end
     assert np.all(np.diff(res.t) * np.sign(t_end - t0) > 0)

@@ -89,6 +89,12 @@ def test_bad_map_requests_fail_at_construction(request_, message, capsys):
     assert wrapper.last_generated_filename is None
 
 
+def test_a_map_request_that_is_not_text_is_a_type_error(capsys):
+    with pytest.raises(TypeError, match="^map_requested must be a text such as 'P&T', got int$"):
+        CONFIG(Mapping_Wrapper(map_requested=12))
+    assert capsys.readouterr().out == ""
+
+
 @pytest.mark.parametrize("total, error", [(-4, ValueError), (float("nan"), ValueError), ("100", TypeError)])
 def test_unusable_totals(total, error):
     with pytest.raises(error):

@@ -4,6 +4,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include "_numerics/ode_result.hpp"
 #include "common/conversions.hpp"
 #include "common/module_setup.hpp"
 #include "numerics/benchmark_problems.hpp"
@@ -14,7 +15,7 @@ namespace py = pybind11;
 using namespace velmora;
 
 namespace velmora::bind {
-void register_ode_solver(py::module_& m);  // solve_ivp and OdeResult, in ode_solver.cpp
+void register_ode_solver(py::module_& m);  // solve_ivp, in ode_solver.cpp
 }
 
 PYBIND11_MODULE(_numerics, m) {
@@ -46,7 +47,8 @@ PYBIND11_MODULE(_numerics, m) {
     m.def(
         "benchmark_problem",
         [](const std::string& name, double rtol, double atol, const py::object& t_end) {
-            return numerics::benchmark_problem(name, rtol, atol, bind::optional_real_number(t_end, "t_end"));
+            return bind::ode_result(
+                numerics::benchmark_problem(name, rtol, atol, bind::optional_real_number(t_end, "t_end")));
         },
         py::arg("name"), py::arg("rtol") = 1e-6, py::arg("atol") = 1e-10, py::arg("t_end") = py::none(),
         "Integrates a built-in benchmark problem ('robertson' or 'stiff141') with a C++\n"

@@ -1,14 +1,12 @@
 // solve_ivp on Python callables: fun(t, y) -> dy/dt and optionally
-// jac(t, y) -> n x n matrix, both checked for shape on every call; and its
-// result, OdeResult.
-#include <pybind11/functional.h>
+// jac(t, y) -> n x n matrix, both checked for shape on every call.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <limits>
 #include <string>
 
-#include "_numerics/ode_states.hpp"
+#include "_numerics/ode_result.hpp"
 #include "common/conversions.hpp"
 #include "common/errors.hpp"
 #include "numerics/lsoda.hpp"
@@ -19,7 +17,7 @@ namespace velmora::bind {
 
 namespace {
 
-numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_span, const py::object& y0_obj,
+py::object solve_ivp(const py::function& fun, const py::sequence& t_span, const py::object& y0_obj,
                               double rtol, const py::object& atol_obj, const py::object& jac,
                               const py::object& first_step, double max_step, double min_step,
                               const std::string& error_norm) {
@@ -45,15 +43,14 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
     else if (error_norm != "max") invalid_option("error_norm", error_norm, {"max", "rms"});
 
     const numerics::OdeRhs rhs = [&fun, n](double t, std::span<const double> y, std::span<double> dydt) {
-        py::object out = fun(t, to_numpy(y));
-        FloatArray f = float_array(out, "fun(t, y)");
+        const FloatArray f = float_array(fun(t, to_numpy(y)), "fun(t, y)");
         check_length(static_cast<std::size_t>(f.size()), n, "fun(t, y)");
         std::copy(f.data(), f.data() + n, dydt.begin());
     };
     if (!jac.is_none()) {
         if (!PyCallable_Check(jac.ptr())) throw WrongType("jac must be callable or None");
         options.jacobian = [jac, n](double t, std::span<const double> y, std::span<double> out) {
-            FloatArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
+            const FloatArray j = float_array(jac(t, to_numpy(y)), "jac(t, y)");
             if (j.ndim() != 2 || static_cast<std::size_t>(j.shape(0)) != n ||
                 static_cast<std::size_t>(j.shape(1)) != n)
                 throw InvalidValue("jac(t, y) must return an array of shape (n, n) with n = " +
@@ -61,33 +58,20 @@ numerics::OdeResult solve_ivp(const py::function& fun, const py::sequence& t_spa
             std::copy(j.data(), j.data() + n * n, out.begin());
         };
     }
-    return numerics::solve_ivp_lsoda(rhs, t0, t_end, std::span<const double>(y0.data(), n), options);
+    return ode_result(numerics::solve_ivp_lsoda(rhs, t0, t_end, std::span<const double>(y0.data(), n), options));
 }
 
 }  // namespace
 
 void register_ode_solver(py::module_& m) {
-    using numerics::OdeResult;
-    // Shaped like scipy's OdeResult: t (len(t),), y (n rows by len(t) columns).
-    py::class_<OdeResult>(m, "OdeResult")
-        .def_property_readonly("t", &ode_times)
-        .def_property_readonly("y", &ode_states)
-        .def_readonly("success", &OdeResult::success)
-        .def_readonly("status", &OdeResult::status)
-        .def_readonly("message", &OdeResult::message)
-        .def_readonly("nfev", &OdeResult::nfev)
-        .def_readonly("njev", &OdeResult::njev)
-        .def_readonly("nlu", &OdeResult::nlu)
-        .def("__repr__", &OdeResult::summary);
-
     m.def("solve_ivp", &solve_ivp, py::arg("fun"), py::arg("t_span"), py::arg("y0"),
           py::arg("rtol") = 1e-3, py::arg("atol") = py::float_(1e-6), py::arg("jac") = py::none(),
           py::kw_only(), py::arg("first_step") = py::none(),
           py::arg("max_step") = std::numeric_limits<double>::infinity(), py::arg("min_step") = 0.0,
           py::arg("error_norm") = "max",
           "Integrates dy/dt = fun(t, y) over t_span with the LSODA method (automatic\n"
-          "Adams/BDF switching). Returns an OdeResult with t, y (n x len(t)), success,\n"
-          "message, status, nfev, njev, nlu; numerical failures give success=False.\n"
+          "Adams/BDF switching). Returns scipy's OptimizeResult with t, y (n x len(t)),\n"
+          "success, message, status, nfev, njev, nlu; numerical failures give success=False.\n"
           "error_norm: 'max' (LSODA's weighted max-norm, as scipy) or 'rms'.");
 }
 

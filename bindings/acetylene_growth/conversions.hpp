@@ -3,6 +3,7 @@
 // arrays go through common/conversions.hpp.
 #pragma once
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <array>
 #include <optional>
@@ -96,23 +97,28 @@ void def_class_parameters(py::class_<Object>& cls) {
 }
 
 // Float attributes held by the core model, one per row of a core table. An
-// optional member is an attribute that exists only once the model has set it.
+// optional member is an attribute that exists only once the model has set it;
+// an optional inside it may hold None.
 template <class Object, class Owner, class Value, std::size_t N>
 void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumber<Owner, Value>, N>& fields) {
+    constexpr bool may_be_none = std::is_same_v<Value, std::optional<std::optional<double>>>;
     const std::string class_name = py::str(cls.attr("__name__"));
     for (const auto& [name, member] : fields) {
         cls.def_property(
             name,
-            [=](Object& self) -> double {
+            [=](Object& self) -> py::object {
                 const Value& value = self.*member;
                 if constexpr (std::is_same_v<Value, double>) {
-                    return value;
+                    return py::float_(value);
                 } else {
                     if (!value) throw submodels::missing_attribute(class_name, name);
-                    return *value;
+                    return py::cast(*value);
                 }
             },
-            [=](Object& self, const py::object& value) { self.*member = real_number(value, name); });
+            [=](Object& self, const py::object& value) {
+                if constexpr (may_be_none) self.*member = optional_real_number(value, name);
+                else self.*member = real_number(value, name);
+            });
     }
 }
 

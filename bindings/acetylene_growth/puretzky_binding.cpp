@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "_numerics/ode_states.hpp"
+#include "_numerics/ode_result.hpp"
 #include "common/errors.hpp"
 #include "conversions.hpp"
 #include "submodels/puretzky_surface_kinetics.hpp"
@@ -21,7 +21,6 @@ namespace velmora::bind {
 namespace {
 
 using submodels::PuretzkySurfaceKinetics;
-constexpr const char* kClass = PuretzkySurfaceKinetics::kClassName;
 
 struct PuretzkyObject : ModelObject<PuretzkySurfaceKinetics, submodels::kPuretzkyClassParameters> {
     // The formulas as the model reads them now. Items 0 and 1 of the product
@@ -41,17 +40,6 @@ py::tuple mass_calculator(py::handle name_of_species, py::handle dp, py::handle 
     const auto result = submodels::mass_calculator(formula_text(name_of_species),
                                                    optional_real_number(dp, "dp"), optional_real_number(npr, "npr"));
     return py::make_tuple(result.mass_per_molecule_kg, result.site_per_particle, result.tokens);
-}
-
-// An integration's result as the host's ODE users know it: scipy's own result
-// type (solve_ivp returns a subclass of it), a dict whose keys also read as
-// attributes (result.t, result.y, result.success, ...).
-py::object solver_result(const numerics::OdeResult& r) {
-    using namespace pybind11::literals;
-    const py::object optimize_result = py::module_::import("scipy.optimize").attr("OptimizeResult");
-    return optimize_result("t"_a = ode_times(r), "y"_a = ode_states(r), "sol"_a = py::none(), "t_events"_a = py::none(),
-                           "y_events"_a = py::none(), "nfev"_a = r.nfev, "njev"_a = r.njev, "nlu"_a = r.nlu,
-                           "status"_a = r.status, "message"_a = r.message, "success"_a = r.success);
 }
 
 // The host's run loop: the temperatures are whatever the caller iterates over
@@ -87,7 +75,7 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
         },
         t_start, t_end);
     py::dict results;
-    for (const auto& run : runs) results[temps[run.index]] = solver_result(run.solution);
+    for (const auto& run : runs) results[temps[run.index]] = ode_result(run.solution);
     return results;
 }
 
@@ -111,21 +99,14 @@ py::tuple get_final_values(PuretzkyObject& self, py::handle results) {
 }  // namespace
 
 void register_puretzky_surface_kinetics(py::module_& m) {
-    py::class_<PuretzkyObject> cls(m, kClass, py::dynamic_attr(),
+    py::class_<PuretzkyObject> cls(m, PuretzkySurfaceKinetics::kClassName, py::dynamic_attr(),
                                    "Carbon uptake of a catalyst particle: six carbon pools "
                                    "integrated over time at one temperature.");
 
     def_class_parameters(cls);
     def_numbers(cls, submodels::kPuretzkyConstants);
     def_numbers(cls, submodels::kPuretzkyLateNumbers);
-    cls.def_property(
-        "site_per_particle",
-        [](PuretzkyObject& s) {
-            const auto& site = s.site_per_particle;
-            if (!site) throw submodels::missing_attribute(kClass, "site_per_particle");
-            return *site;  // a float, or None when the product has no atom of known size
-        },
-        [](PuretzkyObject& s, py::handle v) { s.site_per_particle = optional_real_number(v, "site_per_particle"); });
+    def_numbers(cls, submodels::kPuretzkySiteCount);
 
     cls.def_property(
         "_dp", [](PuretzkyObject& s) { return s.dp; },

@@ -3,9 +3,6 @@
 // particle models read. The step itself is a sequence of Cantera calls in the
 // private module velmora.modules._gas_step; the request check and the
 // composition logic (carbon counts, the largest carbon species) are the core's.
-#include <pybind11/numpy.h>
-#include <pybind11/stl.h>
-
 #include "common/gas_convert.hpp"
 #include "common/module_setup.hpp"
 #include "gas/carbon_species.hpp"
@@ -38,22 +35,10 @@ py::tuple chemical_kinetics(py::object gas, py::object dominant_species, py::obj
                    dx = real_value(length_step);
         if (T && P && u && dx) gas::check_gas_step(*T, *P, *u, *dx, "chemical_kinetics");
     }
-    py::tuple step = py::module_::import("velmora.modules._gas_step")
-                         .attr("isothermal_step")(gas, flow_velocity, chk_temp, reactor_pressure, inlet_composition,
-                                                  length_step);
-
-    gas::GasState state;
-    state.properties.viscosity = flat_real_vector(step[0], "viscosity");
-    state.properties.density = flat_real_vector(step[1], "density");
-    state.properties.cp_mole = flat_real_vector(step[2], "cp_mole");
-    state.properties.cv_mole = flat_real_vector(step[3], "cv_mole");
-    state.properties.mean_molecular_weight = flat_real_vector(step[4], "mean_molecular_weight");
-    const std::vector<double> last = flat_real_vector(step[5], "X");
-    const auto names = step[6].cast<std::vector<std::string>>();
-    if (last.size() != names.size())
-        throw py::value_error("Cantera returned a composition that does not match the mechanism's species");
-    for (std::size_t i = 0; i < names.size(); ++i) state.all_species.set(names[i], last[i]);
-
+    const py::object step = py::module_::import("velmora.modules._gas_step")
+                                .attr("isothermal_step")(gas, flow_velocity, chk_temp, reactor_pressure,
+                                                         inlet_composition, length_step);
+    gas::GasState state = gas_state_from_python(step);  // the carbon tables are filled here
     state.largest_C_species = gas::largest_carbon_species(state.all_species, 5);
     state.carbon_atoms_count = gas::carbon_atoms_table(py::str(dominant_species), state.largest_C_species);
     return gas_state_to_python(state);

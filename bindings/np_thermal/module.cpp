@@ -11,8 +11,6 @@ namespace py = pybind11;
 
 namespace {
 
-using velmora::bind::FloatArray;
-
 // Each value is converted under the name its messages show.
 std::string shown(const char* name) { return velmora::bind::argument_name("particle_temp", name); }
 double real(const py::object& value, const char* name) { return velmora::bind::real_number(value, shown(name)); }
@@ -24,9 +22,9 @@ py::array_t<double> particle_temp(py::object spec_heat_NP, py::object spec_heat_
                                   py::object /*xmwp_NP*/, py::object xmwp_gas, py::object /*avog*/, py::object n_p,
                                   py::object reactor_pressure, py::object intnum_val, py::object isec_val,
                                   py::object flow_velocity, py::object interval_x, py::object numerical_approach) {
-    std::vector<FloatArray> held;  // the arrays the input's views look into
+    std::vector<velmora::bind::FloatArray> held;  // the arrays the input's views look into
     const auto array = [&](const py::object& value, const char* name) {
-        const FloatArray& arr = held.emplace_back(velmora::bind::float_vector(value, shown(name)));
+        const auto& arr = held.emplace_back(velmora::bind::float_vector(value, shown(name)));
         return std::span<const double>(arr.data(), static_cast<std::size_t>(arr.size()));
     };
     velmora::submodels::ParticleTemperatureInputs in;

@@ -22,6 +22,7 @@
 #include "parameter_sweep/study_settings.hpp"
 #include "study/boundary_curve.hpp"
 #include "study/boundary_files.hpp"
+#include "study/boundary_outcome.hpp"
 #include "study/boundary_search.hpp"
 #include "study/boundary_study_driver.hpp"
 #include "study/checkpoint.hpp"
@@ -107,15 +108,6 @@ private:
     std::size_t dimension_;
 };
 
-py::array_t<double> field_array(const std::vector<double>& values, const bd::Lattice& lattice) {
-    // Lattice node order has the first axis fastest: as a C array of shape
-    // (per_axis, ..., per_axis) the first axis is the last index.
-    std::vector<py::ssize_t> shape(lattice.dimension(), static_cast<py::ssize_t>(lattice.per_axis()));
-    py::array_t<double> out(shape);
-    std::copy(values.begin(), values.end(), out.mutable_data());
-    return out;
-}
-
 bd::SearchSettings search_options(long long dimension, py::object budget, py::object batch_size, py::object threshold,
                                   py::object tolerance, py::object seed, py::object start_runs = py::none(),
                                   py::object resolution = py::none()) {
@@ -131,50 +123,11 @@ bd::SearchSettings search_options(long long dimension, py::object budget, py::ob
     return bd::search_settings(o);
 }
 
+// The search's outcome as a dict; its tables of numbers become float arrays.
 py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings& settings, const std::string& kernel) {
-    py::dict result;
-    std::vector<bd::Point> points;
-    std::vector<double> values;
-    py::list rounds;
-    for (const auto& o : outcome.observations) {
-        points.push_back(o.run.x);
-        values.push_back(o.value ? std::exp(*o.value) : std::nan(""));
-        rounds.append(py::int_(o.run.round));
-    }
-    result["points"] = table_of(points, settings.dimension);
-    result["wall_numbers"] = to_numpy(values);
-    result["rounds"] = rounds;
-    result["stop"] = py::str(bd::stop_reason_text(outcome, settings));
-    result["fitted"] = py::bool_(outcome.fitted);
-    result["crossing"] = py::bool_(outcome.band.crossing);
-    result["band_max"] = outcome.band.max_half_width;
-    result["band_mean"] = outcome.band.mean_half_width;
-    result["axis"] = to_numpy([&] {
-        std::vector<double> axis;
-        for (std::size_t i = 0; i < outcome.lattice.per_axis(); ++i) axis.push_back(outcome.lattice.coordinate(i));
-        return axis;
-    }());
-    if (outcome.fitted) {
-        result["mean"] = field_array(outcome.field.mean, outcome.lattice);
-        result["sd"] = field_array(outcome.field.sd, outcome.lattice);
-        result["length_scales"] = to_numpy(outcome.field.length_scales);
-        result["noise_sd"] = outcome.field.noise_sd;
-        result["unresolved"] = outcome.field.unresolved;
-        result["kernel"] = py::str(kernel);
-    }
-    py::list curve;
-    if (outcome.fitted && settings.dimension == 2) {
-        for (const auto& p : bd::level_curve(outcome.lattice, outcome.field, settings.level)) {
-            py::dict row;
-            row["u"] = p.u;
-            row["v"] = p.v;
-            row["segment"] = py::int_(p.segment);
-            row["sd"] = p.sd;
-            row["band_half_width"] = p.half_width;
-            curve.append(row);
-        }
-    }
-    result["curve"] = curve;
+    py::dict result = host_value(bd::search_document(outcome, settings, kernel));
+    for (const char* key : bd::kSearchArrayKeys)
+        if (result.contains(key)) result[key] = py::array_t<double, py::array::forcecast>::ensure(result[key]);
     return result;
 }
 
@@ -203,21 +156,6 @@ struct OwnPool {
     }
 };
 
-py::list curve_table(const std::vector<bd::CurveRow>& rows, const std::vector<std::string>& columns) {
-    py::list curve;
-    for (const auto& row : rows) {
-        py::dict r;
-        r[columns[0].c_str()] = row.y;
-        r[columns[1].c_str()] = row.x;
-        r[columns[2].c_str()] = py::int_(row.segment);
-        r[columns[3].c_str()] = row.wall_low;
-        r[columns[4].c_str()] = row.wall_high;
-        r[columns[5].c_str()] = row.half_width;
-        curve.append(r);
-    }
-    return curve;
-}
-
 py::list run_boundary_study(py::object self, py::object budget, py::object threshold, py::object max_workers,
                             py::object executor, py::object resume, py::object batch_size, py::object tolerance,
                             py::object seed, bool progress, py::object run_timeout) {
@@ -244,8 +182,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
         bd::with_search_settings(study_settings_of(self, config, "boundary"), settings);
     bd::RecordedStudyRuns recorded;
     if (!resume.is_none()) {
-        const RecordedRuns runs = load_recorded(resume);
-        check_same_study(runs.settings, study_settings, runs.settings_place);
+        const study::RecordedRuns runs = recorded_runs(resume, study_settings);
         recorded = bd::index_recorded_runs(runs.records, runs.places, call.columns);
         velmora::print_line(study::resume_line(recorded.by_id.size(), settings.budget, text_of(resume)));
     }
@@ -291,7 +228,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     report.results_file = results_name;
     report.results_saved = save_study_results(self, results, results_name, study_settings);
     const std::vector<std::string> curve_columns = bd::curve_columns(call.y_key, call.x_key);
-    const py::list curve = curve_table(rows, curve_columns);
+    const py::list curve = host_value(bd::curve_table(rows, curve_columns));
     report.curve_file = bd::curve_file_name(results_name);
     try {
         boundary_io().attr("write_table_csv")(curve, py::cast(curve_columns), report.curve_file);

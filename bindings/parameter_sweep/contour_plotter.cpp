@@ -7,8 +7,8 @@
 
 namespace velmora::bind::sweep {
 
-void register_contour_plotter(py::module_& m, py::object wrapper_cls) {
-    py::object cls = make_plain_class(m.attr("__name__"), "ContourPlotter", "Mapping_Wrapper.ContourPlotter",
+void register_contour_plotter(py::object wrapper_cls) {
+    py::object cls = make_plain_class(py::str(kModuleName), "ContourPlotter", "Mapping_Wrapper.ContourPlotter",
                                       "Handles contour plotting and visualization");
     add_method(
         cls, "create_interpolation_grid",

@@ -4,7 +4,6 @@
 // integers) and validates nothing; further keywords are collected in
 // Velmora_kwargs. The configuration reads the attributes when a study starts.
 #include <utility>
-#include <variant>
 
 #include "common/plain_class.hpp"
 #include "parameter_sweep/study_binding.hpp"
@@ -13,10 +12,6 @@
 namespace velmora::bind::sweep {
 
 namespace {
-
-py::object default_of(const study::StudySetting& setting) {
-    return std::visit([](auto value) -> py::object { return py::cast(value); }, setting.default_value);
-}
 
 template <std::size_t>
 using SettingValue = py::object;
@@ -33,36 +28,19 @@ void add_constructor(py::object cls, std::index_sequence<I...>) {
             py::setattr(self, "last_generated_filename", py::none());
             py::setattr(self, "results", py::none());
         },
-        py::arg_v(settings[I].name, default_of(settings[I]))...,
+        py::arg_v(settings[I].name, host_value(study::default_of(settings[I])))...,
         "Stores the study settings; further keywords are collected in Velmora_kwargs and reach every reactor "
         "model of the study (and the classifier of the visualiser).");
-}
-
-// One dict per setting, in the constructor's order.
-py::list study_setting_table() {
-    py::list rows;
-    for (const auto& setting : study::study_settings()) {
-        const study::StudyParameter* parameter = study::find_study_parameter(setting.key);
-        py::dict row;
-        row["name"] = setting.name;
-        row["default"] = default_of(setting);
-        row["key"] = parameter ? py::object(py::str(std::string(setting.key))) : py::object(py::none());
-        row["role"] = std::string(study::role_name(setting.role));
-        row["unit"] = parameter ? std::string(parameter->unit) : std::string();
-        row["meaning"] = std::string(setting.meaning);
-        rows.append(row);
-    }
-    return rows;
 }
 
 }  // namespace
 
 py::object register_mapping_wrapper(py::module_& m) {
-    py::object cls = make_plain_class(m.attr("__name__"), "Mapping_Wrapper", "Mapping_Wrapper",
+    py::object cls = make_plain_class(py::str(kModuleName), "Mapping_Wrapper", "Mapping_Wrapper",
                                       "Unified wrapper for parametric study and visualization");
     add_constructor(cls, std::make_index_sequence<study::kStudySettingCount>());
     m.attr("Mapping_Wrapper") = cls;
-    m.def("study_setting_table", &study_setting_table,
+    m.def("study_setting_table", [] { return host_value(study::study_setting_rows()); },
           "The settings of Mapping_Wrapper in the constructor's order: dicts with name, default, key (P, T, D, L or "
           "None), role (map, points, range_min, range_max, constant), unit and meaning.");
     return cls;

@@ -31,6 +31,7 @@ void bind_imports(py::module_& m) {
             {"_results_report", "velmora.core._results_report"},
             {"_contour_map", "velmora.core._contour_map"},
             {"_map_analysis", "velmora.core._map_analysis"},
+            {"_fixed_study", "velmora.core._fixed_study"},
             {"_study_settings_doc", "velmora.core._study_settings_doc"}});
 
     for (const char* required : {"velmora.ml.fit_weights", "velmora.ml.logistic_loss", "velmora.ml.scale_inputs",
@@ -54,9 +55,9 @@ PYBIND11_MODULE(parameter_sweep, m) {
     sweep::register_study_config(m, wrapper_cls);
     sweep::register_study_runner(wrapper_cls);
     sweep::register_boundary_study(m, wrapper_cls);
-    sweep::register_result_analysis(m, wrapper_cls);
-    sweep::register_contour_plotter(m, wrapper_cls);
-    sweep::register_visualizer(m, wrapper_cls);
+    sweep::register_result_analysis(wrapper_cls);
+    sweep::register_contour_plotter(wrapper_cls);
+    sweep::register_visualizer(wrapper_cls);
     sweep::register_main_study(m);
     sweep::register_study_points(m);
     sweep::register_single_run(m);

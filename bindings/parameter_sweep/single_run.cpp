@@ -19,9 +19,6 @@ namespace velmora::bind::sweep {
 
 namespace {
 
-constexpr const char* kSummaryKeys[] = {"status", "error_message", "N_total", "dm_avg", "L_cnt_avg",
-                                        "wall_number_avg"};
-
 // The temperature a run had, with temp_vel evaluated at the inlet and the end
 // of every step once the run is over.
 study::TemperatureUse temperature_use(py::handle model, py::handle positions) {
@@ -53,22 +50,14 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     py::sequence paths = run_files().attr("file_paths")(output_dir, name);  // creates output_dir
     const std::string npz = text_of(paths[0]), csv = text_of(paths[1]), json = text_of(paths[2]);
 
-    py::dict summary;
-    summary["status"] = 0;
-    summary["error_message"] = "";
-    for (int k = 2; k < 6; ++k) summary[kSummaryKeys[k]] = py::none();
-
-    py::object model = py::none();
+    py::object model = py::none(), solution = py::none();
     const auto start = std::chrono::steady_clock::now();
-    // The record's runner solves the model once; its result gives the positions and states.
-    py::object solution = run_into_record(summary, [&]() {
+    // The study's runner solves the model once; its result gives the positions and states.
+    const study::RunSummary summary = run_model([&]() {
         model = module_global("MovingSectionalModel")(**velmora_kwargs);  // ** hands over a copy
-        if (!temperature.is_none()) {  // as a study holds its temperature
-            model.attr("wrapper_mapping_temp") = temperature;
-            model.attr("temp") = temperature;
-        }
+        if (!temperature.is_none()) apply_study_value(model, "T", temperature);  // as a study holds its temperature
         return model;
-    });
+    }, &solution);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     // (steps, final position or None, histories that could not be stored)
@@ -78,8 +67,7 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     py::object positions = solution.is_none() ? py::object(py::none()) : py::object(py::sequence(solution)[0]);
     const study::TemperatureUse temperatures = temperature_use(model, positions);
 
-    py::dict document;
-    for (auto item : summary) document[item.first] = item.second;
+    py::dict document = record_of(study::summary_cells(summary));
     document["temperature_profile"] = temperatures.profile.empty() ? py::object(py::none()) : py::str(temperatures.profile);
     document["temperature_min_K"] = temperatures.low ? py::object(py::float_(*temperatures.low)) : py::object(py::none());
     document["temperature_max_K"] = temperatures.high ? py::object(py::float_(*temperatures.high)) : py::object(py::none());
@@ -91,12 +79,10 @@ py::dict run_simulation(py::dict velmora_kwargs, py::object output_dir, std::str
     if (!temperature.is_none()) document["temperature"] = temperature;
     run_files().attr("write_summary")(json, document);
 
-    const int status = py::int_(summary["status"]).cast<int>();
-    const study::RunOutcome outcome = study::run_outcome(status, text_of(summary["error_message"]));
-    study::SingleRunReport report{outcome, text_of(summary["error_message"]), seconds, steps, text_of(final_position),
-                                  {}, temperatures, npz, csv, json};
-    for (std::size_t k = 0; k < report.summaries.size(); ++k)
-        report.summaries[k] = optional_real_number(summary[study::kSummaryQuantities[k].key], "summary");
+    const study::RunOutcome outcome = study::run_outcome(summary.status, summary.error_message);
+    const study::SingleRunReport report{
+        outcome, summary.error_message, seconds, steps, text_of(final_position),
+        {summary.N_total, summary.dm_avg, summary.L_cnt_avg, summary.wall_number_avg}, temperatures, npz, csv, json};
     print_lines(study::single_run_lines(report));
     document["histories_npz"] = npz;
     document["histories_csv"] = csv;

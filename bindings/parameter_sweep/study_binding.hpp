@@ -12,6 +12,7 @@
 
 #include "common/conversions.hpp"
 #include "common/output.hpp"
+#include "study/checkpoint.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -53,6 +54,11 @@ inline long long index_number(py::handle obj) { return integer_number(obj, "inde
 // rethrown, so they end the study.
 std::string ordinary_exception_text(std::exception_ptr caught);
 
+// The core's values as host objects: a record cell (None, bool, int, float,
+// str), and a JSON value (objects become dicts, arrays lists).
+py::object cell_object(const study::CellValue& value);
+py::object host_value(const study::JsonValue& value);
+
 // Sets the study parameter `key` ("P", "T", "D", "L") to value on model, as
 // the configuration's apply method of that key does. KeyError for another key.
 void apply_study_value(py::handle model, const std::string& key, py::handle value);
@@ -65,9 +71,9 @@ void register_boundary_study(py::module_& m, py::object wrapper_cls);
 void register_study_points(py::module_& m);
 void register_single_run(py::module_& m);
 void register_run_outcomes(py::module_& m);
-void register_result_analysis(py::module_& m, py::object wrapper_cls);
-void register_contour_plotter(py::module_& m, py::object wrapper_cls);
-void register_visualizer(py::module_& m, py::object wrapper_cls);
+void register_result_analysis(py::object wrapper_cls);
+void register_contour_plotter(py::object wrapper_cls);
+void register_visualizer(py::object wrapper_cls);
 void register_main_study(py::module_& m);
 
 }  // namespace velmora::bind::sweep

@@ -23,8 +23,9 @@ std::size_t grid_size_of(py::handle total_data_points) {
 void build_config(py::object self, py::object wrapper) {
     py::setattr(self, "wrapper_instance", wrapper);
     py::setattr(self, "map_requested", wrapper.attr("map_requested"));
-    py::setattr(self, "total_data_points", wrapper.attr("total_data_points"));
-    const std::size_t grid_size = grid_size_of(self.attr("total_data_points"));
+    py::object total_data_points = wrapper.attr("total_data_points");
+    py::setattr(self, "total_data_points", total_data_points);
+    const std::size_t grid_size = grid_size_of(total_data_points);
     py::setattr(self, "grid_size", py::int_(grid_size));
 
     const auto setting = [&](std::string_view key, study::SettingRole role) {
@@ -51,8 +52,7 @@ void build_config(py::object self, py::object wrapper) {
 void parse_mapping(py::object self) {
     py::object request = self.attr("map_requested");
     if (!py::isinstance<py::str>(request))
-        throw MissingAttribute("'" + text_of(py::type::handle_of(request).attr("__name__")) +
-                             "' object has no attribute 'split'");
+        throw py::type_error("map_requested must be a text such as 'P&T', got " + python_type_name(request));
     py::object definitions = self.attr("parameter_definitions");
     std::vector<std::string> available;
     for (py::handle key : definitions) available.push_back(text_of(key));
@@ -61,9 +61,7 @@ void parse_mapping(py::object self) {
 
     py::setattr(self, "Y_parameter", py::str(axes.y_key));
     py::setattr(self, "X_parameter", py::str(axes.x_key));
-    py::list constants;
-    for (const auto& key : axes.constant_keys) constants.append(py::str(key));
-    py::setattr(self, "constant_parameters", constants);
+    py::setattr(self, "constant_parameters", py::cast(axes.constant_keys));
     py::setattr(self, "Y_parameter_range", definitions[py::str(axes.y_key)]["range"]);
     py::setattr(self, "X_parameter_range", definitions[py::str(axes.x_key)]["range"]);
     py::dict constant_values;
@@ -81,9 +79,7 @@ py::tuple parse_map_request(const std::string& request) {
     std::vector<std::string> keys;
     for (const auto& p : study::study_parameters()) keys.emplace_back(p.key);
     const study::StudyAxes axes = study::parse_mapping_request(request, keys);
-    py::list constants;
-    for (const auto& key : axes.constant_keys) constants.append(py::str(key));
-    return py::make_tuple(axes.y_key, axes.x_key, constants);
+    return py::make_tuple(axes.y_key, axes.x_key, axes.constant_keys);
 }
 
 void apply_parameter(py::object self, py::object model, py::object param_key, py::object value) {
@@ -91,8 +87,8 @@ void apply_parameter(py::object self, py::object model, py::object param_key, py
     definition["apply_method"](model, value);
 }
 
-void apply_c2h2_concentration(py::handle model, py::handle value) {
-    py::setattr(model, "wrapper_mapping_phi", value);
+// The inlet composition with the C2H2 mole fraction `value` (kept as given).
+void set_c2h2_fraction(py::handle model, py::handle value) {
     const double fraction = real_number(value, "value");
     py::object composition = model.attr("gas_initial_composition");
     const double h2 = real_number(composition[py::str("H2")], "H2 mole fraction");
@@ -104,33 +100,10 @@ void apply_c2h2_concentration(py::handle model, py::handle value) {
     py::setattr(model, "gas_initial_composition", out);
 }
 
-// The other three set an attribute pair: the study's record of the value, then the model setting.
-template <const char* Record, const char* Setting>
-void apply_setting(py::handle model, py::handle value) {
-    py::setattr(model, Record, value);
-    py::setattr(model, Setting, value);
-}
-
-constexpr char kTempRecord[] = "wrapper_mapping_temp", kTemp[] = "temp";
-constexpr char kDpRecord[] = "wrapper_mapping_dp", kDp[] = "dp_initial_premade";
-constexpr char kLengthRecord[] = "wrapper_mapping_l_reactor", kLength[] = "reactor_length";
-
-// The apply method of each study parameter (StudyParameter::apply_method).
-struct Applier {
-    std::string_view method;
-    void (*apply)(py::handle model, py::handle value);
-};
-constexpr Applier kAppliers[] = {
-    {"_apply_c2h2_concentration", &apply_c2h2_concentration},
-    {"_apply_temperature", &apply_setting<kTempRecord, kTemp>},
-    {"_apply_diameter", &apply_setting<kDpRecord, kDp>},
-    {"_apply_reactor_length", &apply_setting<kLengthRecord, kLength>},
-};
-
-const Applier& applier_named(std::string_view method) {
-    for (const auto& applier : kAppliers)
-        if (applier.method == method) return applier;
-    throw MissingKey(std::string(method));
+void apply_value(const study::StudyParameter& parameter, py::handle model, py::handle value) {
+    py::setattr(model, parameter.record_attribute, value);
+    if (parameter.model_attribute) py::setattr(model, parameter.model_attribute, value);
+    else set_c2h2_fraction(model, value);
 }
 
 }  // namespace
@@ -138,11 +111,11 @@ const Applier& applier_named(std::string_view method) {
 void apply_study_value(py::handle model, const std::string& key, py::handle value) {
     const study::StudyParameter* parameter = study::find_study_parameter(key);
     if (!parameter) throw MissingKey(key);
-    applier_named(parameter->apply_method).apply(model, value);
+    apply_value(*parameter, model, value);
 }
 
 void register_study_config(py::module_& m, py::object wrapper_cls) {
-    py::object cls = make_plain_class(m.attr("__name__"), "ParametricStudyConfig", "Mapping_Wrapper.ParametricStudyConfig",
+    py::object cls = make_plain_class(py::str(kModuleName), "ParametricStudyConfig", "Mapping_Wrapper.ParametricStudyConfig",
                                       "Value grids, constant parameters and parameter setters of one study");
     add_init(cls, "ParametricStudyConfig", &build_config, py::arg("wrapper_instance"),
              "Builds the grids of the four study parameters from the wrapper and parses its map request.");
@@ -152,10 +125,9 @@ void register_study_config(py::module_& m, py::object wrapper_cls) {
     add_method(cls, "apply_parameter", &apply_parameter, py::arg("model"), py::arg("param_key"), py::arg("value"),
                "Sets parameter param_key to value on model through its apply method.");
     for (const auto& p : study::study_parameters()) {
-        const Applier& applier = applier_named(p.apply_method);
         add_method(
-            cls, applier.method.data(),
-            [apply = applier.apply](py::object, py::object model, py::object value) { apply(model, value); },
+            cls, std::string(p.apply_method).c_str(),
+            [parameter = &p](py::object, py::object model, py::object value) { apply_value(*parameter, model, value); },
             py::arg("model"), py::arg("value"), ("Sets " + std::string(p.name) + " on model.").c_str());
     }
     py::setattr(wrapper_cls, "ParametricStudyConfig", cls);

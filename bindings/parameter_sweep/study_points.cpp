@@ -7,7 +7,6 @@
 // MovingSectionalModel and the study parameters' apply functions.
 #include "parameter_sweep/study_points.hpp"
 
-#include <cmath>
 #include <exception>
 
 #include "study/run_record.hpp"
@@ -32,53 +31,20 @@ std::vector<double> last_entry(py::handle model, const char* name) {
     return real_vector(history[py::int_(-1)], name);
 }
 
-// Number-weighted summaries of the final state over the sections that grew
-// CNTs; writes each field of the record as soon as it is known, so a failure
-// part-way leaves what was computed before it.
-void summarize_solved_model(py::handle model, py::dict record) {
-    if (!(has_entries(model, "y_saved", 2) && has_entries(model, "wall_number_section_saved", 1))) {
-        record["error_message"] = study::kArraysMissing;
-        return;
-    }
-    const std::vector<double> final_y = last_entry(model, "y_saved");
-    const std::vector<double> final_walls = last_entry(model, "wall_number_section_saved");
-    const auto sections = study::valid_sections(final_walls, index_number(model.attr("isec")));
-    if (sections.empty()) {
-        record["error_message"] = study::kNoValidSections;
-        return;
-    }
-    const double total = study::total_number(final_y, sections);
-    record["N_total"] = total;
-    if (has_entries(model, "xdm_saved", 1))
-        record["dm_avg"] = study::number_weighted_mean(last_entry(model, "xdm_saved"), 0, final_y, sections, total);
+// The last entries of the histories the summaries need, read once.
+study::FinalState final_state_of(py::handle model) {
+    study::FinalState state;
+    if (!(has_entries(model, "y_saved", 2) && has_entries(model, "wall_number_section_saved", 1))) return state;
+    state.arrays_present = true;
+    state.y = last_entry(model, "y_saved");
+    state.wall_numbers = last_entry(model, "wall_number_section_saved");
+    state.isec = index_number(model.attr("isec"));
+    if (has_entries(model, "xdm_saved", 1)) state.mobility_diameters = last_entry(model, "xdm_saved");
     if (has_entries(model, "carbon_data_saved", 1)) {
-        const long long intnum = index_number(model.attr("intnum"));
-        record["L_cnt_avg"] =
-            study::number_weighted_mean(last_entry(model, "carbon_data_saved"), intnum, final_y, sections, total);
+        state.carbon_data = last_entry(model, "carbon_data_saved");
+        state.intnum = index_number(model.attr("intnum"));
     }
-    record["wall_number_avg"] = study::number_weighted_mean(final_walls, 0, final_y, sections, total);
-    record["status"] = 1;
-
-    // A summary that came out NaN or infinite is no result: the run is
-    // recorded as failed, with those summaries left empty.
-    std::vector<std::pair<std::string, double>> summaries;
-    for (const char* name : {"N_total", "dm_avg", "L_cnt_avg", "wall_number_avg"})
-        if (!record[name].is_none()) summaries.emplace_back(name, real_number(record[name], name));
-    const std::string note = study::non_finite_summary_note(summaries);
-    if (note.empty()) return;
-    for (const auto& [name, value] : summaries)
-        if (!std::isfinite(value)) record[name.c_str()] = py::none();
-    record["status"] = 0;
-    record["error_message"] = note;
-}
-
-// Adds the integration-failure note of a solved model to the record's message,
-// keeping its status and values.
-void note_integration_failures(py::handle model, py::dict record) {
-    const std::string note = integration_failures_of(model);
-    if (note.empty()) return;
-    const std::string message = text_of(record["error_message"]);
-    record["error_message"] = message.empty() ? note : message + "; " + note;
+    return state;
 }
 
 study::CellValue cell_of(py::handle value) {
@@ -99,35 +65,34 @@ study::CellValue cell_of(py::handle value) {
 
 }  // namespace
 
-py::dict new_run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
-                        py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values) {
+py::dict run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                    py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values,
+                    const study::RunSummary& summary) {
     py::dict record;
     record[columns[0].c_str()] = simulation_id;
     record[columns[1].c_str()] = map_type;
     record[columns[2].c_str()] = y_value;
     record[columns[3].c_str()] = x_value;
-    record[columns[4].c_str()] = 0;
-    record[columns[5].c_str()] = "";
-    for (std::size_t k = 6; k < 10; ++k) record[columns[k].c_str()] = py::none();
+    for (const auto& [key, cell] : study::summary_cells(summary)) record[py::str(key)] = cell_object(cell);
     std::size_t column = 10;
     for (py::handle key : constant_keys) record[columns.at(column++).c_str()] = constant_values[key];
     return record;
 }
 
-py::object run_into_record(py::dict record, const std::function<py::object()>& build_model) {
-    py::object solution = py::none();
+study::RunSummary run_model(const std::function<py::object()>& build_model, py::object* solution) {
+    study::RunSummary summary;
     try {
         py::object model = build_model();
-        solution = model.attr("solve")();
-        check_solution(solution);
-        summarize_solved_model(model, record);
-        note_integration_failures(model, record);
+        py::object solved = model.attr("solve")();
+        if (solution) *solution = solved;
+        check_solution(solved);
+        study::summarize_final_state(final_state_of(model), summary);
+        study::add_note(summary, integration_failures_of(model));
     } catch (...) {
-        const std::string message = ordinary_exception_text(std::current_exception());
-        record["error_message"] = message;
-        velmora::print_line("    Failed: " + message);
+        summary.error_message = ordinary_exception_text(std::current_exception());
+        velmora::print_line("    Failed: " + summary.error_message);
     }
-    return solution;
+    return summary;
 }
 
 std::string integration_failures_of(py::handle model) {
@@ -146,15 +111,7 @@ study::FlatRecord flat_record_of(py::handle record) {
 
 py::dict record_of(const study::FlatRecord& flat) {
     py::dict record;
-    for (const auto& [key, value] : flat) {
-        py::object cell;
-        if (std::holds_alternative<std::monostate>(value)) cell = py::none();
-        else if (const bool* b = std::get_if<bool>(&value)) cell = py::bool_(*b);
-        else if (const long long* n = std::get_if<long long>(&value)) cell = py::int_(*n);
-        else if (const double* x = std::get_if<double>(&value)) cell = py::float_(*x);
-        else cell = py::str(std::get<std::string>(value));
-        record[py::str(key)] = cell;
-    }
+    for (const auto& [key, value] : flat) record[py::str(key)] = cell_object(value);
     return record;
 }
 
@@ -164,17 +121,16 @@ py::dict run_point(py::dict point, py::dict velmora_kwargs) {
     if (columns.size() < 10) throw py::value_error("a study point needs at least the ten record columns");
     py::object constant_keys = point["constant_parameters"], constant_values = point["constant_values"];
     py::object y_value = point["y_value"], x_value = point["x_value"];
-    py::dict record = new_run_record(columns, point["simulation_id"], point["map_type"], y_value, x_value,
-                                     constant_keys, constant_values);
     const std::string y_key = text_of(point["Y_parameter"]), x_key = text_of(point["X_parameter"]);
-    run_into_record(record, [&]() {
+    const study::RunSummary summary = run_model([&]() {
         py::object model = module_global("MovingSectionalModel")(**velmora_kwargs);  // ** hands over a copy
         apply_study_value(model, y_key, y_value);
         apply_study_value(model, x_key, x_value);
         for (py::handle key : constant_keys) apply_study_value(model, text_of(key), constant_values[key]);
         return model;
     });
-    return record;
+    return run_record(columns, point["simulation_id"], point["map_type"], y_value, x_value, constant_keys,
+                      constant_values, summary);
 }
 
 py::object check_run_options(py::object max_workers, py::object executor, py::object run_timeout) {
@@ -210,18 +166,17 @@ StudyCall study_call(py::object self, py::object config) {
 void run_study_points(const StudyCall& study, const std::vector<PointToRun>& points, py::object executor,
                       bool shutdown, py::object run_timeout, const std::function<void(const std::string&)>& show,
                       const std::function<void(std::size_t, py::dict)>& finished) {
-    const auto new_record = [&](const PointToRun& point) {
-        return new_run_record(study.columns, py::int_(point.id), study.map_type, point.y_value, point.x_value,
-                              study.constant_keys, study.constant_values);
+    const auto record_for = [&](const PointToRun& point, const study::RunSummary& summary) {
+        return run_record(study.columns, py::int_(point.id), study.map_type, point.y_value, point.x_value,
+                          study.constant_keys, study.constant_values, summary);
     };
     if (executor.is_none()) {
         for (const PointToRun& point : points) {
             show(point.line);
-            py::dict record = new_record(point);
-            run_into_record(record, [&]() {
+            const study::RunSummary summary = run_model([&]() {
                 return study.self.attr("create_model_with_parameters")(study.config, point.y_value, point.x_value);
             });
-            finished(point.slot, record);
+            finished(point.slot, record_for(point, summary));
         }
         return;
     }
@@ -247,10 +202,10 @@ void run_study_points(const StudyCall& study, const std::vector<PointToRun>& poi
         const PointToRun& point = points.at(static_cast<std::size_t>(index_number(item[py::int_(0)])));
         show(point.line);
         if (item[py::int_(1)].is_none()) {  // stopped at the time limit: a failed run like any other
-            py::dict record = new_record(point);
-            record["error_message"] = study::time_limit_message(real_number(run_timeout, "run_timeout"));
-            show("    Failed: " + text_of(record["error_message"]));
-            finished(point.slot, record);
+            study::RunSummary stopped;
+            stopped.error_message = study::time_limit_message(real_number(run_timeout, "run_timeout"));
+            show("    Failed: " + stopped.error_message);
+            finished(point.slot, record_for(point, stopped));
             continue;
         }
         py::tuple outcome = item[py::int_(1)];

@@ -8,18 +8,21 @@
 
 #include "parameter_sweep/study_binding.hpp"
 #include "study/checkpoint.hpp"
+#include "study/run_record.hpp"
 
 namespace velmora::bind::sweep {
 
-// The record of a point before its run: number, map, the two values, status 0,
-// empty message, four None summaries, then the constant values.
-py::dict new_run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
-                        py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values);
+// The record of a point: number, map, the two values, the run's status,
+// message and four summaries, then the constant values.
+py::dict run_record(const std::vector<std::string>& columns, py::object simulation_id, py::object map_type,
+                    py::object y_value, py::object x_value, py::object constant_keys, py::object constant_values,
+                    const study::RunSummary& summary);
 
-// Builds the model with `build_model`, solves it and writes the summaries into
-// the record. An ordinary exception is recorded (and "    Failed: " printed);
-// an interrupt ends the study. Returns what solve() returned (None when it raised).
-py::object run_into_record(py::dict record, const std::function<py::object()>& build_model);
+// Builds the model with `build_model`, solves it and summarises its final
+// state. An ordinary exception is recorded (and "    Failed: " printed); an
+// interrupt ends the study. `solution`, when given, receives what solve()
+// returned (left as it was when it raised).
+study::RunSummary run_model(const std::function<py::object()>& build_model, py::object* solution = nullptr);
 
 // The integration failures a solved model reports (its integration_failures
 // list of (step, position, message), when it has one) as one note, or "".

@@ -83,8 +83,7 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     std::vector<py::object> slots(runs.size());
     std::vector<study::FlatRecord> recovered;
     if (!resume.is_none()) {
-        const RecordedRuns recorded = load_recorded(resume);
-        check_same_study(recorded.settings, settings, recorded.settings_place);
+        const study::RecordedRuns recorded = recorded_runs(resume, settings);
         const auto held = study::recorded_runs(runs, call.columns, map_text, recorded.records, recorded.places);
         for (std::size_t k = 0; k < runs.size(); ++k) {
             if (!held[k]) continue;

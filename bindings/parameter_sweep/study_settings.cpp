@@ -11,25 +11,6 @@ study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const 
     return study::parse_json_document(text.cast<std::string>());
 }
 
-void check_same_study(const std::optional<study::JsonValue>& recorded, const study::JsonValue& current,
-                      const std::string& place) {
-    if (!recorded) return;
-    const std::string difference = study::settings_difference(*recorded, current);
-    if (!difference.empty())
-        throw InvalidValue(place + ": written by a study with other settings: " + difference);
-}
-
-std::optional<study::JsonValue> settings_beside(const std::string& results_name) {
-    const std::string name = study::settings_file_name(results_name);
-    py::object bytes = results_file().attr("read_if_present")(py::str(name));
-    if (bytes.is_none()) return std::nullopt;
-    try {
-        return study::parse_json_document(bytes.cast<std::string>());
-    } catch (const InvalidValue& e) {
-        throw InvalidValue(name + ", " + e.what());
-    }
-}
-
 bool save_study_results(py::object wrapper, py::list results, const std::string& results_name,
                         const study::JsonValue& settings) {
     bool saved = py::bool_(wrapper.attr("save_results")(results, results_name));
@@ -52,40 +33,19 @@ bool save_study_results(py::object wrapper, py::list results, const std::string&
     return saved;
 }
 
-// The records of a resume source: a checkpoint (lines of JSON objects, a torn
-// last line dropped) or a results file written by a study (read by pandas, as
-// it was written).
-RecordedRuns load_recorded(const py::object& source) {
+study::RecordedRuns recorded_runs(const py::object& source, const study::JsonValue& current) {
     const std::string name = text_of(source);
     const std::string text = results_file().attr("read_bytes")(source).cast<std::string>();
-    RecordedRuns runs;
-    study::RecordedFileKind kind;
-    try {
-        kind = study::recorded_file_kind(text);
-    } catch (const InvalidValue& e) {
-        throw InvalidValue(name + ", " + e.what());
+    std::optional<study::RecordedRuns> runs = study::recorded_checkpoint(name, text);
+    if (!runs) {
+        std::vector<study::FlatRecord> rows;
+        for (py::handle record : results_file().attr("read_results_csv")(source)) rows.push_back(flat_record_of(record));
+        py::object settings = results_file().attr("read_if_present")(py::str(study::settings_file_name(name)));
+        runs = study::recorded_table(name, std::move(rows),
+                                     settings.is_none() ? std::nullopt : std::optional(settings.cast<std::string>()));
     }
-    if (kind == study::RecordedFileKind::checkpoint) {
-        study::CheckpointContents contents;
-        try {
-            contents = study::read_checkpoint_text(text);
-        } catch (const InvalidValue& e) {
-            throw InvalidValue(name + ", " + e.what());
-        }
-        runs.settings = std::move(contents.settings);
-        runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
-        runs.records = std::move(contents.records);
-        for (const std::size_t line : contents.line_numbers) runs.places.push_back({name, "line " + std::to_string(line)});
-        return runs;
-    }
-    runs.settings = settings_beside(name);
-    runs.settings_place = study::settings_file_name(name);
-    std::size_t row = 0;
-    for (py::handle record : results_file().attr("read_results_csv")(source)) {
-        runs.records.push_back(flat_record_of(record));
-        runs.places.push_back({name, "row " + std::to_string(++row)});
-    }
-    return runs;
+    study::check_same_study(runs->settings, current, runs->settings_place);
+    return std::move(*runs);
 }
 
 }  // namespace velmora::bind::sweep

@@ -1,13 +1,11 @@
 // The settings of a study as the core's JSON value, built from the wrapper and
 // its configuration, and the settings a resume source carries.
 #pragma once
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "parameter_sweep/study_binding.hpp"
 #include "study/checkpoint.hpp"
-#include "study/resume_plan.hpp"
+#include "study/study_settings.hpp"
 
 namespace velmora::bind::sweep {
 
@@ -17,16 +15,6 @@ namespace velmora::bind::sweep {
 // wrapper's Velmora_kwargs entry).
 study::JsonValue study_settings_of(py::handle wrapper, py::handle config, const std::string& kind);
 
-// Refuses (ValueError naming `place`) settings that differ from the current
-// ones; recorded settings that are absent (files written before studies kept
-// them) are accepted.
-void check_same_study(const std::optional<study::JsonValue>& recorded, const study::JsonValue& current,
-                      const std::string& place);
-
-// The settings file beside a results file, when there is one; ValueError
-// naming it and the line when it does not read.
-std::optional<study::JsonValue> settings_beside(const std::string& results_name);
-
 // Writes a finished study's results file (the wrapper's save_results) and
 // its settings beside it; sets the wrapper's last_generated_filename, results
 // and results_saved. Returns whether both files were written (the error
@@ -34,16 +22,9 @@ std::optional<study::JsonValue> settings_beside(const std::string& results_name)
 bool save_study_results(py::object wrapper, py::list results, const std::string& results_name,
                         const study::JsonValue& settings);
 
-// The records of a resume source, where each one is, and the settings it
-// carries (none in files written before studies kept them).
-struct RecordedRuns {
-    std::vector<study::FlatRecord> records;
-    std::vector<study::RecordPlace> places;
-    std::optional<study::JsonValue> settings;
-    std::string settings_place;  // "<checkpoint>, line 1" or the settings file
-};
-// A checkpoint (lines of JSON objects, a torn last line dropped) or a results
-// file written by a study (read by pandas, as it was written).
-RecordedRuns load_recorded(const py::object& source);
+// The runs of a resume source: a checkpoint, or a results file written by a
+// study (read by pandas, as it was written) with the settings file beside
+// it. ValueError when its settings differ from `current`.
+study::RecordedRuns recorded_runs(const py::object& source, const study::JsonValue& current);
 
 }  // namespace velmora::bind::sweep

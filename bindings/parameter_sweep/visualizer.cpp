@@ -44,17 +44,15 @@ void parametricstudyvisualizer(py::object self, py::object filename, py::object 
         velmora::print_line("Using last generated file: " + text_of(filename));
     }
     py::object visualizer = study_class("InternalParametricStudyVisualizer")(**self.attr("Velmora_kwargs"));
-    if (save_path.is_none()) {
-        visualizer.attr("run_analysis")(filename);
-    } else {
-        visualizer.attr("run_analysis")(filename, py::arg("save_path") = save_path);
-    }
+    py::object run_analysis = visualizer.attr("run_analysis");
+    if (save_path.is_none()) run_analysis(filename);  // a replaced run_analysis may not take save_path
+    else run_analysis(filename, py::arg("save_path") = save_path);
 }
 
 }  // namespace
 
-void register_visualizer(py::module_& m, py::object wrapper_cls) {
-    py::object cls = make_plain_class(m.attr("__name__"), "InternalParametricStudyVisualizer",
+void register_visualizer(py::object wrapper_cls) {
+    py::object cls = make_plain_class(py::str(kModuleName), "InternalParametricStudyVisualizer",
                                       "Mapping_Wrapper.InternalParametricStudyVisualizer",
                                       "Main class that orchestrates the entire visualization process");
     add_init(cls, "InternalParametricStudyVisualizer", &init_visualizer,

@@ -20,12 +20,10 @@ HostReal real(const py::object& value, const char* name) {
 
 py::tuple carbon_sat(py::object section_metal_number, py::object section_carbon_number, py::object temp_object,
                      py::object dp_object, py::object flag_id_mat, py::object Kb) {
-    // Arrays of several entries make the saturation test ambiguous, as the host says.
-    for (const py::object& arg : {section_metal_number, section_carbon_number, temp_object, dp_object, flag_id_mat, Kb}) {
-        if (py::isinstance<py::array>(arg) && py::reinterpret_borrow<py::array>(arg).size() != 1) {
-            if (PyObject_IsTrue(arg.ptr()) < 0) throw py::error_already_set();
-        }
-    }
+    // Arrays of several entries make the saturation test ambiguous, as the host says
+    // (asking an array for its truth value raises that ValueError).
+    for (const py::object& arg : {section_metal_number, section_carbon_number, temp_object, dp_object, flag_id_mat, Kb})
+        if (py::isinstance<py::array>(arg) && PyObject_IsTrue(arg.ptr()) < 0) throw py::error_already_set();
     // The material first. A non-number selects none; the message shows the
     // caller's own object (a text or None reads as itself, not as nan).
     double flag = std::numeric_limits<double>::quiet_NaN();

@@ -734,10 +734,4 @@ OdeResult solve_ivp_lsoda(const OdeRhs& rhs, double t0, double t_end, std::span<
     return result;
 }
 
-std::string OdeResult::summary() const {
-    return "OdeResult(success=" + std::string(success ? "True" : "False") + ", status=" + std::to_string(status) +
-           ", message='" + message + "', len(t)=" + std::to_string(t.size()) + ", nfev=" + std::to_string(nfev) +
-           ", njev=" + std::to_string(njev) + ", nlu=" + std::to_string(nlu) + ")";
-}
-
 }  // namespace velmora::numerics

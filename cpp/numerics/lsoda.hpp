@@ -48,8 +48,6 @@ struct OdeResult {
     std::span<const double> final_state() const { return state(t.size() - 1); }
     // Times with a stored state (all of them in a consistent record).
     std::size_t stored_times() const { return n == 0 ? t.size() : std::min(t.size(), y.size() / n); }
-    // One line: success, status, message, len(t) and the evaluation counters.
-    std::string summary() const;
 };
 
 // Integrates from t0 to t_end (t_end may be below t0). Never throws for

@@ -109,6 +109,54 @@ std::string non_finite_summary_note(const std::vector<std::pair<std::string, dou
     return listed.empty() ? listed : "a summary is not finite: " + listed;
 }
 
+void summarize_final_state(const FinalState& state, RunSummary& summary) {
+    if (!state.arrays_present) {
+        summary.error_message = kArraysMissing;
+        return;
+    }
+    const auto sections = valid_sections(state.wall_numbers, state.isec);
+    if (sections.empty()) {
+        summary.error_message = kNoValidSections;
+        return;
+    }
+    const double total = total_number(state.y, sections);
+    summary.N_total = total;
+    if (state.mobility_diameters)
+        summary.dm_avg = number_weighted_mean(*state.mobility_diameters, 0, state.y, sections, total);
+    if (state.carbon_data)
+        summary.L_cnt_avg = number_weighted_mean(*state.carbon_data, state.intnum, state.y, sections, total);
+    summary.wall_number_avg = number_weighted_mean(state.wall_numbers, 0, state.y, sections, total);
+    summary.status = 1;
+
+    std::optional<double>* const fields[] = {&summary.N_total, &summary.dm_avg, &summary.L_cnt_avg,
+                                             &summary.wall_number_avg};
+    std::vector<std::pair<std::string, double>> computed;
+    for (std::size_t k = 0; k < std::size(fields); ++k)
+        if (*fields[k]) computed.emplace_back(kSummaryQuantities[k].key, **fields[k]);
+    const std::string note = non_finite_summary_note(computed);
+    if (note.empty()) return;
+    for (std::optional<double>* field : fields)
+        if (*field && !std::isfinite(**field)) field->reset();
+    summary.status = 0;
+    summary.error_message = note;
+}
+
+FlatRecord summary_cells(const RunSummary& summary) {
+    FlatRecord cells{{"status", static_cast<long long>(summary.status)}, {"error_message", summary.error_message}};
+    const std::optional<double> values[] = {summary.N_total, summary.dm_avg, summary.L_cnt_avg, summary.wall_number_avg};
+    for (std::size_t k = 0; k < std::size(values); ++k) {
+        CellValue cell;
+        if (values[k]) cell = *values[k];
+        cells.emplace_back(kSummaryQuantities[k].key, cell);
+    }
+    return cells;
+}
+
+void add_note(RunSummary& summary, const std::string& note) {
+    if (note.empty()) return;
+    summary.error_message = summary.error_message.empty() ? note : summary.error_message + "; " + note;
+}
+
 std::string results_file_name(std::string_view map_requested, const std::tm& local_time) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local_time);

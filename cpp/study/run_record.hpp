@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "study/checkpoint.hpp"
+
 namespace velmora::study {
 
 inline constexpr const char* kNoValidSections = "No valid sections found";
@@ -75,6 +77,35 @@ double number_weighted_mean(std::span<const double> values, long long offset, st
 // step 5, z = 0.012 m: <message>)".
 std::string integration_failure_note(std::size_t count, long long first_step, double first_position,
                                      std::string_view first_message);
+
+// What the summaries need of a solved model: the last entry of each history
+// it kept. arrays_present is false when the state or the wall numbers were
+// not kept (fewer than two states, no wall numbers); a history that was not
+// kept leaves its summary empty.
+struct FinalState {
+    bool arrays_present = false;
+    std::vector<double> y, wall_numbers;  // last state, last wall number per section
+    long long isec = 0;
+    std::optional<std::vector<double>> mobility_diameters;  // last xdm entry
+    std::optional<std::vector<double>> carbon_data;         // last carbon_data entry; lengths start at intnum
+    long long intnum = 0;
+};
+
+// Writes the number-weighted summaries of the final state into `summary`,
+// each as soon as it is known, so that a throw part-way (an index outside an
+// array) leaves what was computed before it. Status 1 once all are in; a
+// summary that came out NaN or infinite is no result: it is left empty, the
+// status stays 0 and the message names it (non_finite_summary_note). A state
+// without arrays or without valid sections gets kArraysMissing or
+// kNoValidSections as its message.
+void summarize_final_state(const FinalState& state, RunSummary& summary);
+
+// status, error_message and the four summaries (None when empty) as the
+// record's cells, in the record's column order.
+FlatRecord summary_cells(const RunSummary& summary);
+
+// Adds a note to the run's message ("<message>; <note>"), keeping its status and values.
+void add_note(RunSummary& summary, const std::string& note);
 
 // The error message of a run stopped at the study's time limit:
 // "exceeded the time limit of 0.05 s" (whole seconds without a decimal point).

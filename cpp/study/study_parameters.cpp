@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 #include "common/errors.hpp"
 #include "common/output.hpp"
@@ -10,10 +11,10 @@ namespace velmora::study {
 
 const std::array<StudyParameter, 4>& study_parameters() {
     static const std::array<StudyParameter, 4> table{{
-        {"P", "c2h2_fraction", "molar fraction", "_apply_c2h2_concentration"},
-        {"T", "temperature", "K", "_apply_temperature"},
-        {"D", "dp_initial_premade", "m", "_apply_diameter"},
-        {"L", "reactor_length", "m", "_apply_reactor_length"},
+        {"P", "c2h2_fraction", "molar fraction", "_apply_c2h2_concentration", "wrapper_mapping_phi", nullptr},
+        {"T", "temperature", "K", "_apply_temperature", "wrapper_mapping_temp", "temp"},
+        {"D", "dp_initial_premade", "m", "_apply_diameter", "wrapper_mapping_dp", "dp_initial_premade"},
+        {"L", "reactor_length", "m", "_apply_reactor_length", "wrapper_mapping_l_reactor", "reactor_length"},
     }};
     return table;
 }
@@ -64,6 +65,30 @@ std::string_view role_name(SettingRole role) {
     return "";
 }
 
+JsonValue default_of(const StudySetting& setting) {
+    return std::visit(
+        [](auto value) -> JsonValue {
+            if constexpr (std::is_same_v<decltype(value), const char*>) return {std::string(value)};
+            else return {value};
+        },
+        setting.default_value);
+}
+
+JsonValue study_setting_rows() {
+    JsonValue::Array rows;
+    for (const auto& setting : study_settings()) {
+        const StudyParameter* parameter = find_study_parameter(setting.key);
+        rows.push_back({JsonValue::Object{
+            {"name", {std::string(setting.name)}},
+            {"default", default_of(setting)},
+            {"key", parameter ? JsonValue{std::string(setting.key)} : JsonValue{}},
+            {"role", {std::string(role_name(setting.role))}},
+            {"unit", {std::string(parameter ? parameter->unit : std::string_view())}},
+            {"meaning", {std::string(setting.meaning)}}}});
+    }
+    return {std::move(rows)};
+}
+
 std::size_t grid_size_for(double total_data_points) {
     if (!(total_data_points >= 0.0) || std::isinf(total_data_points))
         throw InvalidValue("total_data_points must be a finite number of at least 0, got " + py_repr(total_data_points));
@@ -81,6 +106,13 @@ std::vector<double> linspace(double start, double stop, std::size_t num) {
     for (std::size_t i = 0; i < num; ++i) values[i] = static_cast<double>(i) * step + start;
     values[num - 1] = stop;
     return values;
+}
+
+JsonValue fixed_study_settings() {
+    return {JsonValue::Object{{"total_data_points", {4LL}},
+                              {"pressure_constant", {0.001}},
+                              {"lambda_", {0.001}},
+                              {"surface_kinetics_type", {std::string("Surface_Kinetics_Puretzky_etal_2005")}}}};
 }
 
 }  // namespace velmora::study

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "study/checkpoint.hpp"
+
 namespace velmora::study {
 
 struct StudyParameter {
@@ -18,6 +20,11 @@ struct StudyParameter {
     std::string_view name;           // model quantity the key stands for
     std::string_view unit;           // unit appended to a value in the progress lines
     std::string_view apply_method;   // name of the configuration method that sets it on a model
+    // Applying a value sets the model's attribute record_attribute (the
+    // study's record of the value), then model_attribute; P has none, it sets
+    // the inlet composition (c2h2_inlet_composition).
+    const char* record_attribute;
+    const char* model_attribute;
 };
 
 // P (inlet C2H2 mole fraction), T, D, L, in this order of definition. The
@@ -52,6 +59,14 @@ const StudySetting& setting_of(std::string_view key, SettingRole role);
 
 std::string_view role_name(SettingRole role);
 
+// A setting's default as a value (text, integer or float).
+JsonValue default_of(const StudySetting& setting);
+
+// The settings table for readers outside the core (stub, README, command
+// line): one object per setting in the constructor's order, with name,
+// default, key ("P", "T", "D", "L" or null), role (role_name), unit and meaning.
+JsonValue study_setting_rows();
+
 // Values per grid axis for a requested number of simulations: the integer part
 // of sqrt(total). Throws InvalidValue for NaN, a negative or an infinite total.
 std::size_t grid_size_for(double total_data_points);
@@ -60,5 +75,11 @@ std::size_t grid_size_for(double total_data_points);
 // numpy.linspace does (start + i * step, the last value set to stop exactly);
 // one value gives {start}, zero values an empty grid.
 std::vector<double> linspace(double start, double stop, std::size_t num);
+
+// The study module's fixed study (what running the module as a program does):
+// a 2 x 2 grid of C2H2 mole fraction and temperature with Puretzky surface
+// kinetics. The settings it names, as constructor keywords; every other
+// setting is the table's default.
+JsonValue fixed_study_settings();
 
 }  // namespace velmora::study

@@ -78,4 +78,46 @@ RecordedFileKind recorded_file_kind(std::string_view text) {
     return text[first] == '{' ? RecordedFileKind::checkpoint : RecordedFileKind::table;
 }
 
+void check_same_study(const std::optional<JsonValue>& recorded, const JsonValue& current, const std::string& place) {
+    if (!recorded) return;
+    const std::string difference = settings_difference(*recorded, current);
+    if (!difference.empty()) throw InvalidValue(place + ": written by a study with other settings: " + difference);
+}
+
+namespace {
+
+// Runs `read`, naming `file` in front of the ValueError it throws.
+template <class Read>
+auto naming_file(const std::string& file, Read read) {
+    try {
+        return read();
+    } catch (const InvalidValue& e) {
+        throw InvalidValue(file + ", " + e.what());
+    }
+}
+
+}  // namespace
+
+std::optional<RecordedRuns> recorded_checkpoint(const std::string& name, std::string_view text) {
+    if (naming_file(name, [&] { return recorded_file_kind(text); }) != RecordedFileKind::checkpoint) return std::nullopt;
+    CheckpointContents contents = naming_file(name, [&] { return read_checkpoint_text(text); });
+    RecordedRuns runs;
+    runs.settings = std::move(contents.settings);
+    runs.settings_place = name + ", line " + std::to_string(contents.settings_line_number);
+    runs.records = std::move(contents.records);
+    for (const std::size_t line : contents.line_numbers) runs.places.push_back({name, "line " + std::to_string(line)});
+    return runs;
+}
+
+RecordedRuns recorded_table(const std::string& name, std::vector<FlatRecord> rows,
+                            const std::optional<std::string>& settings_text) {
+    RecordedRuns runs;
+    runs.settings_place = settings_file_name(name);
+    if (settings_text)
+        runs.settings = naming_file(runs.settings_place, [&] { return parse_json_document(*settings_text); });
+    runs.records = std::move(rows);
+    for (std::size_t row = 1; row <= runs.records.size(); ++row) runs.places.push_back({name, "row " + std::to_string(row)});
+    return runs;
+}
+
 }  // namespace velmora::study

@@ -219,6 +219,9 @@ inline constexpr std::array<NamedNumber<PuretzkySurfaceKinetics, std::optional<d
     {"particle_area", &PuretzkySurfaceKinetics::particle_area},
     {"current_H2_flux", &PuretzkySurfaceKinetics::current_H2_flux},
 }};
+// Set by get_final_values, possibly to "no site count" (None).
+inline constexpr std::array<NamedNumber<PuretzkySurfaceKinetics, std::optional<std::optional<double>>>, 1>
+    kPuretzkySiteCount{{{"site_per_particle", &PuretzkySurfaceKinetics::site_per_particle}}};
 
 // Printed when one temperature's integration reports no success.
 std::string non_convergence_line(std::string_view temperature_label, std::string_view message);

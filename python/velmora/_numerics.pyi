@@ -3,27 +3,12 @@ from typing import Callable, Optional, Sequence, Tuple, Union, overload
 
 import numpy as np
 import numpy.typing as npt
+from scipy.optimize import OptimizeResult
 
 ArrayLike = npt.ArrayLike
 
-class OdeResult:
-    """Result of solve_ivp, shaped like scipy's: y has n rows and len(t) columns."""
-    @property
-    def t(self) -> np.ndarray: ...
-    @property
-    def y(self) -> np.ndarray: ...
-    @property
-    def success(self) -> bool: ...
-    @property
-    def status(self) -> int: ...
-    @property
-    def message(self) -> str: ...
-    @property
-    def nfev(self) -> int: ...
-    @property
-    def njev(self) -> int: ...
-    @property
-    def nlu(self) -> int: ...
+# Results are scipy's OptimizeResult, as scipy's solve_ivp gives them: t, y (n rows
+# and len(t) columns), success, status, message, nfev, njev, nlu.
 
 def solve_ivp(
     fun: Callable[[float, np.ndarray], ArrayLike],
@@ -37,7 +22,7 @@ def solve_ivp(
     max_step: float = ...,
     min_step: float = 0.0,
     error_norm: str = "max",
-) -> OdeResult: ...
+) -> OptimizeResult: ...
 
 def quad(
     func: Callable[[float], float],
@@ -59,5 +44,5 @@ def lognorm_ppf(q: ArrayLike, s: ArrayLike, scale: ArrayLike = 1.0) -> np.ndarra
 
 def benchmark_problem(
     name: str, rtol: float = 1e-6, atol: float = 1e-10, t_end: Optional[float] = None
-) -> OdeResult:
+) -> OptimizeResult:
     """Benchmark problems with C++ right-hand sides: 'robertson' or 'stiff141'."""

@@ -51,6 +51,14 @@ def resampled_decision(X1_orig, X2_orig, P, Xi, Yi):
     return griddata((X1_orig.flatten(), X2_orig.flatten()), P.flatten(), (Xi, Yi), method="linear", fill_value=0)
 
 
+def extended_decision(classifier, Xi, Yi):
+    """MLClassifier.extend_prediction: the trained classifier's decision value re-sampled onto (Xi, Yi), or
+    None before training."""
+    if classifier.P is None:
+        return None
+    return resampled_decision(classifier.X1_orig, classifier.X2_orig, classifier.P, Xi, Yi)
+
+
 def contour_plot(Xi, Yi, Zi, P_extended, vmax):
     """A new pyplot figure: the length clipped to [0, vmax], its contour lines, the boundary, the uncapped lines."""
     Zi_capped = np.clip(Zi, 0, vmax)

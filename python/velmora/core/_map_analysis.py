@@ -35,3 +35,16 @@ def run_analysis(visualizer, filename, save_path=None):
     plotter.customize_plot()
     visualizer.display_results(df, x, y, z, x_filtered)
     _contour_map.save_and_show(save_path)
+
+
+def train_classifier(classifier, X_train_raw, y_train):
+    """MLClassifier.train_classifier: a new _Main_ML_2D(**ml_kwargs) (the module's phase_boundary_learner,
+    looked up now), trained; its decision grid kept as X1_orig, X2_orig, P and returned."""
+    from velmora.core import parameter_sweep
+
+    classifier.ml_classifier = parameter_sweep.phase_boundary_learner._Main_ML_2D(**classifier.ml_kwargs)
+    grid = classifier.ml_classifier.train(X_train_raw, y_train)
+    if len(grid) != 3:
+        raise ValueError("the classifier's train must return (X1_orig, X2_orig, P)")
+    classifier.X1_orig, classifier.X2_orig, classifier.P = grid
+    return classifier.X1_orig, classifier.X2_orig, classifier.P

@@ -66,3 +66,21 @@ def map_summary(runs_below, df, x, y, z):
     print(f"- P_parameter ranges from {x.min()} to {x.max()}")
     print(f"- T_parameter ranges from {y.min()} to {y.max()}")
     print(f"- L_cnt_avg ranges from {z.min():.6f} to {z.max():.6f}")
+
+
+def load_into(loader, filename):
+    """DataLoader.load_data: the file read and reported by load_data, kept as loader.df."""
+    loader.df = load_data(filename)
+    return loader.df
+
+
+def ranges_of(loader):
+    """DataLoader.get_data_ranges: data_ranges of loader.df, or three None before a file is loaded."""
+    if loader.df is None:
+        return None, None, None
+    return data_ranges(loader.df)
+
+
+def training_data_of(processor):
+    """DataProcessor.prepare_ml_data: training_data of the processor's frame and wall filter."""
+    return training_data(processor.df, processor.wall_filter)

@@ -17,9 +17,9 @@ def _phase(reactor):
 def isothermal_step(gas, flow_velocity, chk_temp, reactor_pressure, inlet_composition, length_step):
     """Advances `gas` (its state is overwritten) by the residence time of one axial step.
 
-    Returns the recorded states' viscosity, density, cp_mole, cv_mole and mean
-    molecular weight (one entry per state), the mole fractions of the last state
-    and the mechanism's species names.
+    Returns the gas state without its carbon tables, which the caller fills: the
+    recorded states' properties (one entry per state) and the mole fraction of
+    every species of the mechanism at the end, in the mechanism's order.
     """
     pressure = reactor_pressure * ct.one_atm
     timestep = length_step / flow_velocity
@@ -34,5 +34,7 @@ def isothermal_step(gas, flow_velocity, chk_temp, reactor_pressure, inlet_compos
     for time in (np.arange(1) + 1) * timestep:
         net.advance(time)
         states.append(_phase(reactor).state)
-    return (states.viscosity, states.density, states.cp_mole, states.cv_mole, states.mean_molecular_weight,
-            states.X[-1], gas.species_names)
+    properties = {"curr_specs": [], "curr_visc": states.viscosity, "curr_dens": states.density,
+                  "curr_cp": states.cp_mole, "curr_cv": states.cv_mole,
+                  "curr_total_mol_weight": states.mean_molecular_weight}
+    return properties, dict(zip(gas.species_names, states.X[-1])), {}, {}
