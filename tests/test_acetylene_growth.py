@@ -108,6 +108,31 @@ def test_puretzky_positional_order_and_shared_defaults():
     assert a.note == "x"
 
 
+def test_constructor_values_are_kept_as_passed_and_numbers_reach_the_model():
+    m = Puretzky(npr=np.int64(2), n0=5e21, H2_current_partial_pressure=np.float32(3.0))
+    assert type(m.xnpr) is np.int64 and type(m.H2_current_partial_pressure) is np.float32
+    assert type(Puretzky().surface_coverage_gp) is int and type(Puretzky().xnpr) is int
+    m._dp = 1e-8
+    assert m.S_0 == pytest.approx(2 * np.pi * 1e-16, rel=1e-15)  # npr 2, nothing covered
+    m.xnpr = 4  # an assignment reaches the equations as well
+    m._dp = 1e-8
+    assert m.S_0 == pytest.approx(4 * np.pi * 1e-16, rel=1e-15) and m.xnpr == 4
+    # numbers the equations read must be real numbers, named by their attribute
+    with pytest.raises(TypeError, match="^n0 must be a real number, not 'str'$"):
+        Puretzky(n0="many")
+    with pytest.raises(TypeError, match="^xnpr must be a real number, not 'NoneType'$"):
+        m.xnpr = None
+    assert m.xnpr == 4  # a refused value leaves the old one
+    # values kept for callers only are not judged, nor is a formula before it is read
+    odd = Puretzky(P_FEEDSTOCK="x", plot_request=None, feedstock_gas_name=12)
+    assert odd.P_FEEDSTOCK == "x" and odd.feedstock_gas_name == 12
+    with pytest.raises(TypeError, match="expected string or bytes-like object, got 'int'"):
+        odd._dp = 1e-8
+    odd.feedstock_gas_name = "CH4"
+    odd._dp = 1e-8
+    assert odd.species_weight == Puretzky.mass_calculator("CH4")[0]
+
+
 # ------------------------------------------------------------------ Puretzky: masses and sites
 
 def test_mass_calculator_values_and_tokens():
@@ -420,6 +445,24 @@ def test_ma_constructor_attributes():
     for late in ("NP_area", "rho_particle", "gamma", "CNT_wall_number", "carbon_atoms_flux"):
         with pytest.raises(AttributeError, match=f"'Surface_Kinetics_Ma_etal_2005' object has no attribute '{late}'"):
             getattr(d, late)
+
+
+def test_ma_values_kept_as_passed_and_read_at_each_calculation():
+    m = ma(temp_current=900, gp_thickns="ignored")  # a replaced parameter is not judged
+    assert type(m.temp) is int and m.gp_thickness == 10
+    flux = m.main_calculate()
+    m.temp = 950.0
+    assert m.main_calculate() != flux
+    m.main_product_species = "C2H2"  # the product formula is read at each calculation
+    m.main_calculate()
+    assert m.P_FEEDSTOCK_dominant_product == 0.05 * m.reactor_initial_pressure
+    m.main_product_species = 7
+    with pytest.raises(TypeError, match="expected string or bytes-like object, got 'int'"):
+        m.main_calculate()
+    with pytest.raises(TypeError, match="^temp must be a real number, not 'str'$"):
+        Ma(temp_current="hot")
+    m.O_diameter = 2e-10  # stored-only constants are plain numbers too
+    assert m.O_diameter == 2e-10
 
 
 def test_ma_dp_setter(capsys):

@@ -102,7 +102,6 @@ void def_class_parameters(py::class_<Object>& cls) {
 template <class Object, class Owner, class Value, std::size_t N>
 void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumber<Owner, Value>, N>& fields) {
     constexpr bool may_be_none = std::is_same_v<Value, std::optional<std::optional<double>>>;
-    const std::string class_name = py::str(cls.attr("__name__"));
     for (const auto& [name, member] : fields) {
         cls.def_property(
             name,
@@ -111,7 +110,7 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
                 if constexpr (std::is_same_v<Value, double>) {
                     return py::float_(value);
                 } else {
-                    if (!value) throw submodels::missing_attribute(class_name, name);
+                    if (!value) throw submodels::missing_attribute(Object::kClassName, name);
                     return py::cast(*value);
                 }
             },

@@ -13,7 +13,6 @@ namespace velmora::bind {
 namespace {
 
 using submodels::MaSurfaceKinetics;
-constexpr const char* kClass = MaSurfaceKinetics::kClassName;
 
 // The gas result passed as AA12_internal_use stays a host object;
 // main_calculate looks into it at the points where the calculation needs it.
@@ -36,7 +35,7 @@ double main_calculate(MaObject& self) {
 }  // namespace
 
 void register_ma_surface_kinetics(py::module_& m) {
-    py::class_<MaObject> cls(m, kClass, py::dynamic_attr(),
+    py::class_<MaObject> cls(m, MaSurfaceKinetics::kClassName, py::dynamic_attr(),
                              "Steady-state carbon delivery to a catalyst particle by C2H2 and "
                              "one dominant product species (closed form).");
 
@@ -51,7 +50,7 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.has_result(i)) throw submodels::missing_attribute(kClass, field.name);
+                if (!self.has_result(i)) throw submodels::missing_attribute(MaSurfaceKinetics::kClassName, field.name);
                 return self.results.*(field.member);
             },
             [i](MaObject& self, double value) { self.store_result(i, value); });

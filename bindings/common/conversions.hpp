@@ -43,12 +43,9 @@ using FloatArray = py::array_t<double, py::array::c_style | py::array::forcecast
 inline std::string python_type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
 
 inline std::string argument_name(std::string_view function, std::string_view name) {
-    return std::string(function) + "() argument '" + std::string(name) + "'";
-}
-
-[[noreturn]] inline void raise_overflow(const std::string& text) {
-    PyErr_SetString(PyExc_OverflowError, text.c_str());
-    throw py::error_already_set();
+    std::string text(function);
+    text.append("() argument '").append(name).append("'");
+    return text;
 }
 
 // A plain int of the host (bool excluded): such values read back as ints.
@@ -81,7 +78,7 @@ inline HostReal host_real(py::handle obj, std::string_view what) {
         auto arr = py::reinterpret_borrow<py::array>(obj);
         const char kind = arr.dtype().kind();
         if (arr.size() != 1 || (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b')) return refuse();
-        return {py::cast<double>(arr.attr("item")()), HostReal::Kind::numpy};
+        return {*FloatArray::ensure(arr).data(), HostReal::Kind::numpy};
     }
     if (PyUnicode_Check(p) || PyBytes_Check(p) || PyComplex_Check(p) || !PyNumber_Check(p)) return refuse();
     const double v = PyFloat_AsDouble(p);
@@ -112,7 +109,10 @@ inline long long integer_number(py::handle obj, std::string_view what) {
     int overflow = 0;
     const long long v = PyLong_AsLongLongAndOverflow(index, &overflow);
     Py_DECREF(index);
-    if (overflow != 0) raise_overflow(std::string(what) + " does not fit in a 64-bit integer");
+    if (overflow != 0) {
+        PyErr_SetString(PyExc_OverflowError, (std::string(what) + " does not fit in a 64-bit integer").c_str());
+        throw py::error_already_set();
+    }
     return v;
 }
 

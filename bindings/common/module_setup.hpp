@@ -16,9 +16,7 @@ namespace py = pybind11;
 
 inline void write_to_python_stdout(std::string_view line) {
     py::gil_scoped_acquire gil;
-    py::object out = py::module_::import("sys").attr("stdout");
-    out.attr("write")(py::str(line.data(), line.size()));
-    out.attr("write")("\n");
+    py::print(py::str(line.data(), line.size()));
 }
 
 inline void setup_module(py::module_& /*m*/) {
@@ -26,26 +24,15 @@ inline void setup_module(py::module_& /*m*/) {
     set_interrupt_check([] {
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
     });
-    // The core's exceptions, each as its one Python exception (cpp/common/errors.hpp).
+    // The core's exceptions, each as its one Python exception (in the order of velmora::ErrorKind).
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
-        } catch (const velmora::InvalidValue& e) {
-            PyErr_SetString(PyExc_ValueError, e.what());
-        } catch (const velmora::MissingKey& e) {
-            PyErr_SetString(PyExc_KeyError, e.what());
-        } catch (const velmora::OutOfRange& e) {
-            PyErr_SetString(PyExc_IndexError, e.what());
-        } catch (const velmora::DivisionByZero& e) {
-            PyErr_SetString(PyExc_ZeroDivisionError, e.what());
-        } catch (const velmora::MissingAttribute& e) {
-            PyErr_SetString(PyExc_AttributeError, e.what());
-        } catch (const velmora::WrongType& e) {
-            PyErr_SetString(PyExc_TypeError, e.what());
-        } catch (const velmora::NotSupported& e) {
-            PyErr_SetString(PyExc_NotImplementedError, e.what());
-        } catch (const velmora::UndefinedName& e) {
-            PyErr_SetString(PyExc_NameError, e.what());
+        } catch (const velmora::Error& e) {
+            PyObject* const python_types[] = {PyExc_ValueError,      PyExc_KeyError,       PyExc_IndexError,
+                                              PyExc_ZeroDivisionError, PyExc_AttributeError, PyExc_TypeError,
+                                              PyExc_NotImplementedError, PyExc_NameError};
+            PyErr_SetString(python_types[static_cast<int>(e.kind)], e.what());
         }
     });
 }

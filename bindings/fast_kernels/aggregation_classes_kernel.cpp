@@ -6,11 +6,10 @@ namespace {
 
 py::tuple aggregation_classes_kernel(const py::object& x_obj, const py::object& isec_obj,
                                      const py::object& intnum_obj) {
-    const KernelArguments args{"recalculate_aggregation_classes_kernel"};
-    const FloatArray x_input = args.vector(x_obj, "x_input");
+    KernelArguments args("recalculate_aggregation_classes_kernel");
+    const auto x = args.vector(x_obj, "x_input");
     const std::int64_t isec = args.integer(isec_obj, "isec");
     const auto n = static_cast<py::ssize_t>(args.count(intnum_obj, "intnum"));
-    const auto x = const_span(x_input);
     IndexArray jmin_out({n, n + 1}), jmax_out({n, n + 1});
     pbe::AggregationClassTables tables{
         {std::span<std::int64_t>(jmin_out.mutable_data(), static_cast<std::size_t>(jmin_out.size())), n, n + 1},

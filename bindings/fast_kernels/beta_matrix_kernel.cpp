@@ -1,7 +1,3 @@
-#include <cmath>
-#include <string>
-#include <tuple>
-
 #include "fast_kernels/kernel_arrays.hpp"
 #include "pbe/beta_matrix.hpp"
 
@@ -15,20 +11,14 @@ py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, c
                              const py::object& temp, const py::object& eta, const py::object& xlm,
                              const py::object& rhop, const py::object& vpi, const py::object& rkb,
                              bool collision_diameter_update) {
-    const KernelArguments args{"calculate_beta_matrix_kernel"};
-    const FloatArray y_input = args.vector(y_obj, "y_input");
-    args.vector(x_obj, "x_input");  // accepted, not read
-    const FloatArray initial_v = args.vector(initial_v_obj, "initial_v");
-    const FloatArray x1_previous = args.vector(x1_previous_obj, "x1_previous");
-    const FloatArray xdp_updated = args.vector(xdp_updated_obj, "xdp_updated");
-    const FloatArray xdp_backup_input = args.vector(xdp_backup_obj, "xdp_backup_input");
-
+    KernelArguments args("calculate_beta_matrix_kernel");
     pbe::BetaInputs in;
-    in.y = const_span(y_input);
-    in.initial_v = const_span(initial_v);
-    in.x1_previous = const_span(x1_previous);
-    in.xdp_updated = const_span(xdp_updated);
-    in.xdp_backup = const_span(xdp_backup_input);
+    in.y = args.vector(y_obj, "y_input");
+    args.vector(x_obj, "x_input");  // accepted, not read
+    in.initial_v = args.vector(initial_v_obj, "initial_v");
+    in.x1_previous = args.vector(x1_previous_obj, "x1_previous");
+    in.xdp_updated = args.vector(xdp_updated_obj, "xdp_updated");
+    in.xdp_backup = args.vector(xdp_backup_obj, "xdp_backup_input");
     in.isec = args.integer(isec, "isec");
     in.intnum = args.count(intnum, "intnum");
     in.int2num = args.integer(int2num, "int2num");
@@ -42,7 +32,8 @@ py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, c
     in.collision_diameter_update = collision_diameter_update;
 
     const auto n = static_cast<py::ssize_t>(in.intnum);
-    FloatArray y_out(y_input.size()), xdp_backup_out(xdp_backup_input.size());
+    FloatArray y_out(static_cast<py::ssize_t>(in.y.size()));
+    FloatArray xdp_backup_out(static_cast<py::ssize_t>(in.xdp_backup.size()));
     FloatArray x_out(n), xdp_out(n), xnpr_out(n), x1_out(n), xkn1_out(n), xdf_out(n);
     FloatArray betafu_out({n, n});
 
@@ -59,18 +50,7 @@ py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, c
 
     thread_local pbe::BetaWorkspace work;
     pbe::compute_beta_matrix(in, out, work);
-    // A gas state the kernel cannot represent (a viscosity or mean free path so small that the
-    // diffusivity overflows, and the like) must not come back as a matrix of inf/NaN.
-    for (double b : out.betafu.data) {
-        if (!std::isfinite(b))
-            throw py::value_error("calculate_beta_matrix_kernel: the collision matrix is not finite for temp=" +
-                                  py::repr(py::float_(temp)).cast<std::string>() +
-                                  ", eta=" + py::repr(py::float_(eta)).cast<std::string>() +
-                                  ", xlm=" + py::repr(py::float_(xlm)).cast<std::string>() +
-                                  ", rhop=" + py::repr(py::float_(rhop)).cast<std::string>() +
-                                  " and the given sections");
-    }
-
+    pbe::require_finite_beta_matrix(in, out);
     return py::make_tuple(y_out, x_out, xdp_out, xdp_backup_out, xnpr_out,
                           out.last_fractal_dimension, x1_out, xkn1_out, betafu_out, xdf_out);
 }

@@ -14,24 +14,16 @@ py::tuple derivatives_kernel(const py::object& y_obj, const py::object& x_obj, c
                              const py::object& int3num, const py::object& int4num, const py::object& /*int5num*/,
                              const py::object& /*int6num*/, bool /*surface_kinetics_solver_activated*/,
                              const py::object& /*counter*/) {
-    const KernelArguments args{"calculate_derivatives_kernel"};
-    const FloatArray y_input = args.vector(y_obj, "y_input");
-    const FloatArray x_input = args.vector(x_obj, "x_input");
-    const FloatArray xdp_input = args.vector(xdp_obj, "xdp_input");
-    const FloatArray xnpr_input = args.vector(xnpr_obj, "xnpr_input");
-    const FloatArray betafu_input = args.matrix(betafu_obj, "betafu_input");
-    const IndexArray jmin = args.index_table(jmin_obj, "jmin_input");
-    const IndexArray jmax = args.index_table(jmax_obj, "jmax_input");
-    args.vector(carbon_data_obj, "carbon_data_input");  // accepted, not read
-
+    KernelArguments args("calculate_derivatives_kernel");
     pbe::DerivativeInputs in;
-    in.y = const_span(y_input);
-    in.x = const_span(x_input);
-    in.xdp = const_span(xdp_input);
-    in.xnpr = const_span(xnpr_input);
-    in.betafu = const_matrix(betafu_input);
-    in.jmin = const_matrix(jmin);
-    in.jmax = const_matrix(jmax);
+    in.y = args.vector(y_obj, "y_input");
+    in.x = args.vector(x_obj, "x_input");
+    in.xdp = args.vector(xdp_obj, "xdp_input");
+    in.xnpr = args.vector(xnpr_obj, "xnpr_input");
+    in.betafu = args.matrix(betafu_obj, "betafu_input");
+    in.jmin = args.index_table(jmin_obj, "jmin_input");
+    in.jmax = args.index_table(jmax_obj, "jmax_input");
+    args.vector(carbon_data_obj, "carbon_data_input");  // accepted, not read
     in.temp = args.real(temp, "temp");
     in.vel = args.real(vel, "vel");
     in.rhog = args.real(rhog, "rhog");
@@ -48,7 +40,7 @@ py::tuple derivatives_kernel(const py::object& y_obj, const py::object& x_obj, c
     in.int3num = args.integer(int3num, "int3num");
     in.int4num = args.integer(int4num, "int4num");
 
-    FloatArray yp(y_input.size());
+    FloatArray yp(static_cast<py::ssize_t>(in.y.size()));
     FloatArray ts(static_cast<py::ssize_t>(in.intnum));
     pbe::DerivativeOutputs out;
     out.yp = mutable_span(yp);

@@ -15,12 +15,9 @@ void register_carbon_accounting_methods(ModelClass& cls) {
                 static_cast<long>(integer_number(section_index, "get_carbon_per_particle() argument 'section_index'")));
         },
         py::arg("section_index"), "Carbon atoms per agglomerate of a section (0 for an empty section).");
-    cls.def(
-        "get_total_carbon", [](const PyModel& self) { return self.get_total_carbon(); },
-        "Carbon atoms carried by the live sections.");
-    cls.def(
-        "check_carbon_conservation", [](const PyModel& self) { return self.check_carbon_conservation(); },
-        "Ratio of the current to the initial carbon (inf or nan when there was none at the start).");
+    cls.def("get_total_carbon", &Model::get_total_carbon, "Carbon atoms carried by the live sections.");
+    cls.def("check_carbon_conservation", &Model::check_carbon_conservation,
+            "Ratio of the current to the initial carbon (inf or nan when there was none at the start).");
     cls.def(
         "calculate_smooth_timestep", [](const PyModel&, double t) { return Model::calculate_smooth_timestep(t); },
         py::arg("t"), "Step size growing geometrically from 1e-8 at t = 0 to 1e-5 at t >= 1e-4.");

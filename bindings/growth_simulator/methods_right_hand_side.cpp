@@ -3,20 +3,19 @@
 #include <chrono>
 
 #include "common/conversions.hpp"
+#include "common/interrupt.hpp"
 #include "growth_simulator/model_binding.hpp"
 
 namespace velmora::bind {
 
 void register_right_hand_side_methods(ModelClass& cls) {
-    cls.def(
-        "_initialize_aggregation_classes", [](PyModel& self) { self.initialize_aggregation_classes(); },
-        "Fills jmin/jmax in place from the node volumes x (sum-based tests).");
-    cls.def(
-        "_recalculate_aggregation_classes", [](PyModel& self) { self.recalculate_aggregation_classes(); },
-        "Rebuilds jmin/jmax from the current node volumes x.");
-    cls.def(
-        "_calculate_beta_matrix", [](PyModel& self) { self.calculate_beta_matrix(); },
-        "Refreshes the section morphology and the collision matrix betafu from the state y.");
+    using Model = model::MovingSectionalModel;
+    cls.def("_initialize_aggregation_classes", &Model::initialize_aggregation_classes,
+            "Fills jmin/jmax in place from the node volumes x (sum-based tests).");
+    cls.def("_recalculate_aggregation_classes", &Model::recalculate_aggregation_classes,
+            "Rebuilds jmin/jmax from the current node volumes x.");
+    cls.def("_calculate_beta_matrix", &Model::calculate_beta_matrix,
+            "Refreshes the section morphology and the collision matrix betafu from the state y.");
     cls.def(
         "fcn",
         [](PyModel& self, const py::object& t, const py::object& yy) {
@@ -47,7 +46,7 @@ void register_right_hand_side_methods(ModelClass& cls) {
             for (long r = 0; r < repeats; ++r) {
                 self.fcn(t, state);
                 // A huge repeat count must stay interruptible (Ctrl-C).
-                if (r % 64 == 63 && PyErr_CheckSignals() != 0) throw py::error_already_set();
+                if (r % 64 == 63) poll_interrupt();
             }
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
             return elapsed.count() / static_cast<double>(repeats);

@@ -40,12 +40,17 @@ namespace bd = study::boundary;
 py::object boundary_gp() { return py::module_::import("velmora.core._boundary_gp"); }
 py::object boundary_io() { return py::module_::import("velmora.core._boundary_io"); }
 
-py::array_t<double> table_of(const std::vector<bd::Point>& points, std::size_t dimension) {
-    py::array_t<double> out({static_cast<py::ssize_t>(points.size()), static_cast<py::ssize_t>(dimension)});
-    double* data = out.mutable_data();
-    for (const bd::Point& p : points)
-        for (std::size_t k = 0; k < dimension; ++k) *data++ = p[k];
+// Rows of `dimension` numbers, given one after another, as an (n, dimension) array.
+py::array_t<double> table_of(const std::vector<double>& flat, std::size_t dimension) {
+    py::array_t<double> out({static_cast<py::ssize_t>(flat.size() / dimension), static_cast<py::ssize_t>(dimension)});
+    std::copy(flat.begin(), flat.end(), out.mutable_data());
     return out;
+}
+
+py::array_t<double> table_of(const std::vector<bd::Point>& points, std::size_t dimension) {
+    std::vector<double> flat;
+    for (const bd::Point& p : points) flat.insert(flat.end(), p.begin(), p.begin() + static_cast<long>(dimension));
+    return table_of(flat, dimension);
 }
 
 // The Gaussian process of _boundary_gp: one fit and one prediction per round.
@@ -55,11 +60,7 @@ public:
     bd::SurrogateField fit(const std::vector<bd::Point>& points, const std::vector<double>& values,
                            const bd::Lattice& lattice) override {
         if (nodes_.is_none() || nodes_size_ != lattice.size()) {
-            const std::vector<double> table = lattice.table();
-            py::array_t<double> nodes({static_cast<py::ssize_t>(lattice.size()),
-                                       static_cast<py::ssize_t>(lattice.dimension())});
-            std::copy(table.begin(), table.end(), nodes.mutable_data());
-            nodes_ = nodes;
+            nodes_ = table_of(lattice.table(), lattice.dimension());
             nodes_size_ = lattice.size();
         }
         py::dict fitted = boundary_gp().attr("fit_predict")(table_of(points, lattice.dimension()), to_numpy(values),

@@ -153,12 +153,15 @@ StudyCall study_call(py::object self, py::object config) {
     StudyCall call;
     call.self = self;
     call.config = config;
-    call.map_type = self.attr("map_requested");
-    call.constant_keys = config.attr("constant_parameters");
-    call.constant_values = config.attr("constant_values");
+    const py::tuple parts = study_execution().attr("study_parts")(self, config);
+    call.map_type = parts[0];
+    call.y_key = text_of(parts[1]);
+    call.x_key = text_of(parts[2]);
+    call.constant_keys = parts[3];
+    call.constant_values = parts[4];
+    call.y_range = parts[5];
+    call.x_range = parts[6];
     for (py::handle key : call.constant_keys) call.constant_names.push_back(text_of(key));
-    call.y_key = text_of(config.attr("Y_parameter"));
-    call.x_key = text_of(config.attr("X_parameter"));
     call.columns = study::record_columns(call.y_key, call.x_key, call.constant_names);
     return call;
 }

@@ -58,7 +58,7 @@ private:
 
 // What a runner knows of the study it runs points of.
 struct StudyCall {
-    py::object self, config, map_type, constant_keys, constant_values;
+    py::object self, config, map_type, constant_keys, constant_values, y_range, x_range;
     std::vector<std::string> constant_names, columns;
     std::string y_key, x_key;
 };

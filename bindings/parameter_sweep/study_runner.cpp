@@ -56,9 +56,9 @@ py::list run_parametric_study(py::object self, py::object max_workers, py::objec
     velmora::print_line(std::string(60, '='));
     py::object config = self.attr("ParametricStudyConfig")(self);
 
-    py::object y_range = config.attr("Y_parameter_range"), x_range = config.attr("X_parameter_range");
-    const std::size_t total_sims = py::len(y_range) * py::len(x_range);
     const StudyCall call = study_call(self, config);
+    py::object y_range = call.y_range, x_range = call.x_range;
+    const std::size_t total_sims = py::len(y_range) * py::len(x_range);
     const std::string &y_key = call.y_key, &x_key = call.x_key;
     const std::string map_text = text_of(call.map_type);
     py::object definitions = config.attr("parameter_definitions");

@@ -1,5 +1,5 @@
-// Exception types of the core, named for what went wrong. The bindings
-// translate each into one Python exception, in one place
+// Exception types of the core, named for what went wrong. Each carries its
+// kind, which the bindings translate into one Python exception in one place
 // (bindings/common/module_setup.hpp): InvalidValue -> ValueError,
 // MissingKey -> KeyError, OutOfRange -> IndexError, DivisionByZero ->
 // ZeroDivisionError, MissingAttribute -> AttributeError, WrongType ->
@@ -12,14 +12,36 @@
 
 namespace velmora {
 
-struct InvalidValue : std::runtime_error { using std::runtime_error::runtime_error; };      // a value outside what is allowed
-struct MissingKey : std::runtime_error { using std::runtime_error::runtime_error; };        // a name not in a table
-struct OutOfRange : std::runtime_error { using std::runtime_error::runtime_error; };        // an index past an array
-struct DivisionByZero : std::runtime_error { using std::runtime_error::runtime_error; };    // a zero divisor
-struct MissingAttribute : std::runtime_error { using std::runtime_error::runtime_error; };  // state not set up yet
-struct WrongType : std::runtime_error { using std::runtime_error::runtime_error; };         // a value of the wrong kind
-struct NotSupported : std::runtime_error { using std::runtime_error::runtime_error; };      // an option not implemented
-struct UndefinedName : std::runtime_error { using std::runtime_error::runtime_error; };     // a quantity never defined
+enum class ErrorKind {
+    invalid_value,      // a value outside what is allowed
+    missing_key,        // a name not in a table
+    out_of_range,       // an index past an array
+    division_by_zero,   // a zero divisor
+    missing_attribute,  // state not set up yet
+    wrong_type,         // a value of the wrong kind
+    not_supported,      // an option not implemented
+    undefined_name,     // a quantity never defined
+};
+
+// Base of the core's exceptions.
+struct Error : std::runtime_error {
+    Error(ErrorKind error_kind, const std::string& message) : std::runtime_error(message), kind(error_kind) {}
+    ErrorKind kind;
+};
+
+template <ErrorKind Kind>
+struct ErrorOf : Error {
+    explicit ErrorOf(const std::string& message) : Error(Kind, message) {}
+};
+
+using InvalidValue = ErrorOf<ErrorKind::invalid_value>;
+using MissingKey = ErrorOf<ErrorKind::missing_key>;
+using OutOfRange = ErrorOf<ErrorKind::out_of_range>;
+using DivisionByZero = ErrorOf<ErrorKind::division_by_zero>;
+using MissingAttribute = ErrorOf<ErrorKind::missing_attribute>;
+using WrongType = ErrorOf<ErrorKind::wrong_type>;
+using NotSupported = ErrorOf<ErrorKind::not_supported>;
+using UndefinedName = ErrorOf<ErrorKind::undefined_name>;
 
 // Text of the ValueError for an option value outside its set, for example
 // "Invalid distribution_type: 'gamma'. Must be 'lognormal' or 'normal'.".

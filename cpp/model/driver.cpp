@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "common/errors.hpp"
+#include "common/interrupt.hpp"
 #include "gas/step_limits.hpp"
 #include "common/output.hpp"
 #include "model/moving_sectional_model.hpp"
@@ -156,7 +157,7 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
     };
 
     while (t < tmax) {
-        if (outer_step_hook) outer_step_hook();
+        poll_interrupt();  // a long run stays stoppable (Ctrl-C) between outer steps
         ++counter;
         const double tend = outer_step_end(t);
         tend_current = tend;
@@ -252,6 +253,15 @@ SolveResult MovingSectionalModel::solve(double rtol, double atol) {
         t = tend;
     }
     return result;
+}
+
+std::string MovingSectionalModel::integration_failure_summary() const {
+    if (integration_failures.empty()) return "";
+    const auto& first = integration_failures.front();
+    return std::to_string(integration_failures.size()) + " of " + std::to_string(counter) +
+           " outer steps did not integrate to their end; the first is step " + std::to_string(first.step) + " at " +
+           py_repr(first.position) + " m: " + first.message +
+           " The run continued from the states the integrator returned (see integration_failures).";
 }
 
 }  // namespace velmora::model

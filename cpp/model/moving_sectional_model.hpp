@@ -16,7 +16,6 @@
 //   carbon_accounting.cpp    small public carbon/time-step helpers
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -65,9 +64,6 @@ public:
 
     // ---- the gas-phase step (the only call that may leave the core) ----
     std::shared_ptr<gas::GasKinetics> kinetics;
-    // Called at the start of every outer step of solve(); the host uses it to
-    // notice an interrupt (Ctrl-C) during a long run. May throw.
-    std::function<void()> outer_step_hook;
     // The inlet request AA00 was computed for (solve() steps the gas again only when it changed).
     std::string inlet_request_key;
     gas::GasState run_gas_step(double flow_velocity, double temperature, double length_step,
@@ -126,6 +122,9 @@ public:
     // Outer steps whose integration failed in the latest solve() (cleared at its
     // start); bound by hand, listed in the field table as a history.
     std::vector<IntegrationFailure> integration_failures;
+    // One sentence on the failed steps of the latest solve() (empty for a sound run):
+    // how many, the first one's step, position and message, and that the run went on.
+    std::string integration_failure_summary() const;
 
     // Section count n as a size.
     std::size_t n() const { return static_cast<std::size_t>(intnum); }

@@ -174,4 +174,13 @@ void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& 
     }
 }
 
+void require_finite_beta_matrix(const BetaInputs& in, const BetaOutputs& out) {
+    for (double b : out.betafu.data) {
+        if (!std::isfinite(b))
+            throw InvalidValue("calculate_beta_matrix_kernel: the collision matrix is not finite for temp=" +
+                               py_repr(in.temp) + ", eta=" + py_repr(in.eta) + ", xlm=" + py_repr(in.xlm) +
+                               ", rhop=" + py_repr(in.rhop) + " and the given sections");
+    }
+}
+
 }  // namespace velmora::pbe

@@ -60,4 +60,9 @@ struct BetaWorkspace {
 // primary-particle volume comes out non-positive.
 void compute_beta_matrix(const BetaInputs& in, BetaOutputs& out, BetaWorkspace& work);
 
+// A gas state the kernel cannot represent (a viscosity or mean free path so
+// small that the diffusivity overflows, and the like) must not come back as a
+// matrix of inf/NaN: ValueError naming the gas quantities.
+void require_finite_beta_matrix(const BetaInputs& in, const BetaOutputs& out);
+
 }  // namespace velmora::pbe

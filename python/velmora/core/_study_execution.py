@@ -158,6 +158,13 @@ def run_study_point(point, Velmora_kwargs):
     return record, printed.getvalue()
 
 
+def study_parts(wrapper, config):
+    """What a study's runner reads of its wrapper and configuration, in one call: (map_requested,
+    Y_parameter, X_parameter, constant_parameters, constant_values, Y_parameter_range, X_parameter_range)."""
+    return (wrapper.map_requested, config.Y_parameter, config.X_parameter, config.constant_parameters,
+            config.constant_values, config.Y_parameter_range, config.X_parameter_range)
+
+
 def quietly(make, *arguments):
     """make(*arguments) with what it prints discarded (a boundary study's
     configuration prints the lines of a uniform grid, which it does not run)."""
