@@ -56,7 +56,6 @@ py::list parameter_table();
 
 void register_model_construction(ModelClass& cls);
 void register_model_attributes(ModelClass& cls);
-void register_model_methods(ModelClass& cls);
 // One registration per concern of the model (files methods_<concern>.cpp).
 void register_initial_state_methods(ModelClass& cls);
 void register_profile_methods(ModelClass& cls);

@@ -29,6 +29,15 @@ struct CarbonComposition {
     double cnt_percent = 0, gp_percent = 0, impurity_percent = 0, other_percent = 0;
 };
 
+// One outer step whose integration did not reach the step's end: the step
+// number (counter, from 1), the step's start position (m) and the solver's message.
+// solve() still continues from whatever state the integrator returned.
+struct IntegrationFailure {
+    long step = 0;
+    double position = 0.0;
+    std::string message;
+};
+
 inline OrderedMap<double> default_inlet_composition() {
     OrderedMap<double> composition;
     composition.set("C2H2", 0.00452);
@@ -79,6 +88,10 @@ struct CompositionHistory : Shape<std::vector<CarbonComposition>, false> {
 };
 struct MappingHistory : Shape<std::vector<OrderedMap<double>>, false> {
     static constexpr auto annotation = "list[dict[str, float]]";
+};
+// list of (step, position, message) tuples
+struct FailureList : Shape<std::vector<IntegrationFailure>, false> {
+    static constexpr auto annotation = "list[tuple[int, float, str]]";
 };
 }  // namespace field
 
