@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -24,13 +25,18 @@ py::dict ordered_to_dict(const OrderedMap<V>& map) {
     return d;
 }
 
-inline OrderedMap<double> dict_to_ordered(const py::handle& obj, std::string_view what) {
+// A dict of numbers (or of integers, V = long), its key order kept.
+template <class V = double>
+OrderedMap<V> dict_to_ordered(const py::handle& obj, std::string_view what) {
     if (!py::isinstance<py::dict>(obj))
         throw py::type_error(std::string(what) + " must be a dict, not '" + python_type_name(obj) + "'");
-    OrderedMap<double> map;
+    OrderedMap<V> map;
     for (auto item : py::reinterpret_borrow<py::dict>(obj)) {
         const std::string key = py::str(item.first);
-        map.set(key, real_number(item.second, key));
+        if constexpr (std::is_same_v<V, long>)
+            map.set(key, static_cast<long>(integer_number(item.second, key)));
+        else
+            map.set(key, real_number(item.second, key));
     }
     return map;
 }
@@ -59,10 +65,7 @@ inline gas::GasState gas_state_from_python(const py::handle& obj) {
     for (const auto& [key, member] : kGasPropertyKeys) state.properties.*member = flat_real_vector(props[key], key);
     state.all_species = dict_to_ordered(seq[1], "all_species");
     state.largest_C_species = dict_to_ordered(seq[2], "largest_C_species");
-    for (auto item : py::reinterpret_borrow<py::dict>(seq[3])) {
-        const std::string key = py::str(item.first);
-        state.carbon_atoms_count.set(key, static_cast<long>(integer_number(item.second, key)));
-    }
+    state.carbon_atoms_count = dict_to_ordered<long>(seq[3], "carbon_atoms_count");
     return state;
 }
 

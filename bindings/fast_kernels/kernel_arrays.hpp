@@ -61,12 +61,11 @@ private:
     std::vector<py::object> held_;
 };
 
-inline std::span<double> mutable_span(FloatArray& a) {
-    return {a.mutable_data(), static_cast<std::size_t>(a.size())};
-}
-
-inline pbe::MatrixView<double> mutable_matrix(FloatArray& a) {
-    return {mutable_span(a), a.shape(0), a.shape(1)};
+// A new result array of `size` entries; `view` becomes the span the core writes.
+inline FloatArray new_result(std::size_t size, std::span<double>& view) {
+    FloatArray a(static_cast<py::ssize_t>(size));
+    view = {a.mutable_data(), size};
+    return a;
 }
 
 void register_beta_matrix_kernel(py::module_& m);

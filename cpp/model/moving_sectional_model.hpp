@@ -111,7 +111,8 @@ public:
     double get_total_carbon() const;
     double check_carbon_conservation() const;
     static double calculate_smooth_timestep(double t);
-    double aerosol_ratio(long method, double prob, double uniform_draw) const;
+    // ValueError for a method other than 1 or 2.
+    double aerosol_ratio(double method, double prob, double uniform_draw) const;
 
     // One sentence on the failed steps of the latest solve() (empty for a sound run):
     // how many, the first one's step, position and message, and that the run went on.
