@@ -7,8 +7,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "ml/gradient_descent.hpp"
@@ -18,12 +16,10 @@ namespace velmora::bind::ml_descent {
 
 namespace py = pybind11;
 
-// True when obj converts to a float array whose entries are all finite.
+// True when obj converts to a float array (None gives NaN) whose entries are all finite.
 inline bool all_finite(py::handle obj) {
-    if (obj.is_none()) return false;
     const auto values = FloatArray::ensure(obj);  // empty (and no error set) when not convertible
-    return values &&
-           std::all_of(values.data(), values.data() + values.size(), [](double v) { return std::isfinite(v); });
+    return values && ml::all_finite(const_span(values));
 }
 
 // The steps through Python calls cost_function(X, y, w, b, lambda_) and

@@ -38,9 +38,7 @@ inline std::span<const double> vector_view(const FloatArray& a, const char* what
 
 using bind::to_numpy;  // of vectors; this adds matrices
 inline py::array_t<double> to_numpy(const ml::Matrix& M) {
-    py::array_t<double> out({static_cast<py::ssize_t>(M.rows), static_cast<py::ssize_t>(M.cols)});
-    std::copy(M.data.begin(), M.data.end(), out.mutable_data());
-    return out;
+    return py::array_t<double>({static_cast<py::ssize_t>(M.rows), static_cast<py::ssize_t>(M.cols)}, M.data.data());
 }
 
 // A scaling method given by a Python object; only exact strings are methods.

@@ -143,11 +143,15 @@ py::object check_run_options(py::object max_workers, py::object executor, py::ob
     return max_workers.is_none() && executor.is_none() ? py::object(py::int_(1)) : max_workers;
 }
 
-ProgressBar::ProgressBar(bool on, std::size_t total, std::size_t initial)
-    : bar_(study_execution().attr("Progress")(on, total, initial)) {}
-void ProgressBar::show(const std::string& line) const { bar_.attr("show")(line); }
-void ProgressBar::advance() const { bar_.attr("advance")(); }
-void ProgressBar::close() const { bar_.attr("close")(); }
+ProgressBar::ProgressBar(bool on, std::size_t total, std::size_t initial) {
+    const py::tuple methods = study_execution().attr("progress")(on, total, initial);
+    show_ = methods[0];
+    advance_ = methods[1];
+    close_ = methods[2];
+}
+void ProgressBar::show(const std::string& line) const { show_(line); }
+void ProgressBar::advance() const { advance_(); }
+void ProgressBar::close() const { close_(); }
 
 StudyCall study_call(py::object self, py::object config) {
     StudyCall call;

@@ -53,7 +53,7 @@ public:
     void close() const;
 
 private:
-    py::object bar_;
+    py::object show_, advance_, close_;
 };
 
 // What a runner knows of the study it runs points of.

@@ -43,15 +43,11 @@ std::string progress_line(long i, double cost) {
     return buf;
 }
 
-namespace {
-
 bool all_finite(std::span<const double> values) {
     for (double v : values)
         if (!std::isfinite(v)) return false;
     return true;
 }
-
-}  // namespace
 
 DescentSteps logistic_steps(MatrixView X, std::span<const double> y, double lambda) {
     struct LastCost {

@@ -54,6 +54,9 @@ struct DescentSteps {
 // same (w, b).
 DescentSteps logistic_steps(MatrixView X, std::span<const double> y, double lambda);
 
+// True when every value is finite.
+bool all_finite(std::span<const double> values);
+
 // True when step i of num_iters is reported (printed and kept in w_history).
 bool is_report_step(long i, long num_iters);
 

@@ -42,6 +42,12 @@ class Progress:
             self.bar.close()
 
 
+def progress(on, total, initial):
+    """(show, advance, close) of a new Progress, for the compiled study to call."""
+    bar = Progress(on, total, initial)
+    return bar.show, bar.advance, bar.close
+
+
 def process_pool(max_workers):
     """The study's own worker processes: a pebble pool, which can stop a run
     at its time limit (it ends the worker process and starts a new one)."""
