@@ -102,7 +102,12 @@ void from_python(const py::object& value, std::optional<T>& out, const Field& f)
 
 template <class Shape>
 py::object read(Shape, const PyModel&, const typename Shape::type& value, const Field& f) {
-    return to_python(value, f);
+    if constexpr (Shape::absent_until_set) {
+        if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
+        return to_python(*value, f);
+    } else {
+        return to_python(value, f);
+    }
 }
 py::object read(field::RealList, const PyModel&, const std::vector<double>& value, const Field&) {
     return py::cast(value);
@@ -112,19 +117,6 @@ py::object read(field::SquareMatrix, const PyModel& self, const std::vector<doub
 }
 py::object read(field::ClassTable, const PyModel& self, const std::vector<std::int64_t>& value, const Field&) {
     return matrix_copy(value, self.n(), self.n() + 1);
-}
-// A value that exists only once the model has set it; read before, the attribute is missing.
-template <class Value>
-py::object present(const std::optional<Value>& value, const Field& f) {
-    if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
-    return to_python(*value, f);
-}
-py::object read(field::Composition, const PyModel&, const std::optional<model::CarbonComposition>& value,
-                const Field& f) {
-    return present(value, f);
-}
-py::object read(field::OptionalGas, const PyModel&, const std::optional<gas::GasState>& value, const Field& f) {
-    return present(value, f);
 }
 
 template <class Shape>
@@ -197,10 +189,7 @@ void register_model_attributes(ModelClass& cls) {
         "gas", [](const PyModel& self) { return self.python_kinetics->gas; },
         [](PyModel& self, const py::object& value) { self.python_kinetics->gas = value; });
 
-    cls.def_static("parameter_table", &parameter_table,
-                   "The model's attributes, one dict per attribute: name, keyword (the constructor keyword, None "
-                   "for attributes that are not parameters), part, kind, annotation, writable, default, unit, "
-                   "meaning.");
+    cls.def_static("parameter_table", &parameter_table, kParameterTableDoc);
 }
 
 }  // namespace velmora::bind

@@ -23,9 +23,7 @@ PYBIND11_MODULE(growth_simulator, m) {
             {"Results_Processor", "velmora.modules.Results_Processor"},
             {"get_mechanism_path", "velmora.core._mechanism", "get_mechanism_path"}});
 
-    m.def("parameter_table", &velmora::bind::parameter_table,
-          "The model's parameters and attributes, one dict per attribute (name, keyword, part, kind, "
-          "annotation, writable, default, unit, meaning), in table order.");
+    m.def("parameter_table", &velmora::bind::parameter_table, velmora::bind::kParameterTableDoc);
 
     using namespace velmora::bind;
     ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
