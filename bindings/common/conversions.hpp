@@ -12,6 +12,7 @@
 //   float array   TypeError      "<what> must be an array of real numbers, not '<type>'"
 //                 ValueError     "<what> must be an array of real numbers, not an array of dtype <dtype>"
 //                 ValueError     "<what> must be one-dimensional (1-D), not <k>-D" (two-dimensional (2-D) for a matrix)
+//   integer array the same texts with "an array of integers" (floats are refused, not truncated)
 //   length        ValueError     "<what> must hold <n> entries, not <m>"
 //   option        ValueError     "Invalid <what>: '<value>'. Must be 'a' or 'b'."
 //
@@ -38,6 +39,7 @@ namespace velmora::bind {
 namespace py = pybind11;
 
 using FloatArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using IntegerArray = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>;
 
 // The type's name as the interpreter prints it in its own messages ('str', 'NoneType', 'numpy.ndarray').
 inline std::string python_type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
@@ -47,9 +49,6 @@ inline std::string argument_name(std::string_view function, std::string_view nam
     text.append("() argument '").append(name).append("'");
     return text;
 }
-
-// A plain int of the host (bool excluded): such values read back as ints.
-inline bool is_plain_int(py::handle obj) { return PyLong_Check(obj.ptr()) && !PyBool_Check(obj.ptr()); }
 
 struct HostReal {
     // The host's own int (bool included) and float divide by zero with an
@@ -123,21 +122,31 @@ inline std::size_t count_number(py::handle obj, std::string_view what) {
     return static_cast<std::size_t>(v);
 }
 
-// A float64 array of any numeric array or nested sequence of numbers (no copy
-// when it already is one). Text, objects and ragged sequences are refused.
-inline FloatArray float_array(py::handle obj, std::string_view what) {
-    if (obj.is_none() || PyUnicode_Check(obj.ptr()) || PyBytes_Check(obj.ptr()))
-        throw py::type_error(std::string(what) + " must be an array of real numbers, not '" +
-                             python_type_name(obj) + "'");
+// The array of any array-like whose dtype kind is one of `kinds` (no copy when
+// it already is one); `noun` says what it must hold. Text, objects and ragged
+// sequences are refused.
+inline py::array typed_array(py::handle obj, std::string_view what, std::string_view kinds, const char* noun) {
+    const auto refuse = [&] {
+        throw py::type_error(std::string(what) + " must be an array of " + noun + ", not '" + python_type_name(obj) +
+                             "'");
+    };
+    if (obj.is_none() || PyUnicode_Check(obj.ptr()) || PyBytes_Check(obj.ptr())) refuse();
     py::array arr = py::array::ensure(obj);
-    if (!arr)
-        throw py::type_error(std::string(what) + " must be an array of real numbers, not '" +
-                             python_type_name(obj) + "'");
-    const char kind = arr.dtype().kind();
-    if (kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b')
-        throw py::value_error(std::string(what) + " must be an array of real numbers, not an array of dtype " +
-                             std::string(py::str(arr.dtype())));
-    return FloatArray::ensure(arr);
+    if (!arr) refuse();
+    if (kinds.find(arr.dtype().kind()) == std::string_view::npos)
+        throw py::value_error(std::string(what) + " must be an array of " + noun + ", not an array of dtype " +
+                              std::string(py::str(arr.dtype())));
+    return arr;
+}
+
+// A float64 array of any numeric array or nested sequence of numbers.
+inline FloatArray float_array(py::handle obj, std::string_view what) {
+    return FloatArray::ensure(typed_array(obj, what, "fiub", "real numbers"));
+}
+
+// An int64 array of any integer array; floats are refused rather than truncated.
+inline IntegerArray integer_array(py::handle obj, std::string_view what) {
+    return IntegerArray::ensure(typed_array(obj, what, "iu", "integers"));
 }
 
 // Refuses an array of another rank than `rank` (1 or 2).
@@ -147,27 +156,32 @@ inline void check_rank(py::ssize_t ndim, int rank, std::string_view what) {
                               std::to_string(rank) + "-D), not " + std::to_string(ndim) + "-D");
 }
 
-inline FloatArray float_vector(py::handle obj, std::string_view what) {
+// A float64 array of the given rank (1 or 2).
+inline FloatArray float_array(py::handle obj, std::string_view what, int rank) {
     FloatArray arr = float_array(obj, what);
-    check_rank(arr.ndim(), 1, what);
+    check_rank(arr.ndim(), rank, what);
     return arr;
 }
+inline FloatArray float_vector(py::handle obj, std::string_view what) { return float_array(obj, what, 1); }
+inline FloatArray float_matrix(py::handle obj, std::string_view what) { return float_array(obj, what, 2); }
 
-inline FloatArray float_matrix(py::handle obj, std::string_view what) {
-    FloatArray arr = float_array(obj, what);
-    check_rank(arr.ndim(), 2, what);
-    return arr;
+// The entries of a converted array, copied, in C order.
+template <class T>
+std::vector<T> entries_of(const py::array_t<T, py::array::c_style | py::array::forcecast>& arr) {
+    return std::vector<T>(arr.data(), arr.data() + arr.size());
 }
 
 inline std::vector<double> real_vector(py::handle obj, std::string_view what) {
-    const FloatArray arr = float_vector(obj, what);
-    return std::vector<double>(arr.data(), arr.data() + arr.size());
+    return entries_of(float_vector(obj, what));
 }
 
-// Every entry of an array of any shape, in C order (a plain number is one entry).
+// Every entry of an array of any shape (a plain number is one entry).
 inline std::vector<double> flat_real_vector(py::handle obj, std::string_view what) {
-    const FloatArray arr = float_array(obj, what);
-    return std::vector<double>(arr.data(), arr.data() + arr.size());
+    return entries_of(float_array(obj, what));
+}
+
+inline std::vector<std::int64_t> flat_integer_vector(py::handle obj, std::string_view what) {
+    return entries_of(integer_array(obj, what));
 }
 
 // The entries of a converted array as the core takes them (valid while `a` lives).
@@ -185,10 +199,6 @@ inline py::array_t<double> to_numpy(std::span<const double> values) {
     py::array_t<double> out(static_cast<py::ssize_t>(values.size()));
     std::copy(values.begin(), values.end(), out.mutable_data());
     return out;
-}
-
-inline py::array_t<double> to_numpy(const std::vector<double>& values) {
-    return to_numpy(std::span<const double>(values));
 }
 
 // The ValueError for an option value outside `allowed`.

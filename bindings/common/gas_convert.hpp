@@ -6,6 +6,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
 #include "common/conversions.hpp"
 #include "gas/gas_state.hpp"
 
@@ -20,23 +25,34 @@ py::dict ordered_to_dict(const OrderedMap<V>& map) {
     return d;
 }
 
-inline OrderedMap<double> dict_to_ordered(const py::handle& obj) {
-    OrderedMap<double> map;
+// A dict of numbers (or of integers, V = long), its key order kept.
+template <class V = double>
+OrderedMap<V> dict_to_ordered(const py::handle& obj, std::string_view what) {
+    if (!py::isinstance<py::dict>(obj))
+        throw py::type_error(std::string(what) + " must be a dict, not '" + python_type_name(obj) + "'");
+    OrderedMap<V> map;
     for (auto item : py::reinterpret_borrow<py::dict>(obj)) {
         const std::string key = py::str(item.first);
-        map.set(key, real_number(item.second, key));
+        if constexpr (std::is_same_v<V, long>)
+            map.set(key, static_cast<long>(integer_number(item.second, key)));
+        else
+            map.set(key, real_number(item.second, key));
     }
     return map;
 }
 
+// The properties dict's keys of the core's property arrays.
+inline constexpr std::pair<const char*, std::vector<double> gas::GasProperties::*> kGasPropertyKeys[] = {
+    {"curr_visc", &gas::GasProperties::viscosity},
+    {"curr_dens", &gas::GasProperties::density},
+    {"curr_cp", &gas::GasProperties::cp_mole},
+    {"curr_cv", &gas::GasProperties::cv_mole},
+    {"curr_total_mol_weight", &gas::GasProperties::mean_molecular_weight}};
+
 inline py::tuple gas_state_to_python(const gas::GasState& state) {
     py::dict props;
     props["curr_specs"] = py::list();
-    props["curr_visc"] = to_numpy(state.properties.viscosity);
-    props["curr_dens"] = to_numpy(state.properties.density);
-    props["curr_cp"] = to_numpy(state.properties.cp_mole);
-    props["curr_cv"] = to_numpy(state.properties.cv_mole);
-    props["curr_total_mol_weight"] = to_numpy(state.properties.mean_molecular_weight);
+    for (const auto& [key, member] : kGasPropertyKeys) props[key] = to_numpy(state.properties.*member);
     return py::make_tuple(props, ordered_to_dict(state.all_species), ordered_to_dict(state.largest_C_species),
                           ordered_to_dict(state.carbon_atoms_count));
 }
@@ -46,17 +62,10 @@ inline gas::GasState gas_state_from_python(const py::handle& obj) {
     if (py::len(seq) < 4) throw py::value_error("a gas state is a sequence of four items");
     gas::GasState state;
     auto props = py::reinterpret_borrow<py::dict>(seq[0]);
-    state.properties.viscosity = flat_real_vector(props["curr_visc"], "curr_visc");
-    state.properties.density = flat_real_vector(props["curr_dens"], "curr_dens");
-    state.properties.cp_mole = flat_real_vector(props["curr_cp"], "curr_cp");
-    state.properties.cv_mole = flat_real_vector(props["curr_cv"], "curr_cv");
-    state.properties.mean_molecular_weight = flat_real_vector(props["curr_total_mol_weight"], "curr_total_mol_weight");
-    state.all_species = dict_to_ordered(seq[1]);
-    state.largest_C_species = dict_to_ordered(seq[2]);
-    for (auto item : py::reinterpret_borrow<py::dict>(seq[3])) {
-        const std::string key = py::str(item.first);
-        state.carbon_atoms_count.set(key, static_cast<long>(integer_number(item.second, key)));
-    }
+    for (const auto& [key, member] : kGasPropertyKeys) state.properties.*member = flat_real_vector(props[key], key);
+    state.all_species = dict_to_ordered(seq[1], "all_species");
+    state.largest_C_species = dict_to_ordered(seq[2], "largest_C_species");
+    state.carbon_atoms_count = dict_to_ordered<long>(seq[3], "carbon_atoms_count");
     return state;
 }
 

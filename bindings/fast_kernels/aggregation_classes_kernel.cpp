@@ -10,7 +10,7 @@ py::tuple aggregation_classes_kernel(const py::object& x_obj, const py::object& 
     const auto x = args.vector(x_obj, "x_input");
     const std::int64_t isec = args.integer(isec_obj, "isec");
     const auto n = static_cast<py::ssize_t>(args.count(intnum_obj, "intnum"));
-    IndexArray jmin_out({n, n + 1}), jmax_out({n, n + 1});
+    IntegerArray jmin_out({n, n + 1}), jmax_out({n, n + 1});
     pbe::AggregationClassTables tables{
         {std::span<std::int64_t>(jmin_out.mutable_data(), static_cast<std::size_t>(jmin_out.size())), n, n + 1},
         {std::span<std::int64_t>(jmax_out.mutable_data(), static_cast<std::size_t>(jmax_out.size())), n, n + 1}};

@@ -31,22 +31,18 @@ py::tuple beta_matrix_kernel(const py::object& y_obj, const py::object& x_obj, c
     in.rkb = args.real(rkb, "rkb");
     in.collision_diameter_update = collision_diameter_update;
 
-    const auto n = static_cast<py::ssize_t>(in.intnum);
-    FloatArray y_out(static_cast<py::ssize_t>(in.y.size()));
-    FloatArray xdp_backup_out(static_cast<py::ssize_t>(in.xdp_backup.size()));
-    FloatArray x_out(n), xdp_out(n), xnpr_out(n), x1_out(n), xkn1_out(n), xdf_out(n);
-    FloatArray betafu_out({n, n});
-
+    const auto n = static_cast<std::size_t>(in.intnum);
     pbe::BetaOutputs out;
-    out.y = mutable_span(y_out);
-    out.xdp_backup = mutable_span(xdp_backup_out);
-    out.x = mutable_span(x_out);
-    out.xdp = mutable_span(xdp_out);
-    out.xnpr = mutable_span(xnpr_out);
-    out.x1 = mutable_span(x1_out);
-    out.xkn1 = mutable_span(xkn1_out);
-    out.xdf = mutable_span(xdf_out);
-    out.betafu = mutable_matrix(betafu_out);
+    const FloatArray y_out = new_result(in.y.size(), out.y);
+    const FloatArray xdp_backup_out = new_result(in.xdp_backup.size(), out.xdp_backup);
+    const FloatArray x_out = new_result(n, out.x);
+    const FloatArray xdp_out = new_result(n, out.xdp);
+    const FloatArray xnpr_out = new_result(n, out.xnpr);
+    const FloatArray x1_out = new_result(n, out.x1);
+    const FloatArray xkn1_out = new_result(n, out.xkn1);
+    const FloatArray xdf_out = new_result(n, out.xdf);
+    FloatArray betafu_out({n, n});
+    out.betafu = {std::span<double>(betafu_out.mutable_data(), n * n), in.intnum, in.intnum};
 
     thread_local pbe::BetaWorkspace work;
     pbe::compute_beta_matrix(in, out, work);

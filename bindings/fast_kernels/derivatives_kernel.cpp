@@ -40,11 +40,9 @@ py::tuple derivatives_kernel(const py::object& y_obj, const py::object& x_obj, c
     in.int3num = args.integer(int3num, "int3num");
     in.int4num = args.integer(int4num, "int4num");
 
-    FloatArray yp(static_cast<py::ssize_t>(in.y.size()));
-    FloatArray ts(static_cast<py::ssize_t>(in.intnum));
     pbe::DerivativeOutputs out;
-    out.yp = mutable_span(yp);
-    out.ts = mutable_span(ts);
+    const FloatArray yp = new_result(in.y.size(), out.yp);
+    const FloatArray ts = new_result(static_cast<std::size_t>(in.intnum), out.ts);
 
     thread_local pbe::DerivativeWorkspace work;
     pbe::compute_derivatives(in, out, work);

@@ -18,8 +18,6 @@ namespace velmora::bind {
 
 namespace py = pybind11;
 
-using IndexArray = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>;
-
 // The scalar and array arguments of one kernel, converted with the kernel's
 // name in every message. The converted arrays live as long as this object, so
 // the views it hands out stay valid for the kernel call.
@@ -42,17 +40,10 @@ public:
         const FloatArray a = hold(float_matrix(value, what(name)));
         return {const_span(a), a.shape(0), a.shape(1)};
     }
-    // Integer tables: any integer dtype is accepted and widened to int64;
-    // floats are refused rather than truncated.
+    // Integer tables: any integer dtype is accepted and widened to int64.
     pbe::MatrixView<const std::int64_t> index_table(const py::object& value, const char* name) {
-        const py::array a = py::array::ensure(value);
-        if (!a)
-            throw py::type_error(what(name) + " must be an array of integers, not '" + python_type_name(value) + "'");
-        if (a.dtype().kind() != 'i' && a.dtype().kind() != 'u')
-            throw py::value_error(what(name) + " must be an array of integers, not an array of dtype " +
-                                  std::string(py::str(a.dtype())));
-        check_rank(a.ndim(), 2, what(name));
-        const IndexArray table = IndexArray::ensure(a);
+        const IntegerArray table = integer_array(value, what(name));
+        check_rank(table.ndim(), 2, what(name));
         held_.push_back(table);
         return {std::span<const std::int64_t>(table.data(), static_cast<std::size_t>(table.size())), table.shape(0),
                 table.shape(1)};
@@ -70,12 +61,11 @@ private:
     std::vector<py::object> held_;
 };
 
-inline std::span<double> mutable_span(FloatArray& a) {
-    return {a.mutable_data(), static_cast<std::size_t>(a.size())};
-}
-
-inline pbe::MatrixView<double> mutable_matrix(FloatArray& a) {
-    return {mutable_span(a), a.shape(0), a.shape(1)};
+// A new result array of `size` entries; `view` becomes the span the core writes.
+inline FloatArray new_result(std::size_t size, std::span<double>& view) {
+    FloatArray a(static_cast<py::ssize_t>(size));
+    view = {a.mutable_data(), size};
+    return a;
 }
 
 void register_beta_matrix_kernel(py::module_& m);

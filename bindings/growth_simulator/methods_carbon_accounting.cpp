@@ -11,8 +11,8 @@ void register_carbon_accounting_methods(ModelClass& cls) {
     cls.def(
         "get_carbon_per_particle",
         [](const PyModel& self, const py::object& section_index) {
-            return self.get_carbon_per_particle(
-                static_cast<long>(integer_number(section_index, "get_carbon_per_particle() argument 'section_index'")));
+            const auto index = integer_number(section_index, argument_name("get_carbon_per_particle", "section_index"));
+            return self.get_carbon_per_particle(static_cast<long>(index));
         },
         py::arg("section_index"), "Carbon atoms per agglomerate of a section (0 for an empty section).");
     cls.def("get_total_carbon", &Model::get_total_carbon, "Carbon atoms carried by the live sections.");
@@ -25,15 +25,11 @@ void register_carbon_accounting_methods(ModelClass& cls) {
         "aerosol_ratio",
         [](const PyModel& self, const py::object& method_cnt, const py::object& prob) -> py::object {
             const double method = real_number(method_cnt, "method_cnt");
-            if (method == 1) {
-                // The draw comes from the host's generator so random.seed reproduces it.
-                const double draw =
-                    py::module_::import("random").attr("uniform")(0.0, 1.0).cast<double>();
-                return py::int_(static_cast<long>(self.aerosol_ratio(1, real_number(prob, "prob"), draw)));
-            }
             if (method == 2) return prob;  // the probability itself, as given
-            throw py::value_error("aerosol_ratio: unknown method_cnt " + py::repr(method_cnt).cast<std::string>() +
-                                  " (1 = random draw against prob, 2 = prob itself)");
+            // Method 1 draws from the host's generator, so that random.seed reproduces it.
+            const double draw =
+                method == 1 ? py::module_::import("random").attr("uniform")(0.0, 1.0).cast<double>() : 0.0;
+            return py::int_(static_cast<long>(self.aerosol_ratio(method, real_number(prob, "prob"), draw)));
         },
         py::arg("method_cnt"), py::arg("prob"),
         "Method 1: 1 if a uniform draw in [0, 1] is >= prob, else 0. Method 2: prob.");

@@ -22,16 +22,6 @@ void register_driver_methods(ModelClass& cls) {
         "Run the reactor from inlet to outlet. Returns (time_points, solutions): the end position of\n"
         "every completed outer step (m) and the bounded state vector at each, shape (steps, 4n+1).\n"
         "Steps whose integration failed are listed in integration_failures, with one RuntimeWarning.");
-    cls.def_property_readonly(
-        "integration_failures",
-        [](const PyModel& self) {
-            py::list failures;
-            for (const auto& f : self.integration_failures)
-                failures.append(py::make_tuple(f.step, f.position, f.message));
-            return failures;
-        },
-        "Outer steps of the latest solve() whose integration did not reach the step's end:\n"
-        "a list of (step number, step start position in m, solver message); empty for a sound run.");
 }
 
 }  // namespace velmora::bind

@@ -34,10 +34,11 @@ py::object to_python(double value, const Field& f) {
         return py::int_(static_cast<long long>(value));
     return py::float_(value);
 }
-py::object to_python(long value, const Field&) { return py::int_(value); }
-py::object to_python(bool value, const Field&) { return py::bool_(value); }
-py::object to_python(const std::string& value, const Field&) { return py::str(value); }
-py::object to_python(std::monostate, const Field&) { return py::none(); }
+// long, bool, string, monostate (None): as pybind11 converts them.
+template <class T>
+py::object to_python(const T& value, const Field&) {
+    return py::cast(value);
+}
 py::object to_python(model::EmptyList, const Field&) { return py::list(); }
 py::object to_python(const OrderedMap<double>& value, const Field&) { return ordered_to_dict(value); }
 py::object to_python(const std::vector<double>& value, const Field&) { return to_numpy(value); }
@@ -45,6 +46,9 @@ py::object to_python(const gas::GasState& value, const Field&) { return gas_stat
 py::object to_python(const model::CarbonComposition& c, const Field&) {
     return py::dict("cnt_percent"_a = c.cnt_percent, "gp_percent"_a = c.gp_percent,
                     "impurity_percent"_a = c.impurity_percent, "other_percent"_a = c.other_percent);
+}
+py::object to_python(const model::IntegrationFailure& f, const Field&) {
+    return py::make_tuple(f.step, f.position, f.message);
 }
 // kn_saved holds {"time", "kn"}, dp_saved {"time", "dp"}: the key is the name without "_saved".
 py::object to_python(const model::TimedArray& entry, const Field& f) {
@@ -72,9 +76,7 @@ void from_python(const py::object& value, long& out, const Field& f) {
 void from_python(const py::object& value, bool& out, const Field&) { out = py::bool_(value); }
 void from_python(const py::object& value, std::string& out, const Field&) { out = py::str(value); }
 void from_python(const py::object& value, OrderedMap<double>& out, const Field& f) {
-    if (!py::isinstance<py::dict>(value))
-        throw py::type_error(f.name + " must be a dict, not '" + python_type_name(value) + "'");
-    out = dict_to_ordered(value);
+    out = dict_to_ordered(value, f.name);
 }
 void from_python(const py::object& value, std::vector<double>& out, const Field& f) {
     out = flat_real_vector(value, f.name);
@@ -100,7 +102,12 @@ void from_python(const py::object& value, std::optional<T>& out, const Field& f)
 
 template <class Shape>
 py::object read(Shape, const PyModel&, const typename Shape::type& value, const Field& f) {
-    return to_python(value, f);
+    if constexpr (Shape::absent_until_set) {
+        if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
+        return to_python(*value, f);
+    } else {
+        return to_python(value, f);
+    }
 }
 py::object read(field::RealList, const PyModel&, const std::vector<double>& value, const Field&) {
     return py::cast(value);
@@ -111,42 +118,27 @@ py::object read(field::SquareMatrix, const PyModel& self, const std::vector<doub
 py::object read(field::ClassTable, const PyModel& self, const std::vector<std::int64_t>& value, const Field&) {
     return matrix_copy(value, self.n(), self.n() + 1);
 }
-// A value that exists only once the model has set it; read before, the attribute is missing.
-template <class Value>
-py::object present(const std::optional<Value>& value, const Field& f) {
-    if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
-    return to_python(*value, f);
-}
-py::object read(field::Composition, const PyModel&, const std::optional<model::CarbonComposition>& value,
-                const Field& f) {
-    return present(value, f);
-}
-py::object read(field::OptionalGas, const PyModel&, const std::optional<gas::GasState>& value, const Field& f) {
-    return present(value, f);
-}
 
 template <class Shape>
 void write(Shape, PyModel&, typename Shape::type& target, const py::object& value, const Field& f) {
     from_python(value, target, f);
 }
-// Arrays the model indexes by section keep their length.
-void write(field::SizedArray, PyModel&, std::vector<double>& target, const py::object& value, const Field& f) {
-    auto data = flat_real_vector(value, f.name);
-    check_length(data.size(), target.size(), f.name);
+// Arrays the model indexes by section, and its matrices, keep their size.
+template <class T>
+void assign_sized(std::vector<T>& target, std::vector<T> data, std::size_t size, const Field& f) {
+    check_length(data.size(), size, f.name);
     target = std::move(data);
+}
+void write(field::SizedArray, PyModel&, std::vector<double>& target, const py::object& value, const Field& f) {
+    assign_sized(target, flat_real_vector(value, f.name), target.size(), f);
 }
 void write(field::SquareMatrix, PyModel& self, std::vector<double>& target, const py::object& value,
            const Field& f) {
-    auto data = flat_real_vector(value, f.name);
-    check_length(data.size(), self.n() * self.n(), f.name);
-    target = std::move(data);
+    assign_sized(target, flat_real_vector(value, f.name), self.n() * self.n(), f);
 }
 void write(field::ClassTable, PyModel& self, std::vector<std::int64_t>& target, const py::object& value,
            const Field& f) {
-    auto arr = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(value);
-    if (!arr) throw py::type_error(f.name + " must be an integer array");
-    check_length(static_cast<std::size_t>(arr.size()), self.n() * (self.n() + 1), f.name);
-    target.assign(arr.data(), arr.data() + arr.size());
+    assign_sized(target, flat_integer_vector(value, f.name), self.n() * (self.n() + 1), f);
 }
 
 template <class Shape>
@@ -197,10 +189,7 @@ void register_model_attributes(ModelClass& cls) {
         "gas", [](const PyModel& self) { return self.python_kinetics->gas; },
         [](PyModel& self, const py::object& value) { self.python_kinetics->gas = value; });
 
-    cls.def_static("parameter_table", &parameter_table,
-                   "The model's attributes, one dict per attribute: name, keyword (the constructor keyword, None "
-                   "for attributes that are not parameters), part, kind, annotation, writable, default, unit, "
-                   "meaning.");
+    cls.def_static("parameter_table", &parameter_table, kParameterTableDoc);
 }
 
 }  // namespace velmora::bind

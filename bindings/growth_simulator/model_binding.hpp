@@ -50,13 +50,14 @@ py::array_t<T> matrix_copy(const std::vector<T>& values, std::size_t rows, std::
 
 // The constructor keywords given in `kwargs`, converted into `parameters`.
 void read_parameters(const py::kwargs& kwargs, model::ModelParameters& parameters);
-// One dict per attribute of the model (name, keyword, part, kind, annotation,
-// writable, default, unit, meaning), in table order.
+// One dict per attribute of the model, in table order.
 py::list parameter_table();
+inline constexpr const char* kParameterTableDoc =
+    "The model's parameters and attributes, one dict per attribute: name, keyword (the constructor keyword, None "
+    "for attributes that are not parameters), part, kind, annotation, writable, default, unit, meaning.";
 
 void register_model_construction(ModelClass& cls);
 void register_model_attributes(ModelClass& cls);
-void register_model_methods(ModelClass& cls);
 // One registration per concern of the model (files methods_<concern>.cpp).
 void register_initial_state_methods(ModelClass& cls);
 void register_profile_methods(ModelClass& cls);

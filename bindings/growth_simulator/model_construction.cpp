@@ -6,9 +6,8 @@
 namespace velmora::bind {
 
 void register_model_construction(ModelClass& cls) {
-    cls.def(py::init([](py::args args, py::kwargs kwargs) {
-                if (py::len(args) != 0)
-                    throw py::type_error("MovingSectionalModel() takes keyword arguments only");
+    // Keyword arguments only: pybind11 refuses positional ones.
+    cls.def(py::init([](const py::kwargs& kwargs) {
                 model::ModelParameters parameters;
                 read_parameters(kwargs, parameters);
                 // The Cantera Solution every gas step of this model works on.

@@ -23,13 +23,14 @@ PYBIND11_MODULE(growth_simulator, m) {
             {"Results_Processor", "velmora.modules.Results_Processor"},
             {"get_mechanism_path", "velmora.core._mechanism", "get_mechanism_path"}});
 
-    m.def("parameter_table", &velmora::bind::parameter_table,
-          "The model's parameters and attributes, one dict per attribute (name, keyword, part, kind, "
-          "annotation, writable, default, unit, meaning), in table order.");
+    m.def("parameter_table", &velmora::bind::parameter_table, velmora::bind::kParameterTableDoc);
 
-    velmora::bind::ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
-                                  "Moving sectional population-balance model of catalyst agglomerates.");
-    velmora::bind::register_model_construction(cls);
-    velmora::bind::register_model_attributes(cls);
-    velmora::bind::register_model_methods(cls);
+    using namespace velmora::bind;
+    ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
+                   "Moving sectional population-balance model of catalyst agglomerates.");
+    // The constructor, the attributes, then the methods grouped by concern (methods_<concern>.cpp).
+    for (auto register_part : {register_model_construction, register_model_attributes, register_initial_state_methods,
+                               register_profile_methods, register_right_hand_side_methods, register_regridding_methods,
+                               register_geometry_methods, register_carbon_accounting_methods, register_driver_methods})
+        register_part(cls);
 }

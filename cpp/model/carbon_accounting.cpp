@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "gas/step_limits.hpp"
 #include "model/moving_sectional_model.hpp"
 
 namespace velmora::model {
@@ -48,13 +49,13 @@ double MovingSectionalModel::calculate_smooth_timestep(double t) {
     return std::pow(10.0, exponent);
 }
 
-double MovingSectionalModel::aerosol_ratio(long method, double prob, double uniform_draw) const {
+double MovingSectionalModel::aerosol_ratio(double method, double prob, double uniform_draw) const {
     // Method 1: a particle carries a CNT (1) or not (0) by one uniform draw in
     // [0, 1] against prob. Method 2: the probability itself is the ratio.
     if (method == 1) return uniform_draw >= prob ? 1.0 : 0.0;
     if (method == 2) return prob;
-    throw InvalidValue("aerosol_ratio: unknown method_cnt " + std::to_string(method) +
-                     " (1 = random draw against prob, 2 = prob itself)");
+    throw InvalidValue("aerosol_ratio: unknown method_cnt " + gas::number_text(method) +
+                       " (1 = random draw against prob, 2 = prob itself)");
 }
 
 }  // namespace velmora::model

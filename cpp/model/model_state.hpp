@@ -29,6 +29,15 @@ struct CarbonComposition {
     double cnt_percent = 0, gp_percent = 0, impurity_percent = 0, other_percent = 0;
 };
 
+// One outer step whose integration did not reach the step's end: the step
+// number (counter, from 1), the step's start position (m) and the solver's message.
+// solve() still continues from whatever state the integrator returned.
+struct IntegrationFailure {
+    long step = 0;
+    double position = 0.0;
+    std::string message;
+};
+
 inline OrderedMap<double> default_inlet_composition() {
     OrderedMap<double> composition;
     composition.set("C2H2", 0.00452);
@@ -40,12 +49,15 @@ inline OrderedMap<double> default_inlet_composition() {
 
 // How a member crosses to Python (the shape column of the table): `type` is
 // the member's C++ type, `annotation` its type in the Python stub, `writable`
-// whether Python may assign it. The bindings overload on these tags.
+// whether Python may assign it, `absent_until_set` whether the attribute is
+// missing (rather than None) while the optional holds nothing. The bindings
+// overload on these tags.
 namespace field {
 template <class T, bool can_write = true>
 struct Shape {
     using type = T;
     static constexpr bool writable = can_write;
+    static constexpr bool absent_until_set = false;
 };
 inline constexpr const char* gas_tuple = "tuple[dict[str, Any], dict[str, float], dict[str, float], dict[str, int]]";
 struct Real : Shape<double> { static constexpr auto annotation = "float"; };  // int or float, by its kind
@@ -68,17 +80,23 @@ struct TimedHistory : Shape<std::vector<TimedArray>, false> {
     static constexpr auto annotation = "list[dict[str, Any]]";
 };
 struct Gas : Shape<gas::GasState> { static constexpr auto annotation = gas_tuple; };
-// absent until set
-struct OptionalGas : Shape<std::optional<gas::GasState>> { static constexpr auto annotation = gas_tuple; };
-// absent until set
+struct OptionalGas : Shape<std::optional<gas::GasState>> {
+    static constexpr auto annotation = gas_tuple;
+    static constexpr bool absent_until_set = true;
+};
 struct Composition : Shape<std::optional<CarbonComposition>, false> {
     static constexpr auto annotation = "dict[str, float]";
+    static constexpr bool absent_until_set = true;
 };
 struct CompositionHistory : Shape<std::vector<CarbonComposition>, false> {
     static constexpr auto annotation = "list[dict[str, float]]";
 };
 struct MappingHistory : Shape<std::vector<OrderedMap<double>>, false> {
     static constexpr auto annotation = "list[dict[str, float]]";
+};
+// list of (step, position, message) tuples
+struct FailureList : Shape<std::vector<IntegrationFailure>, false> {
+    static constexpr auto annotation = "list[tuple[int, float, str]]";
 };
 }  // namespace field
 

@@ -31,15 +31,6 @@
 
 namespace velmora::model {
 
-// One outer step whose integration did not reach the step's end: the step
-// number (counter, from 1), the step's start position (m) and the solver's message.
-// solve() still continues from whatever state the integrator returned.
-struct IntegrationFailure {
-    long step = 0;
-    double position = 0.0;
-    std::string message;
-};
-
 // What solve() returns: end positions of the completed outer steps and the
 // bounded end-of-step states (one row of 4n+1 values per step).
 struct SolveResult {
@@ -89,6 +80,9 @@ public:
     void calculate_beta_matrix();             // _calculate_beta_matrix
     // dy/dt at t for the state yy; the result stays in `yp`.
     void fcn(double t, std::span<const double> yy);
+    // Seconds per fcn evaluation, averaged over `repeats` calls (1 ... 10^7; the
+    // benchmarks' timing loop, stoppable by the host's interrupt check).
+    double seconds_per_fcn(double t, std::span<const double> yy, long repeats);
     void calculate_derivatives(double t);
 
     // ---- regridding ----
@@ -117,11 +111,9 @@ public:
     double get_total_carbon() const;
     double check_carbon_conservation() const;
     static double calculate_smooth_timestep(double t);
-    double aerosol_ratio(long method, double prob, double uniform_draw) const;
+    // ValueError for a method other than 1 or 2.
+    double aerosol_ratio(double method, double prob, double uniform_draw) const;
 
-    // Outer steps whose integration failed in the latest solve() (cleared at its
-    // start); bound by hand, listed in the field table as a history.
-    std::vector<IntegrationFailure> integration_failures;
     // One sentence on the failed steps of the latest solve() (empty for a sound run):
     // how many, the first one's step, position and message, and that the run went on.
     std::string integration_failure_summary() const;
