@@ -57,3 +57,15 @@ class StandInModel:
         self.y_saved = [y, y]
         self.wall_number_section_saved = [self.section_wall_numbers()]
         return np.zeros(2), np.zeros((2, 17))
+
+
+def run_main(capsys, *args):
+    """The command line in this process: (exit code, stdout, stderr)."""
+    from velmora.cli import main
+
+    try:
+        code = main(list(args))
+    except SystemExit as stop:
+        code = stop.code
+    out, err = capsys.readouterr()
+    return code, out, err

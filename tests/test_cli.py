@@ -9,9 +9,9 @@ import pandas as pd
 import pytest
 
 import velmora.core.parameter_sweep as ps
-from velmora.cli import build_parser, main, parse_value
+from velmora.cli import build_parser, parse_value
 
-from conftest import StandInModel, velmora_cmd
+from conftest import StandInModel, run_main, velmora_cmd
 
 
 def test_help_of_every_command(tmp_path):
@@ -121,16 +121,6 @@ def test_set_values_are_python_literals_or_text():
     args = build_parser().parse_args(["study", "--set", "temp=1000", "--set", "x=a=b", "--map", "t&d"])
     assert args.set == [("temp", 1000), ("x", "a=b")] and args.map == "t&d" and args.workers is None
     assert build_parser().parse_args([]).command is None  # no command: the fixed study
-
-
-def run_main(capsys, *args):
-    """The command line in this process: (exit code, stdout, stderr)."""
-    try:
-        code = main(list(args))
-    except SystemExit as stop:
-        code = stop.code
-    out, err = capsys.readouterr()
-    return code, out, err
 
 
 BAD_COMMANDS = [

@@ -6,8 +6,7 @@ import json
 import pytest
 
 import velmora.core.parameter_sweep as ps
-from conftest import StandInModel
-from velmora.cli import main
+from conftest import StandInModel, run_main
 from velmora.core.parameter_sweep import Mapping_Wrapper
 
 STUDY = dict(total_data_points=4, temperature_range_max=950, reactor_length_range_constant=0.02, intnum=8)
@@ -150,15 +149,6 @@ def test_checkpoint_reader_refuses_what_no_study_wrote(finished, capsys):
     # a write torn by a kill (no newline yet) is still dropped without a word
     checkpoint.write_text("\n".join([settings] + runs[:3]) + "\n" + runs[3][:40])
     assert resume(checkpoint) == records
-
-
-def run_main(capsys, *args):
-    try:
-        code = main(list(args))
-    except SystemExit as stop:
-        code = stop.code
-    out, err = capsys.readouterr()
-    return code, out, err
 
 
 def test_command_line_refuses_another_study_with_exit_2(finished, capsys):
