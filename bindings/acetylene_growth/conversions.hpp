@@ -110,7 +110,7 @@ void def_numbers(py::class_<Object>& cls, const std::array<submodels::NamedNumbe
                 if constexpr (std::is_same_v<Value, double>) {
                     return py::float_(value);
                 } else {
-                    if (!value) throw submodels::missing_attribute(Object::kClassName, name);
+                    if (!value) throw missing_attribute(Object::kClassName, name);
                     return py::cast(*value);
                 }
             },

@@ -50,7 +50,7 @@ void register_ma_surface_kinetics(py::module_& m) {
         cls.def_property(
             field.name,
             [i, field](MaObject& self) {
-                if (!self.has_result(i)) throw submodels::missing_attribute(MaSurfaceKinetics::kClassName, field.name);
+                if (!self.has_result(i)) throw missing_attribute(MaSurfaceKinetics::kClassName, field.name);
                 return self.results.*(field.member);
             },
             [i](MaObject& self, double value) { self.store_result(i, value); });

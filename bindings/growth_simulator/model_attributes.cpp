@@ -103,7 +103,7 @@ void from_python(const py::object& value, std::optional<T>& out, const Field& f)
 template <class Shape>
 py::object read(Shape, const PyModel&, const typename Shape::type& value, const Field& f) {
     if constexpr (Shape::absent_until_set) {
-        if (!value) throw py::attribute_error("'MovingSectionalModel' object has no attribute '" + f.name + "'");
+        if (!value) throw missing_attribute(Model::kClassName, f.name);
         return to_python(*value, f);
     } else {
         return to_python(value, f);

@@ -26,7 +26,7 @@ PYBIND11_MODULE(growth_simulator, m) {
     m.def("parameter_table", &velmora::bind::parameter_table, velmora::bind::kParameterTableDoc);
 
     using namespace velmora::bind;
-    ModelClass cls(m, "MovingSectionalModel", py::dynamic_attr(),
+    ModelClass cls(m, velmora::model::MovingSectionalModel::kClassName, py::dynamic_attr(),
                    "Moving sectional population-balance model of catalyst agglomerates.");
     // The constructor, the attributes, then the methods grouped by concern (methods_<concern>.cpp).
     for (auto register_part : {register_model_construction, register_model_attributes, register_initial_state_methods,

@@ -22,26 +22,36 @@ void check_solution(py::handle result) {
         throw py::value_error("solve() must return two values (positions, states)");
 }
 
-bool has_entries(py::handle model, const char* name, std::size_t at_least) {
-    return py::hasattr(model, name) && py::len(model.attr(name)) >= at_least;
+// The model's history `name` when it exists (as hasattr sees it) and holds at
+// least `at_least` entries, else a null object. Read once: each read of a
+// history attribute converts every entry.
+py::object history_with(py::handle model, const char* name, std::size_t at_least) {
+    PyObject* raw = PyObject_GetAttrString(model.ptr(), name);
+    if (!raw) {
+        PyErr_Clear();
+        return py::object();
+    }
+    py::object history = py::reinterpret_steal<py::object>(raw);
+    return py::len(history) >= at_least ? history : py::object();
 }
 
-std::vector<double> last_entry(py::handle model, const char* name) {
-    py::object history = model.attr(name);
+std::vector<double> last_entry(const py::object& history, const char* name) {
     return real_vector(history[py::int_(-1)], name);
 }
 
 // The last entries of the histories the summaries need, read once.
 study::FinalState final_state_of(py::handle model) {
     study::FinalState state;
-    if (!(has_entries(model, "y_saved", 2) && has_entries(model, "wall_number_section_saved", 1))) return state;
+    const py::object y = history_with(model, "y_saved", 2);
+    const py::object walls = history_with(model, "wall_number_section_saved", 1);
+    if (!y || !walls) return state;
     state.arrays_present = true;
-    state.y = last_entry(model, "y_saved");
-    state.wall_numbers = last_entry(model, "wall_number_section_saved");
+    state.y = last_entry(y, "y_saved");
+    state.wall_numbers = last_entry(walls, "wall_number_section_saved");
     state.isec = index_number(model.attr("isec"));
-    if (has_entries(model, "xdm_saved", 1)) state.mobility_diameters = last_entry(model, "xdm_saved");
-    if (has_entries(model, "carbon_data_saved", 1)) {
-        state.carbon_data = last_entry(model, "carbon_data_saved");
+    if (const py::object xdm = history_with(model, "xdm_saved", 1)) state.mobility_diameters = last_entry(xdm, "xdm_saved");
+    if (const py::object carbon = history_with(model, "carbon_data_saved", 1)) {
+        state.carbon_data = last_entry(carbon, "carbon_data_saved");
         state.intnum = index_number(model.attr("intnum"));
     }
     return state;

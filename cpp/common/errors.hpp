@@ -59,6 +59,14 @@ inline std::string invalid_option_text(std::string_view what, std::string_view v
     return text;
 }
 
+// The error of reading an attribute an object has not set yet (the host's
+// AttributeError text).
+inline MissingAttribute missing_attribute(std::string_view class_name, std::string_view attribute) {
+    std::string text = "'";
+    text.append(class_name).append("' object has no attribute '").append(attribute).append("'");
+    return MissingAttribute(text);
+}
+
 // Division that refuses a zero divisor the way the host does for floats.
 inline double checked_div(double num, double den) {
     if (den == 0.0) throw DivisionByZero("float division by zero");

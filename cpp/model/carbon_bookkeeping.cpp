@@ -188,7 +188,7 @@ void MovingSectionalModel::update_carbon_structure() {
 }
 
 void MovingSectionalModel::update_gas_and_carbon() {
-    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw missing_attribute(kClassName, "AA12");
     feed_back_into_gas();
     if (counter >= 2) distribute_grown_carbon();
     update_carbon_structure();

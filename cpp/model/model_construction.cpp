@@ -113,7 +113,7 @@ void MovingSectionalModel::select_element_data() {
     if (nickel) flag_id_mat = 1;
     if (iron) flag_id_mat = 2;
     if (!nickel && !iron)
-        throw MissingAttribute("'MovingSectionalModel' object has no attribute 'rhop_" + catalsyt_element + "'");
+        throw missing_attribute(kClassName, "rhop_" + catalsyt_element);
 
     rhop = nickel ? rhop_Ni : rhop_Fe;
     xmwp = nickel ? xmwp_Ni : xmwp_Fe;

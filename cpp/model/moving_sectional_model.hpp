@@ -47,6 +47,9 @@ class MovingSectionalModel : public ModelParameters,
                              public SectionState,
                              public Histories {
 public:
+    // The name Python knows the class by (in the host's error texts).
+    static constexpr const char* kClassName = "MovingSectionalModel";
+
     // Builds the model: constants, element data, derived quantities, zeroed
     // arrays, and the inlet gas step through `kinetics` (stored as AA00).
     // Throws AttributeError naming rhop_<element> for an unknown catalyst.

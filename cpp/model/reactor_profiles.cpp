@@ -46,7 +46,7 @@ void MovingSectionalModel::temp_vel(double position) {
     } else if (temp == 0) {
         // Unknown profile: the temperature stays at its last value; 0 K marks
         // a temperature that was never set.
-        throw MissingAttribute("'MovingSectionalModel' object has no attribute 'temp'");
+        throw missing_attribute(kClassName, "temp");
     }
     // Inlet volumetric flow through the cross-section, expanded from the
     // inlet temperature to the local one.
@@ -54,7 +54,7 @@ void MovingSectionalModel::temp_vel(double position) {
 }
 
 void MovingSectionalModel::props() {
-    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw missing_attribute(kClassName, "AA12");
     const auto& properties = AA12->properties;
     if (properties.density.empty()) throw OutOfRange("AA12: the gas density ('curr_dens') holds no value");
     if (properties.viscosity.empty()) throw OutOfRange("AA12: the gas viscosity ('curr_visc') holds no value");

@@ -46,7 +46,7 @@ void MovingSectionalModel::update_section_averages() {
 
 void MovingSectionalModel::couple_surface_kinetics(double t, double tend, double start_vel) {
     const std::size_t sections = n();
-    if (!AA12) throw MissingAttribute("'MovingSectionalModel' object has no attribute 'AA12'");
+    if (!AA12) throw missing_attribute(kClassName, "AA12");
 
     gas_initial_composition = AA12->all_species;
     AA12 = run_gas_step(vel, temp, tend - t, gas_initial_composition);

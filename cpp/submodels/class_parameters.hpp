@@ -44,13 +44,6 @@ constexpr std::size_t parameter_index(const Table& table, std::string_view name)
     throw "no such parameter";
 }
 
-// The error of reading an attribute the model has not set yet.
-inline MissingAttribute missing_attribute(std::string_view class_name, std::string_view attribute) {
-    std::string text = "'";
-    text.append(class_name).append("' object has no attribute '").append(attribute).append("'");
-    return MissingAttribute(text);
-}
-
 // A number of the model under the attribute name callers read it by.
 template <class Owner, class Value = double>
 struct NamedNumber {
