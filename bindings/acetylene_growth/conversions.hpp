@@ -29,11 +29,6 @@ inline std::string formula_text(py::handle value) {
     return value.cast<std::string>();
 }
 
-// The text of a caught exception, as str(exception) gives it.
-inline std::string exception_text(const py::error_already_set& e) {
-    return py::str(e.value()).cast<std::string>();
-}
-
 inline py::object default_object(const submodels::DefaultValue& value) {
     return std::visit(
         [](const auto& v) -> py::object {

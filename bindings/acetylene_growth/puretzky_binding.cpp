@@ -57,20 +57,20 @@ py::dict run_simulation(PuretzkyObject& self, py::handle temperatures, py::handl
         self.parameters.initial_conditions =
             real_vector(self.kept_value("initial_conditions"), "initial_conditions");
     } catch (py::error_already_set& e) {
-        setup_error = exception_text(e);
+        setup_error = text_of(e.value());
     } catch (const std::exception& e) {
         setup_error = e.what();
     }
 
     const py::list temps(py::reinterpret_borrow<py::object>(temperatures));
     const auto runs = self.run_surface_kinetics_simulation(
-        temps.size(), [&](std::size_t i) { return py::str(temps[i]).cast<std::string>(); },
+        temps.size(), [&](std::size_t i) { return text_of(temps[i]); },
         [&](std::size_t i) {
             if (setup_error) throw std::runtime_error(*setup_error);
             try {
                 return real_number(temps[i], "temperature");
             } catch (py::error_already_set& e) {
-                throw std::runtime_error(exception_text(e));  // printed as str() of the error
+                throw std::runtime_error(text_of(e.value()));  // printed as str() of the error
             }
         },
         t_start, t_end);

@@ -44,6 +44,9 @@ using IntegerArray = py::array_t<std::int64_t, py::array::c_style | py::array::f
 // The type's name as the interpreter prints it in its own messages ('str', 'NoneType', 'numpy.ndarray').
 inline std::string python_type_name(py::handle obj) { return Py_TYPE(obj.ptr())->tp_name; }
 
+// str() of a host object (of a caught exception's value: its message).
+inline std::string text_of(py::handle obj) { return py::str(obj).cast<std::string>(); }
+
 inline std::string argument_name(std::string_view function, std::string_view name) {
     std::string text(function);
     text.append("() argument '").append(name).append("'");

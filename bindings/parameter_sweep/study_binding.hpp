@@ -42,8 +42,6 @@ inline void print_lines(const std::vector<std::string>& lines) {
     for (const auto& line : lines) velmora::print_line(line);
 }
 
-inline std::string text_of(py::handle obj) { return py::str(obj).cast<std::string>(); }
-
 // A host integer used as a position or count (int, numpy integer, anything with
 // __index__), with the shared conversion texts.
 inline long long index_number(py::handle obj) { return integer_number(obj, "index"); }
