@@ -121,8 +121,9 @@ bd::SearchSettings search_options(long long dimension, py::object budget, py::ob
 }
 
 // The search's outcome as a dict; its tables of numbers become float arrays.
-py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings& settings, const std::string& kernel) {
-    py::dict result = host_value(bd::search_document(outcome, settings, kernel));
+py::dict outcome_dict(const bd::SearchOutcome& outcome, const bd::SearchSettings& settings, const std::string& kernel,
+                      const std::vector<bd::CurvePoint>& curve) {
+    py::dict result = host_value(bd::search_document(outcome, settings, kernel, curve));
     for (const char* key : bd::kSearchArrayKeys)
         if (result.contains(key)) result[key] = py::array_t<double, py::array::forcecast>::ensure(result[key]);
     return result;
@@ -136,7 +137,7 @@ py::dict boundary_search(py::object function, py::object dimension, py::object b
     FunctionEvaluator evaluator(function, settings.dimension);
     GaussianProcessSurrogate surrogate(settings.seed);
     const bd::SearchOutcome outcome = bd::run_boundary_search(settings, evaluator, surrogate);
-    return outcome_dict(outcome, settings, surrogate.kernel());
+    return outcome_dict(outcome, settings, surrogate.kernel(), bd::fitted_level_curve(outcome, settings));
 }
 
 // --- the study -------------------------------------------------------------
@@ -216,10 +217,9 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
 
     py::list results;
     for (const auto& [id, record] : records) results.append(record);
+    const std::vector<bd::CurvePoint> level_curve = bd::fitted_level_curve(outcome, settings);
     std::vector<bd::CurveRow> rows;
-    if (outcome.fitted)
-        rows = bd::curve_rows(bd::level_curve(outcome.lattice, outcome.field, settings.level),
-                              axes, settings.level);
+    if (outcome.fitted) rows = bd::curve_rows(level_curve, axes, settings.level);
     bd::BoundaryReport report = bd::study_report(outcome, settings, evaluator.records(), rows, {call.y_key, call.x_key});
     const std::string results_name = bd::results_file_name(text_of(call.map_type), study::local_time_now());
     report.results_file = results_name;
@@ -236,7 +236,7 @@ py::list run_boundary_study(py::object self, py::object budget, py::object thres
     }
 
     py::setattr(self, "last_boundary_filename", py::str(report.curve_file));
-    py::dict state = outcome_dict(outcome, settings, surrogate.kernel());
+    py::dict state = outcome_dict(outcome, settings, surrogate.kernel(), level_curve);
     state["threshold"] = threshold;
     state["columns"] = py::make_tuple(py::str(call.y_key + "_parameter"), py::str(call.x_key + "_parameter"));
     state["ranges"] = py::make_tuple(py::make_tuple(axes[0].lower, axes[0].upper),

@@ -28,7 +28,13 @@ JsonValue lattice_field(const std::vector<double>& values, const Lattice& lattic
 
 }  // namespace
 
-JsonValue search_document(const SearchOutcome& outcome, const SearchSettings& settings, const std::string& kernel) {
+std::vector<CurvePoint> fitted_level_curve(const SearchOutcome& outcome, const SearchSettings& settings) {
+    if (!outcome.fitted || settings.dimension != 2) return {};
+    return level_curve(outcome.lattice, outcome.field, settings.level);
+}
+
+JsonValue search_document(const SearchOutcome& outcome, const SearchSettings& settings, const std::string& kernel,
+                          const std::vector<CurvePoint>& curve_points) {
     JsonValue::Array points, rounds;
     std::vector<double> wall_numbers, axis;
     for (const auto& o : outcome.observations) {
@@ -55,14 +61,12 @@ JsonValue search_document(const SearchOutcome& outcome, const SearchSettings& se
         document.emplace_back("kernel", JsonValue{kernel});
     }
     JsonValue::Array curve;
-    if (outcome.fitted && settings.dimension == 2) {
-        for (const auto& p : level_curve(outcome.lattice, outcome.field, settings.level))
-            curve.push_back({JsonValue::Object{{"u", {p.u}},
-                                               {"v", {p.v}},
-                                               {"segment", {static_cast<long long>(p.segment)}},
-                                               {"sd", {p.sd}},
-                                               {"band_half_width", {p.half_width}}}});
-    }
+    for (const auto& p : curve_points)
+        curve.push_back({JsonValue::Object{{"u", {p.u}},
+                                           {"v", {p.v}},
+                                           {"segment", {static_cast<long long>(p.segment)}},
+                                           {"sd", {p.sd}},
+                                           {"band_half_width", {p.half_width}}}});
     document.emplace_back("curve", JsonValue{std::move(curve)});
     return {std::move(document)};
 }

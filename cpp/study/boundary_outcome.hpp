@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "study/boundary_curve.hpp"
 #include "study/boundary_files.hpp"
 #include "study/boundary_search.hpp"
 #include "study/checkpoint.hpp"
@@ -17,9 +18,14 @@ namespace velmora::study::boundary {
 // crossing, band_max, band_mean, axis (the lattice coordinates); when a
 // surrogate was fitted also mean and sd of log(wall number) on the lattice
 // (nested per axis, the first lattice axis last), length_scales, noise_sd,
-// unresolved and kernel; and curve: the level curve's points (u, v, segment,
-// sd, band_half_width) for two parameters, else empty.
-JsonValue search_document(const SearchOutcome& outcome, const SearchSettings& settings, const std::string& kernel);
+// unresolved and kernel; and curve: the points (u, v, segment, sd,
+// band_half_width) of `curve`, the search's level curve (fitted_level_curve).
+JsonValue search_document(const SearchOutcome& outcome, const SearchSettings& settings, const std::string& kernel,
+                          const std::vector<CurvePoint>& curve);
+
+// The level curve of the last fit, for two parameters; empty without a fit or
+// for another number of parameters.
+std::vector<CurvePoint> fitted_level_curve(const SearchOutcome& outcome, const SearchSettings& settings);
 
 // The members of search_document that are tables of numbers, for hosts that
 // keep those as arrays.
