@@ -5,7 +5,6 @@
 // otherwise (a list instead of an array, a matrix shape, a length that must be
 // kept, a value absent until the model sets it) have their own read/write.
 // Arrays cross as numpy copies. Also the table itself for Python.
-#include <cmath>
 
 #include "common/conversions.hpp"
 #include "growth_simulator/model_binding.hpp"
@@ -30,8 +29,7 @@ struct Field {
 // ---- core value -> Python ----
 
 py::object to_python(double value, const Field& f) {
-    if (f.integral_as_int && std::isfinite(value) && std::trunc(value) == value && std::abs(value) < 1e18)
-        return py::int_(static_cast<long long>(value));
+    if (f.integral_as_int && model::reads_as_integer(value)) return py::int_(static_cast<long long>(value));
     return py::float_(value);
 }
 // long, bool, string, monostate (None): as pybind11 converts them.

@@ -9,7 +9,7 @@ namespace velmora::model {
 namespace {
 
 FieldDefault default_of(field::Real, double value, std::string_view kind) {
-    if (kind == "int" && value == static_cast<double>(static_cast<long>(value))) return static_cast<long>(value);
+    if (kind == "int" && reads_as_integer(value)) return static_cast<long>(value);
     return value;
 }
 FieldDefault default_of(field::Count, long value, std::string_view) { return value; }

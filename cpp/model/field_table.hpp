@@ -3,6 +3,7 @@
 // default value, unit and meaning. The bindings hand it to Python as it is
 // (parameter_table()), the type stub and the command line are built from it.
 #pragma once
+#include <cmath>
 #include <string>
 #include <variant>
 #include <vector>
@@ -30,6 +31,12 @@ struct FieldRow {
     const char* unit;
     const char* meaning;
 };
+
+// Whether a number of kind "int" reads back as an integer: finite, integral
+// and within the 64-bit range (0, 293, 8908 read as the integers they are).
+inline bool reads_as_integer(double value) {
+    return std::isfinite(value) && std::trunc(value) == value && std::abs(value) < 1e18;
+}
 
 // One row per attribute, in table order.
 const std::vector<FieldRow>& field_table();
